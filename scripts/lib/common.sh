@@ -1,0 +1,92 @@
+# Shared by the project's scripts: installing what the build needs, the virtual display and Wine.
+# Source it; it defines functions only.
+
+ORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+ORVANE_BUILD=${ORVANE_BUILD:-$ORVANE_ROOT/build/wine}
+
+ORVANE_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xauth)
+
+orvane_log() { printf '[orvane] %s\n' "$*" >&2; }
+
+# Installs the Debian packages that are missing (the only downloads the project makes).
+orvane_install_packages() {
+  local missing=() pkg
+  for pkg in "${ORVANE_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  orvane_log "installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+orvane_build() {
+  cmake --preset wine -S "$ORVANE_ROOT" >/dev/null
+  cmake --build --preset wine -j "$(nproc)" "$@"
+}
+
+ORVANE_STARTED_XVFB=""
+ORVANE_STARTED_WINESERVER=""
+
+# Starts a virtual display unless one is given (or CI asks for a clean one).
+orvane_start_display() {
+  if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ -z "${ORVANE_OWN_DISPLAY:-}" ]; then
+    return 0
+  fi
+  local n
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp -ac >/dev/null 2>&1 </dev/null &
+    ORVANE_STARTED_XVFB=$!
+    local i
+    for i in $(seq 1 100); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      kill -0 "$ORVANE_STARTED_XVFB" 2>/dev/null || break
+      sleep 0.1
+    done
+    if [ -e "/tmp/.X11-unix/X$n" ]; then
+      export DISPLAY=":$n"
+      orvane_log "virtual display $DISPLAY (Xvfb pid $ORVANE_STARTED_XVFB)"
+      return 0
+    fi
+    ORVANE_STARTED_XVFB=""
+  done
+  orvane_log "could not start a virtual display"
+  return 1
+}
+
+# A Wine prefix of our own, and a wineserver warmed up with its pipes pointing away from us:
+# Wine's background services inherit the standard handles of the first Wine process, and a
+# test runner waiting on them would wait forever.
+orvane_start_wine() {
+  export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$ORVANE_BUILD/prefix}
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEARCH=win64
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    orvane_log "creating Wine prefix $WINEPREFIX"
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+    wineserver -w </dev/null >/dev/null 2>&1 || true
+  fi
+  wineserver -p </dev/null >/dev/null 2>&1
+  ORVANE_STARTED_WINESERVER=1
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+orvane_stop() {
+  if [ -n "$ORVANE_STARTED_WINESERVER" ]; then
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    ORVANE_STARTED_WINESERVER=""
+  fi
+  if [ -n "$ORVANE_STARTED_XVFB" ]; then
+    kill "$ORVANE_STARTED_XVFB" 2>/dev/null || true
+    wait "$ORVANE_STARTED_XVFB" 2>/dev/null || true
+    ORVANE_STARTED_XVFB=""
+  fi
+}
+
+# Windows path of a file on this machine, as Wine maps it.
+orvane_winpath() { printf 'Z:%s' "$(realpath "$1" | tr / '\\\\')"; }

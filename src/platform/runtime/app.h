@@ -1,0 +1,15 @@
+#pragma once
+// The application object: where the running executable lives and what it is called.
+
+#include <string>
+
+namespace rt::App {
+
+// Folder of the running executable, without a trailing separator (a drive root keeps its "\").
+const std::wstring& Path();
+// The product's title: caption of the program's message boxes.
+const std::wstring& Title();
+// File name of the running executable without folder and extension.
+const std::wstring& EXEName();
+
+}  // namespace rt::App

@@ -1,0 +1,27 @@
+#pragma once
+// Message boxes, the message pump and the screen as the program's forms measure it.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace rt {
+
+// A message box titled with the application title unless another title is given.
+// Owned by the thread's active window, like the runtime's own boxes. Returns the button pressed.
+int MsgBox(std::wstring_view prompt, UINT style = MB_OK, std::wstring_view title = {});
+
+// Processes the window messages that are waiting, once, without waiting for more.
+void DoEvents();
+
+// Screen size and pixel size in twips (1440 per logical inch).
+float ScreenWidthTwips();
+float ScreenHeightTwips();
+float TwipsPerPixelX();
+float TwipsPerPixelY();
+
+// Seconds since midnight, local time, to the millisecond.
+float Timer();
+
+}  // namespace rt

@@ -1,0 +1,23 @@
+#pragma once
+// Turning platform failures into the program's raised errors.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace rt {
+
+// The system's text for a Win32 error code or HRESULT, without the trailing line break.
+std::wstring SystemMessage(DWORD code);
+
+// Raises a COM failure: the number is the HRESULT itself (as automation clients report it), the
+// description the system's text for it, or the given fallback when the system has none.
+[[noreturn]] void RaiseHresult(HRESULT hr, std::wstring_view source, std::wstring_view fallback = {});
+
+// Raises the runtime's file error for a failed file operation, reading GetLastError at once.
+// ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND give 53, sharing and access failures 70, others 75.
+[[noreturn]] void RaiseFileError(DWORD code);
+[[noreturn]] inline void RaiseLastFileError() { RaiseFileError(::GetLastError()); }
+
+}  // namespace rt

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "driver/mod_main.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using modMain::ReadSettingIn;
+using testing_support::TempFolder;
+
+TEST(ReadSetting, MissingFileSectionOrKeyGivesTheDefault) {
+  TempFolder folder;
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), L"");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L"fallback"), L"fallback");
+  testing_support::WriteBytes(folder / L"Orvane.ini", "[Email]\r\nRecipient=arvel@example.com\r\n");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"KeyCombos", L"Activate", L""), L"");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Sender", L"x"), L"x");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), L"arvel@example.com");
+}
+
+TEST(ReadSetting, EmptyValueAndBlanksAndQuotes) {
+  TempFolder folder;
+  testing_support::WriteBytes(folder / L"Orvane.ini",
+                              "[Email]\r\nRecipient=\r\n[KeyCombos]\r\nActivate =   Ctrl+Alt+S  \r\n"
+                              "[Quoted]\r\nDouble=\"  a b  \"\r\nSingle='x'\r\nMixed=\"y'\r\n");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L"default"), L"");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"KeyCombos", L"Activate", L""), L"Ctrl+Alt+S");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Quoted", L"Double", L""), L"  a b  ");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Quoted", L"Single", L""), L"x");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Quoted", L"Mixed", L""), L"\"y'");
+}
+
+TEST(ReadSetting, NamesMatchInAnyLetterCase) {
+  TempFolder folder;
+  testing_support::WriteBytes(folder / L"Orvane.ini", "[email]\r\nRECIPIENT=a@b\r\n");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), L"a@b");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"EMAIL", L"recipient", L""), L"a@b");
+}
+
+TEST(ReadSetting, ValuesUpTo1023CharactersComeBackWholeLongerOnesCut) {
+  TempFolder folder;
+  std::string exact(1023, 'a');
+  exact[0] = 'S';
+  exact[1022] = 'E';
+  std::string longer = std::string(1023, 'b') + "TAIL";
+  testing_support::WriteBytes(folder / L"Orvane.ini", "[Email]\r\nRecipient=" + exact + "\r\nCc=" + longer + "\r\n");
+  std::wstring got = ReadSettingIn(folder.path(), L"Email", L"Recipient", L"");
+  EXPECT_EQ(got, std::wstring(exact.begin(), exact.end()));
+  std::wstring cut = ReadSettingIn(folder.path(), L"Email", L"Cc", L"");
+  EXPECT_EQ(cut, std::wstring(1023, L'b'));
+}
+
+TEST(ReadSetting, KeepsCharactersOutsideTheAnsiCodePage) {
+  TempFolder folder;
+  const std::wstring recipient = L"\u0410\u0440\u0432\u0435\u043b <\u8a66\u9a13@example.com> \U0001F4F7";
+  testing_support::WriteUtf16(folder / L"Orvane.ini",
+                              L"[Email]\r\nRecipient=" + recipient + L"\r\n[KeyCombos]\r\nActivate=\u2318+S\r\n");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), recipient);
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"KeyCombos", L"Activate", L""), L"\u2318+S");
+}
+
+TEST(ReadSetting, FolderWithNonAnsiName) {
+  TempFolder parent;
+  std::wstring folder = parent / L"\u0421\u043d\u0438\u043c\u043a\u0438 \u5199\u771f";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  testing_support::WriteBytes(folder + L"\\Orvane.ini", "[Email]\r\nRecipient=r@x\r\n");
+  EXPECT_EQ(ReadSettingIn(folder, L"Email", L"Recipient", L""), L"r@x");
+}
+
+}  // namespace
