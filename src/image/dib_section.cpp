@@ -1,0 +1,103 @@
+#include "image/dib_section.h"
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include "platform/runtime/checked.h"
+#include "platform/win/unique.h"
+
+LONG cDIBSection::BytesPerScanLine() const {
+  return static_cast<LONG>(static_cast<uint32_t>(rt::Add32(rt::Mul32(header_.biWidth, 3), 3)) & 0xFFFFFFFCu);
+}
+
+bool cDIBSection::CreateDIB(HDC lhDC, LONG lWidth, LONG lHeight, HBITMAP& hDib) {
+  header_ = BITMAPINFOHEADER{
+      .biSize = sizeof(BITMAPINFOHEADER),
+      .biWidth = lWidth,
+      .biHeight = lHeight,
+      .biPlanes = 1,
+      .biBitCount = 24,
+      .biCompression = BI_RGB,
+      .biSizeImage = 0,
+      .biXPelsPerMeter = 0,
+      .biYPelsPerMeter = 0,
+      .biClrUsed = 0,
+      .biClrImportant = 0,
+  };
+  header_.biSizeImage = static_cast<DWORD>(rt::Mul32(BytesPerScanLine(), header_.biHeight));
+  BITMAPINFO info{};
+  info.bmiHeader = header_;
+  hDib = ::CreateDIBSection(lhDC, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+  if (!hDib) bits_ = nullptr;
+  return hDib != nullptr;
+}
+
+bool cDIBSection::Create(LONG lWidth, LONG lHeight) {
+  ClearUp();
+  hdc_ = ::CreateCompatibleDC(nullptr);
+  if (!hdc_) return false;
+  bool created = false;
+  try {
+    created = CreateDIB(hdc_, lWidth, lHeight, hDib_);
+  } catch (...) {
+    // A size whose byte count overflows: give the new context back so the object stays empty.
+    ::DeleteDC(hdc_);
+    hdc_ = nullptr;
+    throw;
+  }
+  if (created) {
+    previous_bitmap_ = ::SelectObject(hdc_, hDib_);
+    return true;
+  }
+  ::DeleteDC(hdc_);
+  hdc_ = nullptr;
+  return false;
+}
+
+void cDIBSection::ClearUp() {
+  if (hdc_) {
+    if (hDib_) {
+      ::SelectObject(hdc_, previous_bitmap_);
+      ::DeleteObject(hDib_);
+    }
+    ::DeleteDC(hdc_);
+  }
+  hdc_ = nullptr;
+  hDib_ = nullptr;
+  previous_bitmap_ = nullptr;
+  bits_ = nullptr;
+}
+
+void cDIBSection::LoadPictureBlt(HDC lhDC, LONG lSrcLeft, LONG lSrcTop, LONG lSrcWidth, LONG lSrcHeight, DWORD eRop) {
+  if (lSrcWidth < 0) lSrcWidth = Width();
+  if (lSrcHeight < 0) lSrcHeight = Height();
+  ::BitBlt(hdc_, 0, 0, lSrcWidth, lSrcHeight, lhDC, lSrcLeft, lSrcTop, eRop);
+}
+
+void cDIBSection::PaintPicture(HDC lhDC, LONG lDestLeft, LONG lDestTop, LONG lDestWidth, LONG lDestHeight,
+                               LONG lSrcLeft, LONG lSrcTop, DWORD eRop) {
+  if (lDestWidth < 0) lDestWidth = Width();
+  if (lDestHeight < 0) lDestHeight = Height();
+  ::BitBlt(lhDC, lDestLeft, lDestTop, lDestWidth, lDestHeight, hdc_, lSrcLeft, lSrcTop, eRop);
+}
+
+void cDIBSection::CreateFromPicture(const win::ComPtr<IDispatch>& picThis) {
+  HBITMAP picture_bitmap = nullptr;
+  win::ComPtr<IPicture> picture;
+  if (picThis && SUCCEEDED(picThis.As(&picture))) {
+    OLE_HANDLE handle = 0;
+    if (SUCCEEDED(picture->get_Handle(&handle)))
+      picture_bitmap = reinterpret_cast<HBITMAP>(static_cast<LONG_PTR>(static_cast<LONG>(handle)));
+  }
+  BITMAP description{};  // stays zero for a handle that is not a bitmap
+  ::GetObjectW(picture_bitmap, sizeof description, &description);
+  if (!Create(description.bmWidth, description.bmHeight)) return;
+
+  win::WindowDC screen = win::GetDC(::GetDesktopWindow());
+  if (!screen) return;
+  win::MemoryDC copy(::CreateCompatibleDC(screen.get()));
+  screen.reset();
+  if (!copy) return;
+  win::SelectGuard selection(copy.get(), picture_bitmap);
+  LoadPictureBlt(copy.get());
+}

@@ -1,0 +1,132 @@
+// orvane.exe as a separate process, with a window of known title and pixels in front.
+
+#include <gtest/gtest.h>
+
+#include "desktop/desktop.h"
+#include "support/images.h"
+#include "support/orvane_process.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using desktop::SampleWindow;
+using testing_support::OrvaneProcess;
+using testing_support::TempFolder;
+
+const std::wstring kQuestionTail = L"Are you sure you want to e-mail a screenshot of the current window Arvel?";
+
+class RunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::InstallOrvane(app_.path(),
+                                   "[Email]\r\nRecipient=arvel@example.com\r\n[KeyCombos]\r\nActivate=Ctrl+Alt+S\r\n");
+    ASSERT_TRUE(target_.BringToFront()) << "the sample window did not come to the front";
+  }
+
+  // Starts a run and waits for its question.
+  HWND StartAndWaitForQuestion(OrvaneProcess& run) {
+    EXPECT_TRUE(run.started());
+    HWND box = desktop::WaitForDialog(run.id(), 15000, run.handle());
+    EXPECT_NE(box, nullptr) << "no question appeared";
+    return box;
+  }
+
+  // One confirmed run; returns its exit code.
+  DWORD ConfirmedRun() {
+    EXPECT_TRUE(target_.BringToFront());
+    OrvaneProcess run(app_.path());
+    HWND box = StartAndWaitForQuestion(run);
+    if (!box) return STILL_ACTIVE;
+    desktop::Press(box, IDOK);
+    return run.WaitForExit();
+  }
+
+  TempFolder app_{L"orvane-app"};
+  SampleWindow target_{L"Quarterly report \u2014 \u00dcn\u00efc\u00f8de \u2603", 320, 200};
+};
+
+TEST_F(RunTest, AsksTheQuestionFromAHiddenTopmostOwnerAndCancelWritesNothing) {
+  const std::wstring before = testing_support::ListFolder(app_.path());
+  OrvaneProcess run(app_.path());
+  HWND box = StartAndWaitForQuestion(run);
+  ASSERT_NE(box, nullptr);
+  desktop::DialogInfo info = desktop::ReadDialog(box);
+  EXPECT_EQ(info.caption, L"Orvane");
+  EXPECT_EQ(info.text, L"You have pressed Ctrl+Alt+S.\r\n\r\n" + kQuestionTail);
+  EXPECT_EQ(info.buttons, (std::vector<int>{IDOK, IDCANCEL}));
+  EXPECT_TRUE(info.has_icon);
+  ASSERT_NE(info.owner, nullptr);
+  EXPECT_FALSE(info.owner_visible);
+  EXPECT_TRUE(info.owner_topmost);
+  EXPECT_EQ(info.owner_class, L"OrvaneCaptureForm");
+
+  desktop::Press(box, IDCANCEL);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_EQ(testing_support::ListFolder(app_.path()), before);
+}
+
+TEST_F(RunTest, ClosingTheQuestionIsCancelAndAnEmptyShortcutNameReadsDirectly) {
+  testing_support::WriteBytes(app_ / L"Orvane.ini", "[Email]\r\nRecipient=x@y\r\n");
+  const std::wstring before = testing_support::ListFolder(app_.path());
+  OrvaneProcess run(app_.path());
+  HWND box = StartAndWaitForQuestion(run);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(desktop::ReadDialog(box).text, L"You have pressed .\r\n\r\n" + kQuestionTail);
+  desktop::Close(box);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_EQ(testing_support::ListFolder(app_.path()), before);
+}
+
+TEST_F(RunTest, OkWritesAnUprightJpegOfTheWholeWindowAndTheNextRunTheNextName) {
+  ASSERT_EQ(ConfirmedRun(), 0u);
+  EXPECT_EQ(testing_support::ListFolder(app_.path()), L"Orvane.ini,Screenshot001.jpg,orvane.exe");
+
+  RECT window;
+  ASSERT_TRUE(::GetWindowRect(target_.hwnd(), &window));
+  POINT client_origin{0, 0};
+  ::ClientToScreen(target_.hwnd(), &client_origin);
+  RECT client;
+  ::GetClientRect(target_.hwnd(), &client);
+  const int dx = client_origin.x - window.left, dy = client_origin.y - window.top;
+
+  auto shot = testing_support::DecodeImageFile(app_ / L"Screenshot001.jpg");
+  ASSERT_EQ(shot.width, static_cast<UINT>(window.right - window.left));
+  ASSERT_EQ(shot.height, static_cast<UINT>(window.bottom - window.top));
+  // Each quadrant's centre, where JPEG blocks see one colour only; top-left red proves it is upright.
+  const int cw = client.right, ch = client.bottom;
+  const POINT centres[4] = {{cw / 4, ch / 4}, {3 * cw / 4, ch / 4}, {cw / 4, 3 * ch / 4}, {3 * cw / 4, 3 * ch / 4}};
+  for (int q = 0; q < 4; ++q) {
+    const uint8_t* pixel = shot.At(static_cast<UINT>(dx + centres[q].x), static_cast<UINT>(dy + centres[q].y));
+    EXPECT_LE(testing_support::ColourDistance(pixel, SampleWindow::QuadrantColour(q)), 24) << "quadrant " << q;
+  }
+
+  ASSERT_EQ(ConfirmedRun(), 0u);
+  EXPECT_EQ(testing_support::ListFolder(app_.path()), L"Orvane.ini,Screenshot001.jpg,Screenshot002.jpg,orvane.exe");
+  EXPECT_EQ(testing_support::DecodeImageFile(app_ / L"Screenshot002.jpg").width, shot.width);
+}
+
+TEST_F(RunTest, AnErrorThatEndsTheRunIsReportedWithNumberAndDescription) {
+  // Without the imaging component the JPEG library cannot start: the writer's error ends the run.
+  ASSERT_TRUE(testing_support::DisableDllFor(L"orvane-nocodec.exe", L"windowscodecs"));
+  testing_support::InstallOrvane(app_.path(), "", L"orvane-nocodec.exe");
+  const std::wstring before = testing_support::ListFolder(app_.path());
+  OrvaneProcess run(app_.path(), L"orvane-nocodec.exe");
+  HWND box = StartAndWaitForQuestion(run);
+  ASSERT_NE(box, nullptr);
+  desktop::Press(box, IDOK);
+  // The question goes, and the report comes up in its place.
+  HWND report = nullptr;
+  for (int i = 0; i < 200 && !report; ++i) {
+    HWND candidate = desktop::WaitForDialog(run.id(), 100, run.handle());
+    if (candidate && candidate != box) report = candidate;
+  }
+  ASSERT_NE(report, nullptr) << "no report; exit code " << run.WaitForExit(100);
+  desktop::DialogInfo info = desktop::ReadDialog(report);
+  EXPECT_EQ(info.caption, L"Orvane");
+  EXPECT_EQ(info.text, L"Run-time error '26001':\r\n\r\nFailed to initialise the IJL library: -5");
+  desktop::Press(report, IDOK);
+  EXPECT_EQ(run.WaitForExit(), 1u);
+  EXPECT_EQ(testing_support::ListFolder(app_.path()), before);
+}
+
+}  // namespace

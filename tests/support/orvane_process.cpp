@@ -1,0 +1,63 @@
+#include "support/orvane_process.h"
+
+#include <stdexcept>
+
+#include "desktop/desktop.h"
+
+namespace testing_support {
+
+std::wstring BuildFolder() {
+  wchar_t path[MAX_PATH * 4];
+  DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+  std::wstring full(path, length);
+  return full.substr(0, full.find_last_of(L"\\/"));
+}
+
+void InstallOrvane(const std::wstring& app_folder, const std::string& ini_text, const std::wstring& exe_name) {
+  std::wstring exe = app_folder + L"\\" + exe_name;
+  if (!::CopyFileW((BuildFolder() + L"\\orvane.exe").c_str(), exe.c_str(), FALSE))
+    throw std::runtime_error("cannot copy orvane.exe");
+  if (!ini_text.empty()) WriteBytes(app_folder + L"\\Orvane.ini", ini_text);
+}
+
+OrvaneProcess::OrvaneProcess(const std::wstring& app_folder, const std::wstring& exe_name) {
+  std::wstring exe = app_folder + L"\\" + exe_name;
+  std::wstring command = L"\"" + exe + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, app_folder.c_str(),
+                       &startup, &info)) {
+    ::CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+  }
+}
+
+OrvaneProcess::~OrvaneProcess() {
+  if (process_) {
+    if (::WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) ::TerminateProcess(process_, 99);
+    ::CloseHandle(process_);
+  }
+}
+
+DWORD OrvaneProcess::WaitForExit(DWORD timeout_ms) {
+  DWORD code = desktop::WaitForExit(process_, timeout_ms);
+  if (code == STILL_ACTIVE) ::TerminateProcess(process_, 99);
+  return code;
+}
+
+
+bool DisableDllFor(const std::wstring& exe_name, const std::wstring& dll_name) {
+  std::wstring key = L"Software\\Wine\\AppDefaults\\" + exe_name + L"\\DllOverrides";
+  HKEY handle = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  const wchar_t empty[] = L"";
+  LONG result = ::RegSetValueExW(handle, dll_name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(empty), sizeof empty);
+  ::RegCloseKey(handle);
+  return result == ERROR_SUCCESS;
+}
+
+}  // namespace testing_support

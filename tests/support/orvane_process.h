@@ -1,0 +1,41 @@
+#pragma once
+// Runs orvane.exe from a folder of its own, as a keyboard shortcut would start it.
+
+#include <windows.h>
+
+#include <string>
+
+#include "support/temp_folder.h"
+
+namespace testing_support {
+
+// Folder of the running test executable (orvane.exe is built beside it).
+std::wstring BuildFolder();
+
+class OrvaneProcess {
+ public:
+  // Starts the program of the folder there, as a shortcut would.
+  explicit OrvaneProcess(const std::wstring& app_folder, const std::wstring& exe_name = L"orvane.exe");
+  OrvaneProcess(const OrvaneProcess&) = delete;
+  OrvaneProcess& operator=(const OrvaneProcess&) = delete;
+  ~OrvaneProcess();
+
+  bool started() const { return process_ != nullptr; }
+  DWORD id() const { return id_; }
+  HANDLE handle() const { return process_; }
+  // Exit code, or STILL_ACTIVE when it did not end in time (then it is terminated).
+  DWORD WaitForExit(DWORD timeout_ms = 20000);
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD id_ = 0;
+};
+
+// Installs orvane.exe (under another name if given) and an Orvane.ini with the given text into the folder.
+void InstallOrvane(const std::wstring& app_folder, const std::string& ini_text,
+                   const std::wstring& exe_name = L"orvane.exe");
+
+// Under Wine: makes the named executable run without one of the system's DLLs (for failure tests).
+bool DisableDllFor(const std::wstring& exe_name, const std::wstring& dll_name);
+
+}  // namespace testing_support

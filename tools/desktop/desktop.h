@@ -1,0 +1,60 @@
+#pragma once
+// Driving the desktop from outside a program: a sample window to capture, and the message boxes
+// another process shows. Used by the end-to-end tests and by the demo.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace desktop {
+
+// A top-level window with a title and a known picture in its client area: four quadrants of the
+// colours below and a one-pixel black border round the client area.
+class SampleWindow {
+ public:
+  SampleWindow(const std::wstring& title, int client_width, int client_height, int x = 80, int y = 60);
+  SampleWindow(const SampleWindow&) = delete;
+  SampleWindow& operator=(const SampleWindow&) = delete;
+  ~SampleWindow();
+
+  HWND hwnd() const { return window_; }
+  // Brings the window to the front and waits until it is the foreground window and painted.
+  bool BringToFront(DWORD timeout_ms = 5000);
+  // Processes this thread's waiting messages.
+  static void Pump();
+
+  // Colours of the quadrants: 0 top left, 1 top right, 2 bottom left, 3 bottom right.
+  static COLORREF QuadrantColour(int quadrant);
+
+ private:
+  HWND window_ = nullptr;
+};
+
+struct DialogInfo {
+  std::wstring caption;
+  std::wstring text;
+  std::vector<int> buttons;  // IDs of the visible buttons, in child order
+  bool has_icon = false;
+  HWND owner = nullptr;
+  bool owner_visible = false;
+  bool owner_topmost = false;
+  std::wstring owner_class;
+};
+
+// Waits for a visible dialog box of the process; pumps this thread's messages meanwhile. Null on timeout
+// or when the process ends first (process handle optional).
+HWND WaitForDialog(DWORD process_id, DWORD timeout_ms, HANDLE process = nullptr);
+DialogInfo ReadDialog(HWND dialog);
+// Presses a button of a dialog of another process by its ID (IDOK, IDCANCEL, ...).
+bool Press(HWND dialog, int button_id);
+// Closes a dialog as its close button does.
+bool Close(HWND dialog);
+
+// The visible top-level windows of a process with the given class (empty class: any).
+std::vector<HWND> WindowsOf(DWORD process_id, const std::wstring& class_name = {});
+
+// Waits for a process to end, pumping this thread's messages; its exit code, or STILL_ACTIVE on timeout.
+DWORD WaitForExit(HANDLE process, DWORD timeout_ms);
+
+}  // namespace desktop
