@@ -71,7 +71,7 @@ orvane_start_wine() {
     wineboot -i </dev/null >/dev/null 2>&1 || true
     wineserver -w </dev/null >/dev/null 2>&1 || true
   fi
-  wineserver -p </dev/null >/dev/null 2>&1
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   ORVANE_STARTED_WINESERVER=1
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }

@@ -1,0 +1,111 @@
+// Capture and subject against real windows; these tests take the foreground in turn.
+
+#include <gtest/gtest.h>
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include "capture/screen_capture.h"
+#include "desktop/desktop.h"
+#include "driver/mod_main.h"
+#include "image/dib_section.h"
+
+namespace {
+
+using desktop::SampleWindow;
+
+const uint8_t* Pixel(const cDIBSection& image, int x, int picture_row) {
+  int memory_row = image.Height() - 1 - picture_row;
+  return static_cast<const uint8_t*>(image.DIBSectionBitsPtr()) + memory_row * image.BytesPerScanLine() + 3 * x;
+}
+
+bool SameColour(const uint8_t* bgr, COLORREF colour) {
+  return bgr[0] == GetBValue(colour) && bgr[1] == GetGValue(colour) && bgr[2] == GetRValue(colour);
+}
+
+TEST(Capture, TheForegroundWindowIsTakenWholeFrameIncluded) {
+  SampleWindow target(L"Capture target", 200, 120);
+  ASSERT_TRUE(target.BringToFront());
+  RECT window;
+  ::GetWindowRect(target.hwnd(), &window);
+  POINT origin{0, 0};
+  ::ClientToScreen(target.hwnd(), &origin);
+  const int dx = origin.x - window.left, dy = origin.y - window.top;
+
+  auto picture = modScreenCapture::GrabForegroundWindow();
+  ASSERT_TRUE(picture);
+  cDIBSection image;
+  image.CreateFromPicture(picture);
+  ASSERT_NE(image.hDib(), nullptr);
+  EXPECT_EQ(image.Width(), window.right - window.left);
+  EXPECT_EQ(image.Height(), window.bottom - window.top);
+  EXPECT_GT(dy, 0) << "a title bar above the client area";
+  // The client area sits at its offset inside the capture, pixel for pixel.
+  EXPECT_TRUE(SameColour(Pixel(image, dx + 50, dy + 30), SampleWindow::QuadrantColour(0)));
+  EXPECT_TRUE(SameColour(Pixel(image, dx + 150, dy + 30), SampleWindow::QuadrantColour(1)));
+  EXPECT_TRUE(SameColour(Pixel(image, dx + 50, dy + 90), SampleWindow::QuadrantColour(2)));
+  EXPECT_TRUE(SameColour(Pixel(image, dx + 150, dy + 90), SampleWindow::QuadrantColour(3)));
+  EXPECT_TRUE(SameColour(Pixel(image, dx, dy), RGB(0, 0, 0)));  // the client border
+}
+
+TEST(Capture, ClientAreaAndOffsetsAndNoPaletteOnTrueColour) {
+  SampleWindow target(L"Client capture", 200, 100);
+  ASSERT_TRUE(target.BringToFront());
+  RECT client;
+  ::GetClientRect(target.hwnd(), &client);
+  // A block inside the bottom-right quadrant, measured from the client area's corner.
+  auto picture = modScreenCapture::GrabWindowImage(target.hwnd(), true, client.right / 2 + 5, client.bottom / 2 + 5, 20, 10);
+  ASSERT_TRUE(picture);
+  win::ComPtr<IPicture> as_picture;
+  ASSERT_HRESULT_SUCCEEDED(picture.As(&as_picture));
+  OLE_HANDLE palette = 1;
+  as_picture->get_hPal(&palette);
+  EXPECT_EQ(palette, 0u);
+  cDIBSection image;
+  image.CreateFromPicture(picture);
+  ASSERT_EQ(image.Width(), 20);
+  ASSERT_EQ(image.Height(), 10);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x)
+      ASSERT_TRUE(SameColour(Pixel(image, x, y), SampleWindow::QuadrantColour(3))) << x << "," << y;
+}
+
+TEST(Capture, AWindowPartlyOffTheScreenGivesTheFullRectangle) {
+  SampleWindow target(L"Half off", 300, 100, -150, 40);
+  ASSERT_TRUE(target.BringToFront());
+  RECT window;
+  ::GetWindowRect(target.hwnd(), &window);
+  ASSERT_LT(window.left, 0);
+  cDIBSection image;
+  image.CreateFromPicture(modScreenCapture::GrabForegroundWindow());
+  EXPECT_EQ(image.Width(), window.right - window.left);
+  EXPECT_EQ(image.Height(), window.bottom - window.top);
+}
+
+TEST(Subject, NamesTheForegroundWindowWithNothingAfterTheTitle) {
+  SampleWindow target(L"Budget 2027.xlsx - Spreadsheet", 120, 60);
+  ASSERT_TRUE(target.BringToFront());
+  EXPECT_EQ(modMain::ForegroundSubject(), L"Screen Capture: Budget 2027.xlsx - Spreadsheet");
+}
+
+TEST(Subject, WithoutATitleItIsJustScreenCapture) {
+  SampleWindow target(L"", 120, 60);
+  ASSERT_TRUE(target.BringToFront());
+  EXPECT_EQ(modMain::ForegroundSubject(), L"Screen Capture");
+}
+
+TEST(Subject, KeepsCharactersOutsideTheAnsiCodePageAndCutsLongTitlesTo511) {
+  const std::wstring unicode = L"\u041e\u0442\u0447\u0451\u0442 \u2014 \u5831\u544a \U0001F4CA";
+  {
+    SampleWindow target(unicode, 120, 60);
+    ASSERT_TRUE(target.BringToFront());
+    EXPECT_EQ(modMain::ForegroundSubject(), L"Screen Capture: " + unicode);
+  }
+  std::wstring long_title;
+  for (int i = 0; i < 600; ++i) long_title += static_cast<wchar_t>(L'A' + i % 26);
+  SampleWindow target(long_title, 120, 60);
+  ASSERT_TRUE(target.BringToFront());
+  EXPECT_EQ(modMain::ForegroundSubject(), L"Screen Capture: " + long_title.substr(0, 511));
+}
+
+}  // namespace

@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "image/dib_section.h"
+#include "jpeg/jpeg_writer.h"
+#include "platform/ijl/ijl.h"
+#include "platform/runtime/errors.h"
+#include "support/images.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using mIntelJPEGLibrary::WriteJpegFile;
+using mIntelJPEGLibrary::WriteNewJpegFile;
+using testing_support::TempFolder;
+
+// An image whose top picture row is white and the rest black, gray so chroma plays no part.
+void MakeTopRowImage(cDIBSection& image, LONG width, LONG height) {
+  ASSERT_TRUE(image.Create(width, height));
+  auto* bits = static_cast<uint8_t*>(image.DIBSectionBitsPtr());
+  for (LONG row = 0; row < height; ++row) {
+    uint8_t value = row == height - 1 ? 255 : 0;  // memory row height - 1 is the picture's top row
+    std::memset(bits + row * image.BytesPerScanLine(), value, static_cast<size_t>(width) * 3);
+    // Padding that the encoder must not read as pixels.
+    for (LONG pad = width * 3; pad < image.BytesPerScanLine(); ++pad) bits[row * image.BytesPerScanLine() + pad] = 0x80;
+  }
+}
+
+template <typename F>
+rt::Error Raised(F&& f) {
+  try {
+    f();
+  } catch (const rt::Error& e) {
+    return e;
+  }
+  return rt::Error(0, L"", L"nothing raised");
+}
+
+FILETIME Time(WORD year, WORD month, WORD day) {
+  SYSTEMTIME st{};
+  st.wYear = year;
+  st.wMonth = month;
+  st.wDay = day;
+  st.wHour = 12;
+  FILETIME ft;
+  ::SystemTimeToFileTime(&st, &ft);
+  return ft;
+}
+
+// Wine on a Linux file system cannot store creation times; Windows can.
+bool CreationTimesAreKept(const TempFolder& folder) {
+  std::wstring probe = folder / L"probe.tmp";
+  testing_support::WriteBytes(probe, "");
+  FILETIME created = Time(2000, 1, 1), read{};
+  HANDLE file = ::CreateFileW(probe.c_str(), FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ::SetFileTime(file, &created, nullptr, nullptr);
+  ::GetFileTime(file, &read, nullptr, nullptr);
+  ::CloseHandle(file);
+  ::DeleteFileW(probe.c_str());
+  return ::CompareFileTime(&read, &created) == 0;
+}
+
+TEST(JpegWriter, NarrowImagesComeBackUprightWithTheirPaddingSkipped) {
+  TempFolder folder;
+  for (LONG width = 1; width <= 4; ++width) {
+    cDIBSection image;
+    MakeTopRowImage(image, width, 16);
+    std::wstring path = folder / (L"w" + std::to_wstring(width) + L".jpg");
+    ASSERT_TRUE(WriteJpegFile(image, path, 60));
+    auto decoded = testing_support::DecodeImageFile(path);
+    ASSERT_EQ(decoded.width, static_cast<UINT>(width));
+    ASSERT_EQ(decoded.height, 16u);
+    for (LONG x = 0; x < width; ++x) {
+      EXPECT_GT(decoded.At(static_cast<UINT>(x), 0)[1], 200) << "top row, width " << width;
+      EXPECT_LT(decoded.At(static_cast<UINT>(x), 15)[1], 40) << "bottom row, width " << width;
+    }
+  }
+  EXPECT_EQ(testing_support::ListFolder(folder.path()), L"w1.jpg,w2.jpg,w3.jpg,w4.jpg");
+}
+
+TEST(JpegWriter, WritesAColourJpegOfTheImage) {
+  TempFolder folder;
+  cDIBSection image;
+  ASSERT_TRUE(image.Create(64, 48));
+  auto* bits = static_cast<uint8_t*>(image.DIBSectionBitsPtr());
+  for (LONG y = 0; y < 48; ++y)
+    for (LONG x = 0; x < 64; ++x) {
+      uint8_t* p = bits + y * image.BytesPerScanLine() + 3 * x;
+      p[0] = static_cast<uint8_t>(x * 4);
+      p[1] = static_cast<uint8_t>(y * 5);
+      p[2] = static_cast<uint8_t>((x * y) & 0xFF);
+    }
+  ASSERT_TRUE(WriteJpegFile(image, folder / L"q60.jpg", 60));
+  std::string q60 = testing_support::ReadBytes(folder / L"q60.jpg");
+  ASSERT_GE(q60.size(), 4u);
+  EXPECT_EQ(q60.substr(0, 2), "\xFF\xD8");
+  auto decoded = testing_support::DecodeImageFile(folder / L"q60.jpg");
+  ASSERT_EQ(decoded.width, 64u);
+  // Bottom-right pixel of the picture is memory row 0, column 63.
+  EXPECT_NEAR(decoded.At(63, 47)[0], 252, 40);
+}
+
+TEST(JpegWriter, ReplacingKeepsTheOldAttributesAndTimes) {
+  TempFolder folder;
+  std::wstring path = folder / L"Screenshot001.jpg";
+  testing_support::WriteBytes(path, "old contents");
+  FILETIME created = Time(2001, 2, 3), accessed = Time(2002, 3, 4), written = Time(2003, 4, 5);
+  {
+    HANDLE file = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(::SetFileTime(file, &created, &accessed, &written));
+    ::CloseHandle(file);
+  }
+  ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+
+  cDIBSection image;
+  MakeTopRowImage(image, 8, 8);
+  ASSERT_TRUE(WriteJpegFile(image, path, 60));
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(::CompareFileTime(&data.ftLastWriteTime, &written), 0);
+  EXPECT_EQ(::CompareFileTime(&data.ftLastAccessTime, &accessed), 0);
+  if (CreationTimesAreKept(folder))
+    EXPECT_EQ(::CompareFileTime(&data.ftCreationTime, &created), 0);
+  EXPECT_EQ(testing_support::ReadBytes(path).substr(0, 2), "\xFF\xD8");
+  EXPECT_EQ(testing_support::ListFolder(folder.path()), L"Screenshot001.jpg");
+}
+
+TEST(JpegWriter, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+  TempFolder folder;
+  std::wstring path = folder / L"keep.jpg";
+  testing_support::WriteBytes(path, "precious");
+  cDIBSection image;
+  MakeTopRowImage(image, 8, 8);
+
+  ijlInjectWriteFailure(IJL_WRITE_FAILED, 3);  // the encoder fails part way through the rows
+  rt::Error error = Raised([&] { WriteJpegFile(image, path, 60); });
+  EXPECT_EQ(error.number(), 26001);
+  EXPECT_EQ(error.source(), L"unit_tests.mIntelJPEGLibrary");
+  EXPECT_EQ(error.description(), L"Failed to save to JPG -8");
+  EXPECT_EQ(testing_support::ReadBytes(path), "precious");
+  EXPECT_EQ(testing_support::ListFolder(folder.path()), L"keep.jpg");
+
+  // An image that was never created has no pixels for the encoder.
+  cDIBSection empty;
+  error = Raised([&] { WriteJpegFile(empty, path, 60); });
+  EXPECT_EQ(error.description(), L"Failed to save to JPG -2");
+  EXPECT_EQ(testing_support::ReadBytes(path), "precious");
+  EXPECT_EQ(testing_support::ListFolder(folder.path()), L"keep.jpg");
+}
+
+TEST(JpegWriter, AnOldFileThatCannotBeDeletedIsTheRuntimesFileError) {
+  TempFolder folder;
+  std::wstring path = folder / L"locked.jpg";
+  testing_support::WriteBytes(path, "read only");
+  ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  cDIBSection image;
+  MakeTopRowImage(image, 4, 4);
+  rt::Error error = Raised([&] { WriteJpegFile(image, path, 60); });
+  EXPECT_EQ(error.number(), rt::kErrPermissionDenied);
+  EXPECT_EQ(testing_support::ReadBytes(path), "read only");
+  EXPECT_EQ(testing_support::ListFolder(folder.path()), L"locked.jpg");
+  // A folder of that name is not a file to replace.
+  ASSERT_TRUE(::CreateDirectoryW((folder / L"dir.jpg").c_str(), nullptr));
+  EXPECT_EQ(Raised([&] { WriteJpegFile(image, folder / L"dir.jpg", 60); }).number(), rt::kErrFileNotFound);
+}
+
+TEST(JpegWriter, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
+  TempFolder folder;
+  testing_support::WriteBytes(folder / L"Screenshot001.jpg", "theirs");
+  testing_support::WriteBytes(folder / L"Screenshot002.jpg", "theirs too");
+  cDIBSection image;
+  MakeTopRowImage(image, 4, 4);
+  std::vector<std::vector<std::wstring>> asked;
+  std::wstring written = WriteNewJpegFile(image, folder / L"Screenshot001.jpg",
+                                          [&](const std::vector<std::wstring>& taken) {
+                                            asked.push_back(taken);
+                                            return folder / (L"Screenshot00" + std::to_wstring(taken.size() + 1) + L".jpg");
+                                          },
+                                          60);
+  EXPECT_EQ(written, folder / L"Screenshot003.jpg");
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1], (std::vector<std::wstring>{folder / L"Screenshot001.jpg", folder / L"Screenshot002.jpg"}));
+  EXPECT_EQ(testing_support::ReadBytes(folder / L"Screenshot001.jpg"), "theirs");
+  EXPECT_EQ(testing_support::ReadBytes(folder / L"Screenshot002.jpg"), "theirs too");
+  EXPECT_EQ(testing_support::ReadBytes(written).substr(0, 2), "\xFF\xD8");
+  EXPECT_EQ(testing_support::ListFolder(folder.path()), L"Screenshot001.jpg,Screenshot002.jpg,Screenshot003.jpg");
+}
+
+TEST(JpegLibrary, RejectsRecordsItCannotEncode) {
+  JPEG_CORE_PROPERTIES props{};
+  EXPECT_EQ(ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_INVALID_PROPERTIES);
+  ASSERT_EQ(ijlInit(&props), IJL_OK);
+  EXPECT_EQ(props.DIBChannels, 3);
+  EXPECT_EQ(props.DIBColor, IJL_BGR);
+  uint8_t pixels[16] = {};
+  props.DIBBytes = pixels;
+  props.DIBWidth = 1;
+  props.DIBHeight = -4;
+  props.DIBPadBytes = 1;
+  props.JPGFile = L"unused.jpg";
+  props.JPGWidth = 1;
+  props.JPGHeight = 4;
+  props.jquality = 60;
+  EXPECT_EQ(ijlWrite(&props, static_cast<IJLIOTYPE>(1)), IJL_UNSUPPORTED_IO);
+  props.DIBPadBytes = 4;
+  EXPECT_EQ(ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_BAD_DIB);
+  props.DIBPadBytes = 1;
+  props.JPGHeight = 3;
+  EXPECT_EQ(ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_BAD_JPEG_SETTINGS);
+  props.JPGHeight = 4;
+  props.jquality = 101;
+  EXPECT_EQ(ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_BAD_JPEG_SETTINGS);
+  props.jquality = 60;
+  props.JPGFile = L"Z:\\no such folder\\at all\\x.jpg";
+  EXPECT_EQ(ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_FILE_CREATE_FAILED);
+  EXPECT_EQ(ijlFree(&props), IJL_OK);
+  EXPECT_EQ(ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_INVALID_PROPERTIES);
+}
+
+}  // namespace
