@@ -5,6 +5,7 @@
 
 #include "driver/frm_capture.h"
 #include "driver/mod_main.h"
+#include "mail/outlook.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"
@@ -36,5 +37,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     exit_code = ReportError(51, L"Internal error: " + std::wstring(what.begin(), what.end()));
   }
   frmCapture::Unload();
+  // The mail program's application object is held to the end of the process, and let go before the
+  // apartment closes.
+  modMain::ReleaseOutlookApp();
   return exit_code;
 }

@@ -8,6 +8,7 @@
 #include "driver/mod_main.h"
 #include "image/dib_section.h"
 #include "jpeg/jpeg_writer.h"
+#include "mail/outlook.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/files.h"
 #include "platform/runtime/ui.h"
@@ -46,6 +47,8 @@ void Main() {
                  });
         },
         60);
+    EnsureOutlookWindow(outlook::olMinimized);
+    ComposeMailDraft(attachment, subject, recipient);
     image.reset();
   }
   frmCapture::Unload();

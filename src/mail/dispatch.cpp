@@ -1,0 +1,82 @@
+#include "mail/dispatch.h"
+
+#include <vector>
+
+#include "platform/runtime/app.h"
+#include "platform/runtime/errors.h"
+#include "platform/runtime/win_error.h"
+
+namespace mail {
+namespace {
+
+std::wstring Source(std::wstring_view member) {
+  return member.empty() ? rt::App::EXEName() : rt::App::EXEName() + L"." + std::wstring(member);
+}
+
+}  // namespace
+
+win::Variant Invoke(IDispatch* object, DISPID id, Call kind, std::initializer_list<const VARIANT*> args,
+                    std::wstring_view member) {
+  if (!object) rt::Raise(91, Source(member), L"Object variable or With block variable not set");
+  // Copies, so the caller's VARIANTs stay untouched whatever the server does with its arguments.
+  std::vector<win::Variant> reversed(args.size());
+  size_t slot = args.size();
+  for (const VARIANT* arg : args) {
+    --slot;
+    HRESULT hr = ::VariantCopy(reversed[slot].put(), const_cast<VARIANT*>(arg));
+    if (FAILED(hr)) rt::RaiseHresult(hr, Source(member));
+  }
+  std::vector<VARIANT> raw;
+  raw.reserve(reversed.size());
+  for (auto& v : reversed) raw.push_back(*v.get());
+
+  DISPID named_put = DISPID_PROPERTYPUT;
+  DISPPARAMS params{};
+  params.cArgs = static_cast<UINT>(raw.size());
+  params.rgvarg = raw.empty() ? nullptr : raw.data();
+  if (kind == Call::kPut) {
+    params.cNamedArgs = 1;
+    params.rgdispidNamedArgs = &named_put;
+  }
+  win::Variant result;
+  EXCEPINFO exception{};
+  UINT bad_argument = 0;
+  HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, static_cast<WORD>(kind), &params,
+                              kind == Call::kPut ? nullptr : result.put(), &exception, &bad_argument);
+  if (hr == DISP_E_EXCEPTION) {
+    if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
+    win::Bstr source, description, help;
+    *source.put() = exception.bstrSource;
+    *description.put() = exception.bstrDescription;
+    *help.put() = exception.bstrHelpFile;
+    HRESULT code = exception.scode ? exception.scode : (exception.wCode ? 1000 + exception.wCode : E_FAIL);
+    std::wstring text(description.view());
+    if (text.empty()) text = rt::SystemMessage(static_cast<DWORD>(code));
+    if (text.empty()) text = L"Automation error";
+    rt::Raise(static_cast<long>(code), source.view().empty() ? Source(member) : std::wstring(source.view()), text);
+  }
+  if (FAILED(hr)) rt::RaiseHresult(hr, Source(member));
+  return result;
+}
+
+win::ComPtr<IDispatch> ObjectOf(const win::Variant& result) {
+  const VARIANT* v = result.get();
+  win::ComPtr<IDispatch> object;
+  if (v->vt == VT_DISPATCH && v->pdispVal) {
+    object = v->pdispVal;
+  } else if (v->vt == VT_UNKNOWN && v->punkVal) {
+    v->punkVal->QueryInterface(IID_PPV_ARGS(&object));
+  }
+  return object;
+}
+
+win::ComPtr<IDispatch> QueryResult(const win::Variant& result, REFIID iid, std::wstring_view member) {
+  win::ComPtr<IDispatch> object = ObjectOf(result);
+  if (!object) rt::RaiseHresult(E_NOINTERFACE, Source(member));
+  win::ComPtr<IDispatch> typed;
+  HRESULT hr = object->QueryInterface(iid, reinterpret_cast<void**>(typed.GetAddressOf()));
+  if (FAILED(hr) || !typed) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, Source(member));
+  return typed;
+}
+
+}  // namespace mail

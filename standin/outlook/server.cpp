@@ -1,0 +1,116 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "standin/outlook/standin.h"
+
+namespace standin {
+namespace {
+
+LONG g_objects = 0;
+LONG g_locks = 0;
+LONG g_windows = 0;
+bool g_served = false;  // an object was made at least once
+DWORD g_main_thread = 0;
+
+std::string Utf8(const std::wstring& text) {
+  int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace
+
+std::wstring Setting(const wchar_t* name) {
+  wchar_t value[4096] = {};
+  DWORD size = sizeof value;
+  if (::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    return {};
+  return value;
+}
+
+void Journal(const std::wstring& line) {
+  std::wstring path = Setting(L"Journal");
+  if (path.empty()) return;
+  HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  std::string bytes = Utf8(line) + "\n";
+  DWORD written = 0;
+  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::CloseHandle(file);
+}
+
+bool FailsAt(const std::wstring& step) { return ::lstrcmpiW(Setting(L"FailAt").c_str(), step.c_str()) == 0; }
+
+void ObjectCreated() {
+  ++g_objects;
+  g_served = true;
+}
+void ObjectDestroyed() {
+  --g_objects;
+  CheckForExit();
+}
+void LockServer(bool lock) {
+  g_locks += lock ? 1 : -1;
+  CheckForExit();
+}
+void WindowOpened() { ++g_windows; }
+void WindowClosed() {
+  --g_windows;
+  CheckForExit();
+}
+
+void CheckForExit() {
+  // Like the real program, the server stays while anyone holds it or any of its windows is open.
+  if (g_served && g_objects <= 0 && g_locks <= 0 && g_windows <= 0) ::PostThreadMessageW(g_main_thread, WM_QUIT, 0, 0);
+}
+
+}  // namespace standin
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
+  std::wstring command = command_line ? command_line : L"";
+  auto has = [&](const wchar_t* flag) {
+    std::wstring lower = command;
+    for (auto& c : lower) c = static_cast<wchar_t>(::towlower(c));
+    return lower.find(flag) != std::wstring::npos;
+  };
+  HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  int result = 0;
+  if (has(L"regserver") && !has(L"unregserver")) {
+    result = standin::RegisterServer();
+  } else if (has(L"unregserver")) {
+    result = standin::UnregisterServer();
+  } else if (has(L"quit")) {
+    standin::CloseAllStandInWindows();
+  } else {
+    standin::g_main_thread = ::GetCurrentThreadId();
+    MSG message;
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // make the thread's queue before anyone posts to it
+    IClassFactory* factory = standin::NewApplicationFactory();
+    DWORD cookie = 0;
+    HRESULT hr = ::CoRegisterClassObject(standin::kClsidApplication, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                         &cookie);
+    factory->Release();
+    if (FAILED(hr)) {
+      result = 1;
+    } else {
+      // Nobody came for an object within a minute: started by mistake.
+      ::SetTimer(nullptr, 0, 60000, nullptr);
+      while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER && message.hwnd == nullptr) {
+          standin::g_served = true;
+          standin::CheckForExit();
+          continue;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+      }
+      ::CoRevokeClassObject(cookie);
+    }
+  }
+  if (SUCCEEDED(init)) ::CoUninitialize();
+  return result;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// A stand-in for the desktop mail program's automation server, for machines without it (tests, demo).
+// It answers the members Orvane calls, by dispatch ID, shows real windows and journals every call.
+//
+// Settings under HKEY_CURRENT_USER\Software\Orvane\OutlookStandIn, read at every call:
+//   Journal  (text)  file that receives one UTF-8 line per call
+//   FailAt   (text)  the step to fail: CreateObject, ActiveExplorer, GetNamespace, GetDefaultFolder,
+//                    GetExplorer, Activate, WindowState, CreateItem, CreateItem:NotMail, Attachments,
+//                    Attachments.Add, To, Subject or Display
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+#include <vector>
+
+namespace standin {
+
+inline constexpr CLSID kClsidApplication = {0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr wchar_t kProgId[] = L"Outlook.Application";
+inline constexpr wchar_t kSettingsKey[] = L"Software\\Orvane\\OutlookStandIn";
+
+std::wstring Setting(const wchar_t* name);
+void Journal(const std::wstring& line);
+// True when the stand-in was told to fail at this step.
+bool FailsAt(const std::wstring& step);
+
+// Server lifetime: the process stays while objects, locks or windows live.
+void ObjectCreated();
+void ObjectDestroyed();
+void LockServer(bool lock);
+void WindowOpened();
+void WindowClosed();
+void CheckForExit();
+
+// Windows.
+struct MailContents {
+  std::wstring to, subject;
+  std::vector<std::wstring> attachments;
+};
+HWND CreateExplorerWindow(const std::wstring& folder_name);
+HWND ActiveExplorerWindow();
+void ActivateExplorer(HWND explorer);
+void SetExplorerState(HWND explorer, LONG state);
+LONG ExplorerState(HWND explorer);
+void ShowMailWindow(const MailContents& mail);
+// Closes every window of the stand-in in any process (the /Quit command).
+void CloseAllStandInWindows();
+
+// The class factory for the application object.
+IClassFactory* NewApplicationFactory();
+
+// Registration.
+int RegisterServer();
+int UnregisterServer();
+
+}  // namespace standin

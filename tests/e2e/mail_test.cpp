@@ -1,0 +1,226 @@
+// A whole run against the mail program stand-in: the journal of calls, the windows, the failures.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "desktop/desktop.h"
+#include "support/orvane_process.h"
+#include "support/standin.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using desktop::SampleWindow;
+using testing_support::OrvaneProcess;
+using testing_support::StandIn;
+using testing_support::TempFolder;
+using Lines = std::vector<std::string>;
+
+std::string Utf8(const std::wstring& text) {
+  int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+class MailTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::InstallOrvane(app_.path(), "[Email]\r\nRecipient=arvel@example.com\r\n[KeyCombos]\r\nActivate=F9\r\n");
+  }
+
+  // A confirmed run; the dialogs it shows after the question are handed to `on_dialog` (which presses a
+  // button) and counted. Returns the exit code.
+  DWORD ConfirmedRun(const std::function<void(HWND)>& on_dialog = {}, int* dialogs_after = nullptr) {
+    EXPECT_TRUE(target_.BringToFront());
+    OrvaneProcess run(app_.path());
+    HWND question = desktop::WaitForDialog(run.id(), 15000, run.handle());
+    EXPECT_NE(question, nullptr);
+    if (!question) return STILL_ACTIVE;
+    desktop::Press(question, IDOK);
+    int seen = 0;
+    HWND last = question;
+    for (;;) {
+      HWND dialog = desktop::WaitForDialog(run.id(), 200, run.handle());
+      if (::WaitForSingleObject(run.handle(), 0) == WAIT_OBJECT_0) break;
+      if (!dialog || dialog == last) continue;
+      ++seen;
+      last = dialog;
+      if (on_dialog) on_dialog(dialog);
+      else desktop::Press(dialog, IDOK);
+    }
+    if (dialogs_after) *dialogs_after = seen;
+    return run.WaitForExit();
+  }
+
+  std::string Shot(int n) { return Utf8(app_ / (L"Screenshot00" + std::to_wstring(n) + L".jpg")); }
+
+  StandIn standin_;
+  TempFolder app_{L"orvane-mail"};
+  SampleWindow target_{L"Invoice \u2116 42 \u2014 Editor", 300, 160};
+  const std::string subject_ = "Screen Capture: " + Utf8(L"Invoice \u2116 42 \u2014 Editor");
+};
+
+TEST_F(MailTest, AConfirmedRunOpensAMinimisedInboxThenShowsTheFilledMail) {
+  int dialogs = -1;
+  ASSERT_EQ(ConfirmedRun({}, &dialogs), 0u);
+  EXPECT_EQ(dialogs, 0);
+  EXPECT_EQ(standin_.Journal(), (Lines{
+                                    "Application.Create",
+                                    "_Application.ActiveExplorer method|get () args=0",
+                                    "_Application.GetNamespace method|get (\"MAPI\") args=1",
+                                    "_NameSpace.GetDefaultFolder method|get (6) args=1",
+                                    "MAPIFolder.GetExplorer method|get () args=0",
+                                    "_Explorer.Activate method () args=0",
+                                    "_Explorer.WindowState put (1) args=1",
+                                    "Application.Create",
+                                    "_Application.CreateItem method|get (0) args=1",
+                                    "_MailItem.Attachments get () args=0",
+                                    "Attachments.Add method|get (\"" + Shot(1) + "\") args=1",
+                                    "_MailItem.To put (\"arvel@example.com\") args=1",
+                                    "_MailItem.Subject put (\"" + subject_ + "\") args=1",
+                                    "_MailItem.Display method () args=0",
+                                }));
+  // Every object the program was handed was let go, the application objects last.
+  Lines all = standin_.Journal(true);
+  for (const char* object : {"_Explorer", "MAPIFolder", "_NameSpace", "Attachment", "Attachments", "_MailItem"})
+    EXPECT_NE(std::find(all.begin(), all.end(), std::string("release ") + object), all.end()) << object;
+  EXPECT_EQ(std::count(all.begin(), all.end(), std::string("release _Application")), 2);
+
+  // orvane.exe has ended; the mail window stays open, and so does the minimised Inbox.
+  auto mails = StandIn::Windows(L"OrvaneStandInMail");
+  ASSERT_EQ(mails.size(), 1u);
+  wchar_t title[512] = {};
+  ::GetWindowTextW(mails[0], title, 512);
+  EXPECT_EQ(Utf8(title), subject_ + " - Message");
+  auto inboxes = StandIn::Windows(L"OrvaneStandInExplorer");
+  ASSERT_EQ(inboxes.size(), 1u);
+  EXPECT_TRUE(::IsIconic(inboxes[0]));
+}
+
+TEST_F(MailTest, WithAMainWindowOpenNoSecondOneIsOpened) {
+  ASSERT_EQ(ConfirmedRun(), 0u);
+  standin_.ClearJournal();
+  ASSERT_EQ(ConfirmedRun(), 0u);
+  Lines journal = standin_.Journal();
+  ASSERT_GE(journal.size(), 3u);
+  EXPECT_EQ(journal[0], "Application.Create");
+  EXPECT_EQ(journal[1], "_Application.ActiveExplorer method|get () args=0");
+  EXPECT_EQ(journal[2], "Application.Create");
+  EXPECT_EQ(journal.back(), "_MailItem.Display method () args=0");
+  EXPECT_EQ(StandIn::Windows(L"OrvaneStandInExplorer").size(), 1u);
+  EXPECT_EQ(StandIn::Windows(L"OrvaneStandInMail").size(), 2u);
+}
+
+TEST_F(MailTest, AnEmptyRecipientSetsAnEmptyToLineWithoutAMessage) {
+  testing_support::WriteBytes(app_ / L"Orvane.ini", "[KeyCombos]\r\nActivate=F9\r\n");
+  int dialogs = -1;
+  ASSERT_EQ(ConfirmedRun({}, &dialogs), 0u);
+  EXPECT_EQ(dialogs, 0);
+  Lines journal = standin_.Journal();
+  EXPECT_NE(std::find(journal.begin(), journal.end(), "_MailItem.To put (\"\") args=1"), journal.end());
+  EXPECT_EQ(journal.back(), "_MailItem.Display method () args=0");
+}
+
+TEST_F(MailTest, AFailingAttachmentShowsTheMessageOnceAndStopsFillingIn) {
+  standin_.FailAt(L"Attachments.Add");
+  int dialogs = 0;
+  desktop::DialogInfo message;
+  ASSERT_EQ(ConfirmedRun(
+                [&](HWND dialog) {
+                  message = desktop::ReadDialog(dialog);
+                  desktop::Press(dialog, IDOK);
+                },
+                &dialogs),
+            0u);
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_EQ(message.caption, L"Orvane");
+  EXPECT_EQ(message.text, L"Problem creating email message");
+  EXPECT_EQ(message.buttons, (std::vector<int>{IDOK}));
+  EXPECT_TRUE(message.has_icon);
+  Lines journal = standin_.Journal();
+  EXPECT_EQ(journal.back(), "Attachments.Add method|get (\"" + Shot(1) + "\") args=1");
+  EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty());
+  Lines all = standin_.Journal(true);
+  EXPECT_NE(std::find(all.begin(), all.end(), "release _MailItem"), all.end());
+}
+
+TEST_F(MailTest, AMailThatCannotBeCreatedPassesSilently) {
+  for (const wchar_t* step : {L"CreateItem", L"CreateItem:NotMail"}) {
+    standin_.FailAt(step);
+    standin_.ClearJournal();
+    int dialogs = -1;
+    ASSERT_EQ(ConfirmedRun({}, &dialogs), 0u) << Utf8(step);
+    EXPECT_EQ(dialogs, 0) << Utf8(step);
+    Lines journal = standin_.Journal();
+    EXPECT_EQ(journal.back(), "_Application.CreateItem method|get (0) args=1") << Utf8(step);
+    EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty());
+  }
+  EXPECT_TRUE(testing_support::FileExists(app_ / L"Screenshot002.jpg"));
+}
+
+TEST_F(MailTest, AFailureWhileOpeningTheInboxEndsTheRunWithItsNumberAndDescription) {
+  standin_.FailAt(L"Activate");
+  desktop::DialogInfo report;
+  int dialogs = 0;
+  DWORD code = ConfirmedRun(
+      [&](HWND dialog) {
+        report = desktop::ReadDialog(dialog);
+        desktop::Press(dialog, IDOK);
+      },
+      &dialogs);
+  EXPECT_EQ(code, 1u);
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_EQ(report.text, L"Run-time error '-2147467259':\r\n\r\nThe stand-in was told to fail at Activate.");
+  Lines journal = standin_.Journal();
+  EXPECT_EQ(journal.back(), "_Explorer.Activate method () args=0");  // no mail was composed
+  Lines all = standin_.Journal(true);
+  for (const char* object : {"release _Explorer", "release MAPIFolder", "release _NameSpace", "release _Application"})
+    EXPECT_NE(std::find(all.begin(), all.end(), object), all.end()) << object;
+  EXPECT_TRUE(testing_support::FileExists(app_ / L"Screenshot001.jpg"));
+}
+
+TEST_F(MailTest, WithoutARegisteredMailProgramTheRunReportsTheErrorAndSendsNothing) {
+  ASSERT_EQ(StandIn::Run(L"/UnregServer"), 0);
+  desktop::DialogInfo report;
+  DWORD code = ConfirmedRun([&](HWND dialog) {
+    report = desktop::ReadDialog(dialog);
+    desktop::Press(dialog, IDOK);
+  });
+  EXPECT_EQ(code, 1u);
+  EXPECT_EQ(report.text.rfind(L"Run-time error '-2147221164':\r\n\r\n", 0), 0u) << Utf8(report.text);
+  EXPECT_GT(report.text.size(), std::wstring(L"Run-time error '-2147221164':\r\n\r\n").size());
+  EXPECT_TRUE(standin_.Journal().empty());
+}
+
+TEST_F(MailTest, CancelNeverStartsTheMailProgram) {
+  ASSERT_TRUE(target_.BringToFront());
+  OrvaneProcess run(app_.path());
+  HWND question = desktop::WaitForDialog(run.id(), 15000, run.handle());
+  ASSERT_NE(question, nullptr);
+  desktop::Press(question, IDCANCEL);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_TRUE(standin_.Journal(true).empty());
+}
+
+TEST(StandInRegistration, RefusesToRegisterOverAnotherMailProgram) {
+  StandIn::Shutdown();
+  ASSERT_EQ(StandIn::Run(L"/UnregServer"), 0);
+  const wchar_t* key = L"CLSID\\{0006F03A-0000-0000-C000-000000000046}\\LocalServer32";
+  const wchar_t other[] = L"C:\\Program Files\\Mail\\OUTLOOK.EXE";
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, other, sizeof other), ERROR_SUCCESS);
+  EXPECT_EQ(StandIn::Run(L"/RegServer"), 3);
+  wchar_t value[256] = {};
+  DWORD size = sizeof value;
+  ASSERT_EQ(::RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size), ERROR_SUCCESS);
+  EXPECT_STREQ(value, other);
+  EXPECT_EQ(StandIn::Run(L"/UnregServer"), 0);  // and it does not remove what is not its own
+  size = sizeof value;
+  EXPECT_EQ(::RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size), ERROR_SUCCESS);
+  ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CLSID\\{0006F03A-0000-0000-C000-000000000046}");
+  EXPECT_EQ(StandIn::Run(L"/RegServer"), 0);
+}
+
+}  // namespace

@@ -1,0 +1,264 @@
+// The mail calls against hand-written automation objects in this process, registered as the mail
+// program's class object, so every dispatch ID, flag, argument and reference can be checked.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "mail/dispatch.h"
+#include "mail/outlook.h"
+#include "platform/runtime/errors.h"
+#include "platform/win/com.h"
+
+namespace {
+
+struct Recorded {
+  std::wstring object;
+  DISPID id;
+  WORD flags;
+  std::vector<std::wstring> args;  // in rgvarg order, as received
+  UINT named;
+  DISPID named_id;
+};
+
+std::wstring Show(const VARIANT& v) {
+  if (v.vt == VT_BSTR) return L"\"" + std::wstring(v.bstrVal ? v.bstrVal : L"") + L"\"";
+  if (v.vt == VT_I4) return std::to_wstring(v.lVal);
+  if (v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND) return L"<missing>";
+  return L"<vt " + std::to_wstring(v.vt) + L">";
+}
+
+using Handler = std::function<HRESULT(VARIANT* result, EXCEPINFO* exception)>;
+
+class Stub : public IDispatch {
+ public:
+  Stub(std::wstring name, const IID& iid, std::vector<Recorded>& log) : name_(std::move(name)), iid_(iid), log_(log) {}
+  virtual ~Stub() = default;
+  void On(DISPID id, Handler handler) { handlers_[id] = std::move(handler); }
+  LONG refs() const { return refs_; }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (::IsEqualIID(riid, IID_IUnknown) || ::IsEqualIID(riid, IID_IDispatch) || ::IsEqualIID(riid, iid_)) {
+      *out = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs_); }  // owned by the test
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    ADD_FAILURE() << "members are never looked up by name";
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* exception, UINT*) override {
+    Recorded call{name_, id, flags, {}, params->cNamedArgs, params->cNamedArgs ? params->rgdispidNamedArgs[0] : 0};
+    for (UINT i = 0; i < params->cArgs; ++i) call.args.push_back(Show(params->rgvarg[i]));
+    log_.push_back(call);
+    auto handler = handlers_.find(id);
+    if (handler == handlers_.end()) return S_OK;
+    return handler->second(result, exception);
+  }
+
+ private:
+  std::wstring name_;
+  IID iid_;
+  std::vector<Recorded>& log_;
+  std::map<DISPID, Handler> handlers_;
+  LONG refs_ = 1;
+};
+
+Handler Returns(IDispatch* object) {
+  return [object](VARIANT* result, EXCEPINFO*) {
+    result->vt = VT_DISPATCH;
+    result->pdispVal = object;
+    if (object) object->AddRef();
+    return S_OK;
+  };
+}
+
+Handler Throws(const wchar_t* description, HRESULT code) {
+  return [description, code](VARIANT*, EXCEPINFO* exception) {
+    exception->bstrSource = ::SysAllocString(L"Stub");
+    exception->bstrDescription = ::SysAllocString(description);
+    exception->scode = code;
+    return DISP_E_EXCEPTION;
+  };
+}
+
+class Factory : public IClassFactory {
+ public:
+  explicit Factory(IDispatch* application) : application_(application) {}
+  virtual ~Factory() = default;
+  int created = 0;
+  HRESULT failure = S_OK;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (::IsEqualIID(riid, IID_IUnknown) || ::IsEqualIID(riid, IID_IClassFactory)) {
+      *out = static_cast<IClassFactory*>(this);
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID riid, void** out) override {
+    if (FAILED(failure)) return failure;
+    ++created;
+    return application_->QueryInterface(riid, out);
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+ private:
+  IDispatch* application_;
+};
+
+class MailUnitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_HRESULT_SUCCEEDED(::CoRegisterClassObject(outlook::kClsidApplication, &factory_, CLSCTX_LOCAL_SERVER,
+                                                     REGCLS_MULTIPLEUSE, &cookie_));
+    app_.On(outlook::kGetNamespace, Returns(&name_space_));
+    app_.On(outlook::kCreateItem, Returns(&mail_));
+    name_space_.On(outlook::kGetDefaultFolder, Returns(&folder_));
+    folder_.On(outlook::kGetExplorer, Returns(&explorer_));
+    mail_.On(outlook::kAttachments, Returns(&attachments_));
+    attachments_.On(outlook::kAdd, Returns(&attachment_));
+  }
+  void TearDown() override {
+    modMain::ReleaseOutlookApp();
+    ::CoRevokeClassObject(cookie_);
+    // Every reference the program took has been given back.
+    for (Stub* stub : {&app_, &name_space_, &folder_, &explorer_, &mail_, &attachments_, &attachment_})
+      EXPECT_EQ(stub->refs(), 1) << "references left on a stub";
+  }
+
+  std::vector<std::wstring> Calls() const {
+    std::vector<std::wstring> out;
+    for (const auto& call : log_) out.push_back(call.object + L":" + std::to_wstring(call.id));
+    return out;
+  }
+
+  win::ComApartment apartment_;
+  std::vector<Recorded> log_;
+  Stub app_{L"app", outlook::kIidApplication, log_};
+  Stub name_space_{L"ns", outlook::kIidNameSpace, log_};
+  Stub folder_{L"folder", outlook::kIidMAPIFolder, log_};
+  Stub explorer_{L"explorer", outlook::kIidExplorer, log_};
+  Stub mail_{L"mail", outlook::kIidMailItem, log_};
+  Stub attachments_{L"attachments", outlook::kIidAttachments, log_};
+  Stub attachment_{L"attachment", IID_NULL, log_};
+  Factory factory_{&app_};
+  DWORD cookie_ = 0;
+};
+
+TEST_F(MailUnitTest, InvokeReversesArgumentsAndNamesPropertyPuts) {
+  win::Variant first = win::Variant::String(L"one"), second = win::Variant::Long(2);
+  mail::Perform(&app_, 77, mail::Call::kMethod, {first.get(), second.get()});
+  mail::Perform(&app_, 78, mail::Call::kPut, {first.get()});
+  ASSERT_EQ(log_.size(), 2u);
+  EXPECT_EQ(log_[0].args, (std::vector<std::wstring>{L"2", L"\"one\""}));  // rgvarg[0] is the last argument
+  EXPECT_EQ(log_[0].flags, DISPATCH_METHOD);
+  EXPECT_EQ(log_[0].named, 0u);
+  EXPECT_EQ(log_[1].flags, DISPATCH_PROPERTYPUT);
+  EXPECT_EQ(log_[1].named, 1u);
+  EXPECT_EQ(log_[1].named_id, DISPID_PROPERTYPUT);
+  EXPECT_EQ(Show(*first.get()), L"\"one\"");  // the caller's argument is left as it was
+}
+
+TEST_F(MailUnitTest, InvokeTurnsServerExceptionsAndFailuresIntoRaisedErrors) {
+  app_.On(90, Throws(L"Outlook is busy", static_cast<HRESULT>(0x80040109)));
+  app_.On(91, [](VARIANT*, EXCEPINFO*) { return E_NOINTERFACE; });
+  try {
+    mail::Perform(&app_, 90, mail::Call::kMethod);
+    FAIL();
+  } catch (const rt::Error& e) {
+    EXPECT_EQ(e.number(), static_cast<long>(0x80040109));
+    EXPECT_EQ(e.description(), L"Outlook is busy");
+    EXPECT_EQ(e.source(), L"Stub");
+  }
+  try {
+    mail::Perform(&app_, 91, mail::Call::kMethod);
+    FAIL();
+  } catch (const rt::Error& e) {
+    EXPECT_EQ(e.number(), static_cast<long>(E_NOINTERFACE));
+    EXPECT_FALSE(e.description().empty());
+  }
+}
+
+TEST_F(MailUnitTest, EnsureOutlookWindowOpensActivatesThenMinimisesAnInbox) {
+  modMain::EnsureOutlookWindow(outlook::olMinimized);
+  EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:273", L"app:272", L"ns:8459", L"folder:12545", L"explorer:8467",
+                                                L"explorer:8466"}));
+  EXPECT_EQ(log_[1].args, (std::vector<std::wstring>{L"\"MAPI\""}));
+  EXPECT_EQ(log_[2].args, (std::vector<std::wstring>{L"6"}));
+  EXPECT_TRUE(log_[3].args.empty());  // DisplayMode omitted
+  EXPECT_EQ(log_[5].args, (std::vector<std::wstring>{L"1"}));
+  EXPECT_EQ(log_[5].named_id, DISPID_PROPERTYPUT);
+  EXPECT_EQ(factory_.created, 1);
+}
+
+TEST_F(MailUnitTest, EnsureOutlookWindowLeavesAnExistingMainWindowAlone) {
+  app_.On(outlook::kActiveExplorer, Returns(&explorer_));
+  modMain::EnsureOutlookWindow(outlook::olMinimized);
+  EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:273"}));
+}
+
+TEST_F(MailUnitTest, EnsureOutlookWindowPassesFailuresOnAfterReleasingWhatItHolds) {
+  folder_.On(outlook::kGetExplorer, Throws(L"No explorer today", E_FAIL));
+  try {
+    modMain::EnsureOutlookWindow(outlook::olMinimized);
+    FAIL();
+  } catch (const rt::Error& e) {
+    EXPECT_EQ(e.number(), static_cast<long>(E_FAIL));
+    EXPECT_EQ(e.description(), L"No explorer today");
+  }
+  factory_.failure = REGDB_E_CLASSNOTREG;
+  try {
+    modMain::EnsureOutlookWindow(outlook::olMinimized);
+    FAIL();
+  } catch (const rt::Error& e) {
+    EXPECT_EQ(e.number(), static_cast<long>(REGDB_E_CLASSNOTREG));
+  }
+}
+
+TEST_F(MailUnitTest, ComposeMailDraftFillsInOrderWithOmittedArgumentsAndReusesTheApplication) {
+  modMain::ComposeMailDraft(L"C:\\app\\Screenshot001.jpg", L"Screen Capture: T", L"a@b");
+  EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:266", L"mail:63509", L"attachments:101", L"mail:3588",
+                                                L"mail:55", L"mail:61606"}));
+  EXPECT_EQ(log_[0].args, (std::vector<std::wstring>{L"0"}));
+  EXPECT_EQ(log_[2].args, (std::vector<std::wstring>{L"\"C:\\app\\Screenshot001.jpg\""}));  // Type, Position, DisplayName left out
+  EXPECT_EQ(log_[3].args, (std::vector<std::wstring>{L"\"a@b\""}));
+  EXPECT_EQ(log_[3].flags, DISPATCH_PROPERTYPUT);
+  EXPECT_EQ(log_[4].args, (std::vector<std::wstring>{L"\"Screen Capture: T\""}));
+  EXPECT_TRUE(log_[5].args.empty());  // Modal left out
+  EXPECT_EQ(log_[5].flags, DISPATCH_METHOD);
+  modMain::ComposeMailDraft(L"C:\\app\\Screenshot002.jpg", L"S", L"");
+  EXPECT_EQ(factory_.created, 1);  // the application object is kept
+  EXPECT_EQ(app_.refs(), 2);       // ... and held until the process ends
+}
+
+TEST_F(MailUnitTest, ComposeMailDraftIsSilentWhenNoMailCanBeMade) {
+  factory_.failure = CO_E_SERVER_EXEC_FAILURE;
+  modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");  // no message box: a test would hang on one
+  EXPECT_TRUE(log_.empty());
+  factory_.failure = S_OK;
+  app_.On(outlook::kCreateItem, Returns(&attachment_));  // an item that is not a mail
+  modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
+  EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:266"}));
+  app_.On(outlook::kCreateItem, Throws(L"no", E_FAIL));
+  modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
+  EXPECT_EQ(factory_.created, 1);
+}
+
+}  // namespace
