@@ -5,6 +5,7 @@
 #include "desktop/desktop.h"
 #include "support/images.h"
 #include "support/orvane_process.h"
+#include "support/standin.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -41,6 +42,7 @@ class RunTest : public ::testing::Test {
     return run.WaitForExit();
   }
 
+  testing_support::StandIn mail_program_;
   TempFolder app_{L"orvane-app"};
   SampleWindow target_{L"Quarterly report \u2014 \u00dcn\u00efc\u00f8de \u2603", 320, 200};
 };
