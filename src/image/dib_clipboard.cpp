@@ -1,0 +1,34 @@
+// cDIBSection's copy to the clipboard, as a device-dependent bitmap.
+
+#include "image/dib_section.h"
+#include "platform/runtime/ui.h"
+#include "platform/win/unique.h"
+
+bool cDIBSection::CopyToClipboard(bool bAsDIB) {
+  bool result = false;
+  win::WindowDC screen = win::GetDC(::GetDesktopWindow());
+  if (!screen) return false;
+  win::MemoryDC copy(::CreateCompatibleDC(screen.get()));
+  if (!copy) return false;
+  if (bAsDIB) {
+    rt::MsgBox(L"I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!", 0);
+    return false;
+  }
+  win::GdiBitmap bitmap(::CreateCompatibleBitmap(screen.get(), Width(), Height()));
+  if (!bitmap) return false;
+  {
+    win::SelectGuard selection(copy.get(), bitmap.get());
+    PaintPicture(copy.get(), 0, 0, -1, -1, 0, 0, SRCCOPY);
+  }
+  if (::OpenClipboard(nullptr)) {
+    ::EmptyClipboard();
+    if (::SetClipboardData(CF_BITMAP, bitmap.get())) {
+      // The clipboard owns the bitmap from here on.
+      (void)bitmap.release();
+      result = true;
+    }
+    ::CloseClipboard();
+  }
+  // A bitmap the clipboard refused is deleted with its owner here.
+  return result;
+}

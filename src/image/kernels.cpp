@@ -1,0 +1,192 @@
+#include "image/kernels.h"
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "platform/runtime/checked.h"
+
+// Why the integer arithmetic below equals the double-precision arithmetic it replaces.
+//
+// A fraction f (fx or fy) is a single-precision number in [0, 1), so f = F / 2^q exactly for integers
+// F < 2^q (q = 0 for f = 0). For byte values a, b in 0..255 the interpolation evaluated in double is
+//   (1 - f) * a + f * b.
+// With q <= 44 every step is exact: 1 - f = (2^q - F) / 2^q needs at most 44 bits, (2^q - F) * a at
+// most 52, F * b at most 32, and their sum (2^q - F) * a + F * b <= 255 * 2^q at most 52 -- all within
+// the 53 bits of a double. So the double result is exactly N / 2^q with N = a * 2^q + F * (b - a), and
+// rounding it half to even is rounding N / 2^q half to even, which integer arithmetic does exactly.
+// A fraction with q > 44 (only positions closer than 2^-21 to a whole number, reachable with extreme
+// scales) takes the double-precision path as written.
+//
+// The first pass depends only on the memory row pair, its fraction and the source byte column, so it
+// is computed once per target row for the byte columns the row samples, and reused by every target
+// pixel that reads it (and by the next row when it samples the same rows with the same fraction).
+
+namespace pixels {
+namespace {
+
+constexpr int kExactBits = 44;
+
+// f as F / 2^q with the smallest q.
+struct Fraction {
+  float value = 0;
+  int64_t numerator = 0;
+  int shift = 0;
+  bool exact = true;  // q <= kExactBits
+};
+
+Fraction Split(float f) {
+  Fraction out;
+  out.value = f;
+  if (f == 0.0f) return out;
+  int exponent = 0;
+  double mantissa = std::frexp(static_cast<double>(f), &exponent);  // f = mantissa * 2^exponent
+  int64_t numerator = static_cast<int64_t>(std::ldexp(mantissa, 24));
+  int shift = 24 - exponent;
+  while ((numerator & 1) == 0 && shift > 0) {
+    numerator >>= 1;
+    --shift;
+  }
+  out.numerator = numerator;
+  out.shift = shift;
+  out.exact = shift <= kExactBits;
+  return out;
+}
+
+// round(N / 2^q) half to even, for N >= 0.
+inline int32_t RoundShift(int64_t n, int q) {
+  if (q == 0) return static_cast<int32_t>(n);
+  const int64_t whole = n >> q;
+  const int64_t rest = n & ((int64_t{1} << q) - 1);
+  const int64_t half = int64_t{1} << (q - 1);
+  return static_cast<int32_t>(whole + (rest > half || (rest == half && (whole & 1))));
+}
+
+// The double-precision interpolation as specified; used where the integer form is not proven equal.
+inline int32_t LerpDouble(float f, int32_t a, int32_t b) {
+  double value = (1.0 - static_cast<double>(f)) * static_cast<double>(a) + static_cast<double>(f) * b;
+  value = rt::CheckFinite(value);
+  return static_cast<int32_t>(std::nearbyint(value));  // the default rounding mode: half to even
+}
+
+inline int32_t Lerp(const Fraction& f, int32_t a, int32_t b) {
+  if (f.exact) return RoundShift((static_cast<int64_t>(a) << f.shift) + f.numerator * (b - a), f.shift);
+  return LerpDouble(f.value, a, b);
+}
+
+inline uint8_t Clamp(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+struct Column {
+  int32_t c;  // byte column of the left sample pixel
+  Fraction fx;
+};
+
+}  // namespace
+
+uint8_t NoiseByte(float r) {
+  return Clamp(static_cast<int32_t>(std::nearbyint(static_cast<double>(r) * static_cast<double>(255.0f))));
+}
+
+void ResampleBilinear(const Image& source, const Image& target) {
+  PixelView from(source);
+  PixelView to(target);
+  const int32_t w = source.width, h = source.height;
+  const int32_t new_w = target.width, new_h = target.height;
+  if (new_w <= 0 || new_h <= 0) return;
+
+  // The quotients are formed in double and stored in single precision.
+  const float x_scale = static_cast<float>(rt::CheckFinite(static_cast<double>(w - 1) / new_w));
+  const float y_scale = static_cast<float>(rt::CheckFinite(static_cast<double>(h - 1) / new_h));
+
+  // Column positions are the same for every row: work them out once, and prove the six byte columns
+  // each target pixel reads lie inside the source (the first that does not is the read that fails).
+  std::vector<Column> columns(static_cast<size_t>(new_w));
+  int32_t first_byte = INT32_MAX, last_byte = 0;
+  for (int32_t x = 0; x < new_w; ++x) {
+    const float sx = static_cast<float>(static_cast<double>(x_scale) * x);
+    const int32_t ix = static_cast<int32_t>(std::floor(sx));
+    const float fx = static_cast<float>(static_cast<double>(sx) - ix);
+    const int32_t c = rt::Mul32(3, ix);
+    if (c < 0 || rt::Add32(c, 5) >= from.columns()) rt::RaiseSubscriptRange();
+    columns[static_cast<size_t>(x)] = Column{c, Split(fx)};
+    first_byte = std::min(first_byte, c);
+    last_byte = std::max(last_byte, c + 5);
+  }
+
+  std::vector<uint8_t> blended(static_cast<size_t>(from.columns()));
+  int32_t blended_row = -1;
+  float blended_fy = -1;
+  for (int32_t y = 0; y < new_h; ++y) {
+    const float sy = static_cast<float>(static_cast<double>(y_scale) * y);
+    const int32_t iy = static_cast<int32_t>(std::floor(sy));
+    const float fy = static_cast<float>(static_cast<double>(sy) - iy);
+    const uint8_t* top = from.CheckedRow(iy, first_byte, last_byte);
+    const uint8_t* next = from.CheckedRow(rt::Add32(iy, 1), first_byte, last_byte);
+    uint8_t* out = to.CheckedRow(y, 0, rt::Mul32(3, new_w) - 1);
+
+    if (iy != blended_row || fy != blended_fy) {
+      const Fraction f = Split(fy);
+      if (f.shift == 0) {
+        for (int32_t k = first_byte; k <= last_byte; ++k) blended[static_cast<size_t>(k)] = top[k];
+      } else if (f.exact) {
+        const int q = f.shift;
+        const int64_t weight = f.numerator;
+        for (int32_t k = first_byte; k <= last_byte; ++k) {
+          const int32_t a = top[k], b = next[k];
+          blended[static_cast<size_t>(k)] =
+              static_cast<uint8_t>(RoundShift((static_cast<int64_t>(a) << q) + weight * (b - a), q));
+        }
+      } else {
+        for (int32_t k = first_byte; k <= last_byte; ++k)
+          blended[static_cast<size_t>(k)] = Clamp(LerpDouble(fy, top[k], next[k]));
+      }
+      blended_row = iy;
+      blended_fy = fy;
+    }
+
+    const uint8_t* m = blended.data();
+    for (int32_t x = 0; x < new_w; ++x) {
+      const Column& col = columns[static_cast<size_t>(x)];
+      const uint8_t* left = m + col.c;
+      uint8_t* pixel = out + 3 * x;
+      if (col.fx.shift == 0) {
+        pixel[0] = left[0];
+        pixel[1] = left[1];
+        pixel[2] = left[2];
+      } else {
+        pixel[0] = Clamp(Lerp(col.fx, left[0], left[3]));
+        pixel[1] = Clamp(Lerp(col.fx, left[1], left[4]));
+        pixel[2] = Clamp(Lerp(col.fx, left[2], left[5]));
+      }
+    }
+  }
+}
+
+void RandomiseBits(const Image& image, bool gray, rt::Pcg32& generator) {
+  PixelView view(image);
+  if (view.rows() == 0 || image.width <= 0) return;
+  const int32_t last = rt::Mul32(rt::Sub32(image.width, 1), 3);  // byte column of the last pixel
+  if (gray) {
+    for (int32_t y = 0; y < view.rows(); ++y) {
+      uint8_t* row = view.CheckedRow(y, 0, last + 2);
+      for (int32_t c = 0; c <= last; c += 3) {
+        const uint8_t d = NoiseByte(generator.NextSingle());
+        row[c] = d;
+        row[c + 1] = d;
+        row[c + 2] = d;
+      }
+    }
+  } else {
+    view.CheckedRow(view.rows() - 1, 0, last + 2);  // every row has the same columns
+    for (int32_t c = 0; c <= last; c += 3) {
+      for (int32_t y = 0; y < view.rows(); ++y) {
+        uint8_t* row = view.CheckedRow(y, c, c + 2);
+        row[c] = 0;
+        row[c + 1] = NoiseByte(generator.NextSingle());
+        row[c + 2] = NoiseByte(generator.NextSingle());
+      }
+    }
+  }
+}
+
+}  // namespace pixels

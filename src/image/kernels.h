@@ -1,0 +1,24 @@
+#pragma once
+// Bilinear resampling and noise fill on 24-bit bottom-up pixel memory.
+
+#include "image/pixel_view.h"
+#include "platform/runtime/random.h"
+
+namespace pixels {
+
+// Overwrites every pixel of `target` from `source` by bilinear interpolation in two passes: first
+// between the two neighbouring memory rows, rounded half to even, then between the two neighbouring
+// pixels, rounded half to even. Scales, positions and fractions are single precision, the
+// interpolations are evaluated exactly as double precision evaluates them. Raises the subscript-range
+// error when a sample falls outside the source (a source 1 pixel wide or high, or one without memory),
+// the overflow error when a byte column overflows 32 bits.
+void ResampleBilinear(const Image& source, const Image& target);
+
+// Fills the pixels (not the row padding) with noise from the generator: gray (blue = green = red, row
+// by row, one draw per pixel) or colour (blue 0, green and red drawn in turn, column by column).
+void RandomiseBits(const Image& image, bool gray, rt::Pcg32& generator);
+
+// round(r * 255) with r single precision and the product in double precision, halves to even.
+uint8_t NoiseByte(float r);
+
+}  // namespace pixels
