@@ -53,13 +53,11 @@ Fraction Split(float f) {
   return out;
 }
 
-// round(N / 2^q) half to even, for N >= 0.
+// round(N / 2^q) half to even, for N >= 0 and q >= 1, without branches: adding 2^(q-1) - 1 plus the
+// parity of the whole part carries into the next whole number exactly when the rest is above one
+// half, or is one half and the whole part is odd.
 inline int32_t RoundShift(int64_t n, int q) {
-  if (q == 0) return static_cast<int32_t>(n);
-  const int64_t whole = n >> q;
-  const int64_t rest = n & ((int64_t{1} << q) - 1);
-  const int64_t half = int64_t{1} << (q - 1);
-  return static_cast<int32_t>(whole + (rest > half || (rest == half && (whole & 1))));
+  return static_cast<int32_t>((n + ((int64_t{1} << (q - 1)) - 1) + ((n >> q) & 1)) >> q);
 }
 
 // The double-precision interpolation as specified; used where the integer form is not proven equal.
@@ -73,6 +71,34 @@ inline int32_t Lerp(const Fraction& f, int32_t a, int32_t b) {
   if (f.exact) return RoundShift((static_cast<int64_t>(a) << f.shift) + f.numerator * (b - a), f.shift);
   return LerpDouble(f.value, a, b);
 }
+
+// For one row's fraction: round(a + f * d) for every a in 0..255 is a + T(d) minus a correction for
+// ties, where T(d) = round-half-up(f * d) and the tie flag marks f * d exactly half way. On a tie
+// half to even picks the even neighbour: one less when a + T(d) is odd. Entries hold T(d) * 2 | tie.
+struct BlendTable {
+  int16_t entry[511];
+  void Fill(const Fraction& f) {
+    for (int32_t d = -255; d <= 255; ++d) {
+      int32_t rounded, tie;
+      if (f.exact) {
+        const int64_t n = f.numerator * d + (int64_t{256} << f.shift);  // kept >= 0: 256 + f * d
+        const int64_t rest = n & ((int64_t{1} << f.shift) - 1);
+        const int64_t half = int64_t{1} << (f.shift - 1);
+        rounded = static_cast<int32_t>(((n + half) >> f.shift) - 256);
+        tie = rest == half;
+      } else {
+        rounded = 0;  // not used: rows with such fractions take the double path
+        tie = 0;
+      }
+      entry[d + 255] = static_cast<int16_t>(rounded * 2 | tie);
+    }
+  }
+  uint8_t Blend(int32_t a, int32_t b) const {
+    const int32_t e = entry[b - a + 255];
+    const int32_t r = a + (e >> 1);
+    return static_cast<uint8_t>(r - (e & r & 1));
+  }
+};
 
 inline uint8_t Clamp(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
@@ -114,6 +140,7 @@ void ResampleBilinear(const Image& source, const Image& target) {
   }
 
   std::vector<uint8_t> blended(static_cast<size_t>(from.columns()));
+  BlendTable table;
   int32_t blended_row = -1;
   float blended_fy = -1;
   for (int32_t y = 0; y < new_h; ++y) {
@@ -129,13 +156,9 @@ void ResampleBilinear(const Image& source, const Image& target) {
       if (f.shift == 0) {
         for (int32_t k = first_byte; k <= last_byte; ++k) blended[static_cast<size_t>(k)] = top[k];
       } else if (f.exact) {
-        const int q = f.shift;
-        const int64_t weight = f.numerator;
-        for (int32_t k = first_byte; k <= last_byte; ++k) {
-          const int32_t a = top[k], b = next[k];
-          blended[static_cast<size_t>(k)] =
-              static_cast<uint8_t>(RoundShift((static_cast<int64_t>(a) << q) + weight * (b - a), q));
-        }
+        table.Fill(f);
+        uint8_t* row = blended.data();
+        for (int32_t k = first_byte; k <= last_byte; ++k) row[k] = table.Blend(top[k], next[k]);
       } else {
         for (int32_t k = first_byte; k <= last_byte; ++k)
           blended[static_cast<size_t>(k)] = Clamp(LerpDouble(fy, top[k], next[k]));

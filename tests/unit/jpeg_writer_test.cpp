@@ -122,8 +122,9 @@ TEST(JpegWriter, ReplacingKeepsTheOldAttributesAndTimes) {
   EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(::CompareFileTime(&data.ftLastWriteTime, &written), 0);
   EXPECT_EQ(::CompareFileTime(&data.ftLastAccessTime, &accessed), 0);
-  if (CreationTimesAreKept(folder))
+  if (CreationTimesAreKept(folder)) {
     EXPECT_EQ(::CompareFileTime(&data.ftCreationTime, &created), 0);
+  }
   EXPECT_EQ(testing_support::ReadBytes(path).substr(0, 2), "\xFF\xD8");
   EXPECT_EQ(testing_support::ListFolder(folder.path()), L"Screenshot001.jpg");
 }
