@@ -1,8 +1,14 @@
 #include "image/kernels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "platform/runtime/checked.h"
 
@@ -102,10 +108,66 @@ struct BlendTable {
 
 inline uint8_t Clamp(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
+// Fractions with at most this many bits go through 32-bit arithmetic: a * (2^q - F) + b * F < 2^31.
+constexpr int kNarrowBits = 23;
+
+// One target column: the byte column of its left sample pixel and its fraction; narrow ones (1..23
+// bits) carry their weights 2^q - F and F for the 32-bit arithmetic.
 struct Column {
-  int32_t c;  // byte column of the left sample pixel
+  int32_t c;
   Fraction fx;
+  uint32_t keep = 0;  // weight of the left pixel
+  uint32_t take = 0;  // weight of the right pixel
+  int32_t weights_hi = 0, weights_lo = 0;  // the weights' 16-bit halves, paired for pmaddwd
+  uint32_t below_half = 0;
+  bool narrow = false;
+  bool single = false;  // weights below 2^15: one pmaddwd
 };
+
+// round(N / 2^q) half to even for 0 <= N < 2^31 - 2^q, in 32 bits.
+inline uint32_t RoundShift32(uint32_t n, int q, uint32_t below_half) {
+  return (n + below_half + ((n >> q) & 1u)) >> q;
+}
+
+// The first pass for one row pair, byte columns first..last, with a fraction of 1..23 bits.
+void BlendRowsNarrow(const uint8_t* top, const uint8_t* next, uint8_t* out, int32_t first, int32_t last,
+                     const Fraction& f) {
+  const int q = f.shift;
+  const uint32_t take = static_cast<uint32_t>(f.numerator);
+  const uint32_t keep = (1u << q) - take;
+  const uint32_t below_half = (1u << (q - 1)) - 1;
+  int32_t k = first;
+#if defined(__SSE2__) || defined(_M_X64)
+  // Eight bytes at a time: pmaddwd forms a * keep + b * take from 16-bit halves of the weights,
+  // (a * keep_hi + b * take_hi) * 256 + (a * keep_lo + b * take_lo), all exact in 32 bits.
+  const __m128i weights_hi = _mm_set1_epi32(static_cast<int>(((take >> 8) << 16) | (keep >> 8)));
+  const __m128i weights_lo = _mm_set1_epi32(static_cast<int>(((take & 0xFF) << 16) | (keep & 0xFF)));
+  const bool single = q <= 15;
+  const __m128i weights_whole = _mm_set1_epi32(static_cast<int>((take << 16) | keep));
+  const __m128i bias = _mm_set1_epi32(static_cast<int>(below_half));
+  const __m128i one = _mm_set1_epi32(1);
+  const __m128i shift = _mm_cvtsi32_si128(q);
+  const __m128i zero = _mm_setzero_si128();
+  for (; k + 7 <= last; k += 8) {
+    const __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + k)), zero);
+    const __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(next + k)), zero);
+    __m128i result[2];
+    for (int half = 0; half < 2; ++half) {
+      const __m128i pairs = half == 0 ? _mm_unpacklo_epi16(a, b) : _mm_unpackhi_epi16(a, b);
+      // Weights below 2^15 fit pmaddwd whole.
+      const __m128i n = single ? _mm_madd_epi16(pairs, weights_whole)
+                               : _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(pairs, weights_hi), 8),
+                                               _mm_madd_epi16(pairs, weights_lo));
+      const __m128i odd = _mm_and_si128(_mm_srl_epi32(n, shift), one);
+      result[half] = _mm_srl_epi32(_mm_add_epi32(_mm_add_epi32(n, bias), odd), shift);
+    }
+    const __m128i words = _mm_packs_epi32(result[0], result[1]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(words, zero));
+  }
+#endif
+  for (; k <= last; ++k)
+    out[k] = static_cast<uint8_t>(RoundShift32(top[k] * keep + next[k] * take, q, below_half));
+}
 
 }  // namespace
 
@@ -134,12 +196,30 @@ void ResampleBilinear(const Image& source, const Image& target) {
     const float fx = static_cast<float>(static_cast<double>(sx) - ix);
     const int32_t c = rt::Mul32(3, ix);
     if (c < 0 || rt::Add32(c, 5) >= from.columns()) rt::RaiseSubscriptRange();
-    columns[static_cast<size_t>(x)] = Column{c, Split(fx)};
+    Column& column = columns[static_cast<size_t>(x)];
+    column.c = c;
+    column.fx = Split(fx);
+    column.narrow = column.fx.shift >= 1 && column.fx.shift <= kNarrowBits;
     first_byte = std::min(first_byte, c);
     last_byte = std::max(last_byte, c + 5);
   }
+  for (Column& column : columns) {
+    if (!column.narrow) continue;
+    const int q = column.fx.shift;
+    column.take = static_cast<uint32_t>(column.fx.numerator);
+    column.keep = (1u << q) - column.take;
+    column.below_half = (1u << (q - 1)) - 1;
+    column.single = q <= 15;
+    if (column.single) {
+      column.weights_lo = static_cast<int32_t>((column.take << 16) | column.keep);
+    } else {
+      column.weights_hi = static_cast<int32_t>(((column.take >> 8) << 16) | (column.keep >> 8));
+      column.weights_lo = static_cast<int32_t>(((column.take & 0xFF) << 16) | (column.keep & 0xFF));
+    }
+  }
 
-  std::vector<uint8_t> blended(static_cast<size_t>(from.columns()));
+  // Slack at the end: the vector loop below loads eight bytes where it uses six.
+  std::vector<uint8_t> blended(static_cast<size_t>(from.columns()) + 8);
   BlendTable table;
   int32_t blended_row = -1;
   float blended_fy = -1;
@@ -155,6 +235,8 @@ void ResampleBilinear(const Image& source, const Image& target) {
       const Fraction f = Split(fy);
       if (f.shift == 0) {
         for (int32_t k = first_byte; k <= last_byte; ++k) blended[static_cast<size_t>(k)] = top[k];
+      } else if (f.shift <= kNarrowBits) {
+        BlendRowsNarrow(top, next, blended.data(), first_byte, last_byte, f);
       } else if (f.exact) {
         table.Fill(f);
         uint8_t* row = blended.data();
@@ -168,11 +250,38 @@ void ResampleBilinear(const Image& source, const Image& target) {
     }
 
     const uint8_t* m = blended.data();
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i one = _mm_set1_epi32(1);
+#endif
     for (int32_t x = 0; x < new_w; ++x) {
       const Column& col = columns[static_cast<size_t>(x)];
       const uint8_t* left = m + col.c;
       uint8_t* pixel = out + 3 * x;
-      if (col.fx.shift == 0) {
+#if defined(__SSE2__) || defined(_M_X64)
+      if (col.narrow && x + 1 < new_w) {
+        // Pairs (m0, m3), (m1, m4), (m2, m5) side by side, then one pmaddwd per weight half. The
+        // four bytes stored include one of the next pixel, which its own turn overwrites.
+        const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(left)), zero);
+        const __m128i pairs = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 6));
+        __m128i n = _mm_madd_epi16(pairs, _mm_set1_epi32(col.weights_lo));
+        if (!col.single) n = _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(pairs, _mm_set1_epi32(col.weights_hi)), 8), n);
+        const __m128i shift = _mm_cvtsi32_si128(col.fx.shift);
+        const __m128i bias = _mm_set1_epi32(static_cast<int>(col.below_half));
+        const __m128i odd = _mm_and_si128(_mm_srl_epi32(n, shift), one);
+        const __m128i r = _mm_srl_epi32(_mm_add_epi32(_mm_add_epi32(n, bias), odd), shift);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(r, zero), zero);
+        const int32_t packed = _mm_cvtsi128_si32(bytes);
+        std::memcpy(pixel, &packed, 4);
+        continue;
+      }
+#endif
+      if (col.narrow) {
+        const int q = col.fx.shift;
+        pixel[0] = static_cast<uint8_t>(RoundShift32(left[0] * col.keep + left[3] * col.take, q, col.below_half));
+        pixel[1] = static_cast<uint8_t>(RoundShift32(left[1] * col.keep + left[4] * col.take, q, col.below_half));
+        pixel[2] = static_cast<uint8_t>(RoundShift32(left[2] * col.keep + left[5] * col.take, q, col.below_half));
+      } else if (col.fx.shift == 0) {
         pixel[0] = left[0];
         pixel[1] = left[1];
         pixel[2] = left[2];
