@@ -5,6 +5,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <vector>
+
 #include "desktop/desktop.h"
 #include "platform/win/com.h"
 #include "support/orvane_process.h"
@@ -96,6 +98,37 @@ TEST(Installer, AShortcutWindowsCannotBindInstallsNothing) {
   EXPECT_FALSE(testing_support::FileExists(folder + L"\\orvane.exe"));
   EXPECT_EQ(RunAndWait(Installer(), L"/S /RECIPIENT=a@b /HOTKEY=Ctrl+Alt+F13 /D=" + folder), 2u);
   EXPECT_FALSE(testing_support::FileExists(folder + L"\\orvane.exe"));
+}
+
+}  // namespace
+
+namespace {
+
+std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* name) {
+  wchar_t* value = nullptr;
+  UINT length = 0;
+  std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+  if (!::VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return {};
+  return std::wstring(value, length ? length - 1 : 0);
+}
+
+TEST(Identity, TheProgramAndItsInstallerCarryNameVersionAndIcon) {
+  for (const std::wstring file : {testing_support::BuildFolder() + L"\\orvane.exe", Installer()}) {
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version information";
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(::GetFileVersionInfoW(file.c_str(), 0, size, block.data()));
+    EXPECT_EQ(VersionString(block, L"ProductName"), L"Orvane");
+    EXPECT_EQ(VersionString(block, L"ProductVersion"), ORVANE_VERSION_TEXT);
+    EXPECT_FALSE(VersionString(block, L"FileDescription").empty());
+  }
+  HMODULE program = ::LoadLibraryExW((testing_support::BuildFolder() + L"\\orvane.exe").c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(program, nullptr);
+  EXPECT_NE(::FindResourceW(program, MAKEINTRESOURCEW(1), RT_GROUP_ICON), nullptr);
+  EXPECT_NE(::FindResourceW(program, MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
+  ::FreeLibrary(program);
 }
 
 }  // namespace
