@@ -8,6 +8,7 @@
 #include "driver/mod_main.h"
 #include "image/dib_section.h"
 #include "jpeg/jpeg_writer.h"
+#include "mail/message_filter.h"
 #include "mail/outlook.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/files.h"
@@ -47,8 +48,11 @@ void Main() {
                  });
         },
         60);
-    EnsureOutlookWindow(outlook::olMinimized);
-    ComposeMailDraft(attachment, subject, recipient);
+    {
+      mail::BusyRetry patience;  // a mail program that is still starting may turn calls away at first
+      EnsureOutlookWindow(outlook::olMinimized);
+      ComposeMailDraft(attachment, subject, recipient);
+    }
     image.reset();
   }
   frmCapture::Unload();

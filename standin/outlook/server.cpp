@@ -68,6 +68,44 @@ void CheckForExit() {
   if (g_served && g_objects <= 0 && g_locks <= 0 && g_windows <= 0) ::PostThreadMessageW(g_main_thread, WM_QUIT, 0, 0);
 }
 
+// While the setting BusyMs says the program is still starting, incoming calls are turned away with
+// "retry later", as the real program does in its first moments.
+class BusyFilter final : public IMessageFilter {
+ public:
+  explicit BusyFilter(DWORD busy_ms) : busy_ms_(busy_ms), start_(::GetTickCount()) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (::IsEqualIID(riid, IID_IUnknown) || ::IsEqualIID(riid, IID_IMessageFilter)) {
+      *out = static_cast<IMessageFilter*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG left = --refs_;
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+  }
+  DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD type, HTASK, DWORD, LPINTERFACEINFO) override {
+    if (type == CALLTYPE_TOPLEVEL || type == CALLTYPE_TOPLEVEL_CALLPENDING) {
+      if (::GetTickCount() - start_ < busy_ms_) {
+        Journal(L"busy: call turned away");
+        return SERVERCALL_RETRYLATER;
+      }
+    }
+    return SERVERCALL_ISHANDLED;
+  }
+  DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
+  DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+
+ private:
+  DWORD busy_ms_;
+  DWORD start_;
+  LONG refs_ = 1;
+};
+
 }  // namespace standin
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
@@ -89,6 +127,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
     standin::g_main_thread = ::GetCurrentThreadId();
     MSG message;
     ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // make the thread's queue before anyone posts to it
+    if (DWORD busy_ms = static_cast<DWORD>(_wtoi(standin::Setting(L"BusyMs").c_str()))) {
+      auto* filter = new standin::BusyFilter(busy_ms);
+      ::CoRegisterMessageFilter(filter, nullptr);
+      filter->Release();  // COM holds it now
+    }
     IClassFactory* factory = standin::NewApplicationFactory();
     DWORD cookie = 0;
     HRESULT hr = ::CoRegisterClassObject(standin::kClsidApplication, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,

@@ -7,6 +7,8 @@
 //   FailAt   (text)  the step to fail: CreateObject, ActiveExplorer, GetNamespace, GetDefaultFolder,
 //                    GetExplorer, Activate, WindowState, CreateItem, CreateItem:NotMail, Attachments,
 //                    Attachments.Add, To, Subject or Display
+//   BusyMs   (text)  for this many milliseconds after it starts, every call is turned away with
+//                    "retry later", as a mail program that is still starting does
 
 #include <windows.h>
 #include <oleauto.h>

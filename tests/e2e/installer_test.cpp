@@ -113,7 +113,7 @@ std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* name) 
 }
 
 TEST(Identity, TheProgramAndItsInstallerCarryNameVersionAndIcon) {
-  for (const std::wstring file : {testing_support::BuildFolder() + L"\\orvane.exe", Installer()}) {
+  for (const std::wstring& file : {testing_support::BuildFolder() + L"\\orvane.exe", Installer()}) {
     DWORD ignored = 0;
     DWORD size = ::GetFileVersionInfoSizeW(file.c_str(), &ignored);
     ASSERT_GT(size, 0u) << "no version information";

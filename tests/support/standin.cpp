@@ -40,11 +40,13 @@ StandIn::StandIn() {
   ClearJournal();
   SetSetting(L"Journal", journal_);
   SetSetting(L"FailAt", L"");
+  SetSetting(L"BusyMs", L"");
 }
 
 StandIn::~StandIn() {
   Shutdown();
   SetSetting(L"FailAt", L"");
+  SetSetting(L"BusyMs", L"");
   Run(L"/RegServer");  // a test may have removed it
   ::DeleteFileW(journal_.c_str());
 }
@@ -64,6 +66,7 @@ int StandIn::Run(const std::wstring& arguments) {
 }
 
 void StandIn::FailAt(const std::wstring& step) { SetSetting(L"FailAt", step); }
+void StandIn::BusyFor(DWORD milliseconds) { SetSetting(L"BusyMs", std::to_wstring(milliseconds)); }
 
 void StandIn::ClearJournal() { ::DeleteFileW(journal_.c_str()); }
 

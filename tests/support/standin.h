@@ -17,6 +17,7 @@ class StandIn {
 
   static int Run(const std::wstring& arguments);  // outlook_standin.exe with arguments; its exit code
   void FailAt(const std::wstring& step);
+  void BusyFor(DWORD milliseconds);
   // The journal's lines, without the release lines unless asked for.
   std::vector<std::string> Journal(bool with_releases = false) const;
   void ClearJournal();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mail/dispatch.h"
+#include "mail/message_filter.h"
 #include "mail/outlook.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"
@@ -259,6 +260,31 @@ TEST_F(MailUnitTest, ComposeMailDraftIsSilentWhenNoMailCanBeMade) {
   app_.On(outlook::kCreateItem, Throws(L"no", E_FAIL));
   modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
   EXPECT_EQ(factory_.created, 1);
+}
+
+TEST(BusyRetry, RetriesCallsTurnedAwayForLaterWhilePatienceLasts) {
+  EXPECT_EQ(mail::RetryDelay(0, SERVERCALL_RETRYLATER, 30000), 250u);
+  EXPECT_EQ(mail::RetryDelay(29999, SERVERCALL_RETRYLATER, 30000), 250u);
+  EXPECT_EQ(mail::RetryDelay(30000, SERVERCALL_RETRYLATER, 30000), static_cast<DWORD>(-1));
+  EXPECT_EQ(mail::RetryDelay(0, SERVERCALL_REJECTED, 30000), static_cast<DWORD>(-1));  // refused for good
+  // The guard puts back the filter that was there before it.
+  win::ComApartment apartment;
+  IMessageFilter* before = nullptr;
+  ::CoRegisterMessageFilter(nullptr, &before);
+  EXPECT_EQ(before, nullptr);
+  {
+    mail::BusyRetry patience;
+    IMessageFilter* current = nullptr;
+    ::CoRegisterMessageFilter(nullptr, &current);
+    ASSERT_NE(current, nullptr);
+    DWORD delay = current->RetryRejectedCall(nullptr, 100, SERVERCALL_RETRYLATER);
+    EXPECT_EQ(delay, 250u);
+    ::CoRegisterMessageFilter(current, nullptr);  // hand it back
+    current->Release();
+  }
+  IMessageFilter* after = nullptr;
+  ::CoRegisterMessageFilter(nullptr, &after);
+  EXPECT_EQ(after, nullptr);
 }
 
 }  // namespace
