@@ -1,6 +1,7 @@
 #pragma once
 // The run driver: the startup procedure and the small texts it builds.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,5 +30,8 @@ std::wstring NextScreenshotName(const std::wstring& folder, const NameTaken& tak
 
 // "Screen Capture: " + the foreground window's title (at most 511 characters), or "Screen Capture".
 std::wstring ForegroundSubject();
+// The subject for a title read into a buffer: "Screen Capture", and ": " + the characters before the
+// first NUL when the reader reported any (copied != 0).
+std::wstring SubjectFromTitle(const wchar_t* title, size_t buffer_size, int copied);
 
 }  // namespace modMain
