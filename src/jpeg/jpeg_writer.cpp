@@ -15,6 +15,15 @@
 namespace mIntelJPEGLibrary {
 namespace {
 
+Fault g_fault = Fault::kNone;
+
+// Whether the injected fault is this one; it fires once.
+bool Injected(Fault fault) {
+  if (g_fault != fault) return false;
+  g_fault = Fault::kNone;
+  return true;
+}
+
 [[noreturn]] void RaiseJpeg(const wchar_t* text, int status) {
   rt::Raise(kErrJpeg, rt::App::EXEName() + L".mIntelJPEGLibrary", text + std::to_wstring(status));
 }
@@ -59,7 +68,7 @@ class TempFile {
     std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash);
     if (folder.empty() || folder.back() == L':') folder += L'\\';
     std::wstring name(MAX_PATH + 1, L'\0');
-    if (!::GetTempFileNameW(folder.c_str(), L"orv", 0, name.data())) {
+    if (Injected(Fault::kTemporaryFile) || !::GetTempFileNameW(folder.c_str(), L"orv", 0, name.data())) {
       // The encoder could not have its output file: report it as the library would.
       RaiseJpeg(L"Failed to save to JPG ", IJL_FILE_CREATE_FAILED);
     }
@@ -106,12 +115,15 @@ void RestoreTimesAndAttributes(const std::wstring& path, const WIN32_FIND_DATAW&
 
 }  // namespace
 
+void InjectFault(Fault fault) { g_fault = fault; }
+
 bool WriteJpegFile(cDIBSection& cDib, const std::wstring& sFile, long lQuality) {
   Encoder encoder;
   std::optional<WIN32_FIND_DATAW> old = FindFile(sFile);
   if (old) CheckReplaceable(sFile, *old);
   TempFile temp(sFile);
   encoder.Write(cDib, temp.path(), lQuality);
+  if (Injected(Fault::kPublish)) rt::RaiseFileError(ERROR_SHARING_VIOLATION);
   if (!::MoveFileExW(temp.path().c_str(), sFile.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     rt::RaiseLastFileError();
   temp.Published();
@@ -126,6 +138,7 @@ std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, cons
   encoder.Write(cDib, temp.path(), lQuality);
   std::vector<std::wstring> taken;
   std::wstring target = sFile;
+  if (Injected(Fault::kPublish)) rt::RaiseFileError(ERROR_SHARING_VIOLATION);
   // Without MOVEFILE_REPLACE_EXISTING the move is the atomic "publish if still free".
   while (!::MoveFileExW(temp.path().c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
     DWORD error = ::GetLastError();

@@ -28,4 +28,12 @@ using PathChooser = std::function<std::wstring(const std::vector<std::wstring>& 
 std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, const PathChooser& next_path,
                               long lQuality);
 
+// For fault-injection tests: the next write fails at the chosen step as the platform would fail it.
+enum class Fault {
+  kNone,
+  kTemporaryFile,  // the temporary file cannot be created (as with a full or read-only folder)
+  kPublish,        // moving the finished file into place is refused (as with a lock on the old file)
+};
+void InjectFault(Fault fault);
+
 }  // namespace mIntelJPEGLibrary

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "image/dib_section.h"
 #include "jpeg/jpeg_writer.h"
@@ -150,6 +151,58 @@ TEST(JpegWriter, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
   EXPECT_EQ(error.description(), L"Failed to save to JPG -2");
   EXPECT_EQ(testing_support::ReadBytes(path), "precious");
   EXPECT_EQ(testing_support::ListFolder(folder.path()), L"keep.jpg");
+}
+
+TEST(JpegWriter, NoInjectedFaultCostsTheOldFileOrLeavesATemporaryFile) {
+  TempFolder folder;
+  const std::wstring path = folder / L"Screenshot001.jpg";
+  const std::string old_bytes = "old picture bytes";
+  cDIBSection image;
+  MakeTopRowImage(image, 9, 9);
+  struct Step {
+    const char* name;
+    std::function<void()> arm;
+    long number;
+  };
+  const Step steps[] = {
+      {"encoder", [] { ijlInjectWriteFailure(IJL_ENCODE_FAILED, 0); }, 26001},
+      {"half-written", [] { ijlInjectWriteFailure(IJL_WRITE_FAILED, 5); }, 26001},
+      {"disk full", [] { ijlInjectWriteFailure(IJL_WRITE_FAILED, 8); }, 26001},
+      {"temporary file", [] { mIntelJPEGLibrary::InjectFault(mIntelJPEGLibrary::Fault::kTemporaryFile); }, 26001},
+      {"replacement", [] { mIntelJPEGLibrary::InjectFault(mIntelJPEGLibrary::Fault::kPublish); }, rt::kErrPermissionDenied},
+  };
+  for (const Step& step : steps) {
+    for (bool replace : {true, false}) {
+      testing_support::WriteBytes(path, old_bytes);
+      step.arm();
+      rt::Error error = Raised([&] {
+        if (replace)
+          WriteJpegFile(image, path, 60);
+        else
+          WriteNewJpegFile(image, path, [&](const std::vector<std::wstring>&) { return folder / L"other.jpg"; }, 60);
+      });
+      EXPECT_EQ(error.number(), step.number) << step.name;
+      EXPECT_EQ(testing_support::ReadBytes(path), old_bytes) << step.name;
+      EXPECT_EQ(testing_support::ListFolder(folder.path()), L"Screenshot001.jpg") << step.name;
+    }
+  }
+  // With nothing armed the same calls succeed.
+  ASSERT_TRUE(WriteJpegFile(image, path, 60));
+  EXPECT_EQ(testing_support::ReadBytes(path).substr(0, 2), "\xFF\xD8");
+}
+
+TEST(JpegWriter, AnOldFileHeldOpenByAnotherProgramIsLeftAsItWas) {
+  TempFolder folder;
+  const std::wstring path = folder / L"busy.jpg";
+  testing_support::WriteBytes(path, "in use");
+  HANDLE holder = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  cDIBSection image;
+  MakeTopRowImage(image, 4, 4);
+  EXPECT_EQ(Raised([&] { WriteJpegFile(image, path, 60); }).number(), rt::kErrPermissionDenied);
+  ::CloseHandle(holder);
+  EXPECT_EQ(testing_support::ReadBytes(path), "in use");
+  EXPECT_EQ(testing_support::ListFolder(folder.path()), L"busy.jpg");
 }
 
 TEST(JpegWriter, AnOldFileThatCannotBeDeletedIsTheRuntimesFileError) {
