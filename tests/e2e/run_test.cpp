@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "desktop/desktop.h"
 #include "support/images.h"
 #include "support/orvane_process.h"
@@ -129,6 +131,50 @@ TEST_F(RunTest, AnErrorThatEndsTheRunIsReportedWithNumberAndDescription) {
   desktop::Press(report, IDOK);
   EXPECT_EQ(run.WaitForExit(), 1u);
   EXPECT_EQ(testing_support::ListFolder(app_.path()), before);
+}
+
+TEST_F(RunTest, TwentyRunsAtOnceWriteTwentyDistinctCompleteFiles) {
+  constexpr int kRuns = 20;
+  std::vector<std::unique_ptr<OrvaneProcess>> runs;
+  for (int i = 0; i < kRuns; ++i) runs.push_back(std::make_unique<OrvaneProcess>(app_.path()));
+  std::vector<HWND> questions(kRuns, nullptr);
+  std::vector<bool> ended(kRuns, false);
+  int reports = 0, finished = 0;
+  for (DWORD start = ::GetTickCount(); finished < kRuns && ::GetTickCount() - start < 240000;) {
+    SampleWindow::Pump();
+    for (int i = 0; i < kRuns; ++i) {
+      if (ended[i]) continue;
+      if (::WaitForSingleObject(runs[i]->handle(), 0) == WAIT_OBJECT_0) {
+        ended[i] = true;
+        ++finished;
+        DWORD code = 1;
+        ::GetExitCodeProcess(runs[i]->handle(), &code);
+        EXPECT_EQ(code, 0u) << "run " << i;
+        continue;
+      }
+      for (HWND dialog : desktop::WindowsOf(runs[i]->id(), L"#32770")) {
+        if (!questions[i]) {
+          questions[i] = dialog;  // the first box of a run is its question: all are confirmed at once
+          desktop::Press(dialog, IDOK);
+        } else if (dialog != questions[i]) {
+          ++reports;  // anything after the question is an error report
+          ADD_FAILURE() << "run " << i << ": " << testing::PrintToString(desktop::ReadDialog(dialog).text);
+          desktop::Press(dialog, IDOK);
+          questions[i] = dialog;
+        }
+      }
+    }
+    ::Sleep(20);
+  }
+  ASSERT_EQ(finished, kRuns);
+  EXPECT_EQ(reports, 0);
+  for (int n = 1; n <= kRuns; ++n) {
+    wchar_t name[32];
+    ::swprintf(name, 32, L"Screenshot%03d.jpg", n);
+    auto picture = testing_support::DecodeImageFile(app_ / name);
+    EXPECT_GT(picture.width, 0u) << "Screenshot" << n << " is missing or incomplete";
+  }
+  EXPECT_FALSE(testing_support::FileExists(app_ / L"Screenshot021.jpg"));
 }
 
 }  // namespace
