@@ -108,4 +108,25 @@ TEST(Subject, KeepsCharactersOutsideTheAnsiCodePageAndCutsLongTitlesTo511) {
   EXPECT_EQ(modMain::ForegroundSubject(), L"Screen Capture: " + long_title.substr(0, 511));
 }
 
+TEST(Subject, ControlCharactersAndA511CharacterTitleArePassedOnAsTheyAre) {
+  const std::wstring odd = L"tab\there\x01bell\x07 and\r\nbreak";
+  {
+    SampleWindow target(odd, 120, 60);
+    ASSERT_TRUE(target.BringToFront());
+    EXPECT_EQ(modMain::ForegroundSubject(), L"Screen Capture: " + odd);
+  }
+  const std::wstring exact(511, L'\u00e9');
+  SampleWindow target(exact, 120, 60);
+  ASSERT_TRUE(target.BringToFront());
+  EXPECT_EQ(modMain::ForegroundSubject(), L"Screen Capture: " + exact);
+}
+
+TEST(SubjectBuilder, UsesTheCharactersBeforeTheFirstNulAndNothingWhenNoneWereCopied) {
+  const wchar_t buffer[6] = {L'a', L'b', L'\0', L'c', L'd', L'e'};
+  EXPECT_EQ(modMain::SubjectFromTitle(buffer, 6, 2), L"Screen Capture: ab");
+  EXPECT_EQ(modMain::SubjectFromTitle(buffer, 6, 0), L"Screen Capture");
+  const wchar_t unterminated[3] = {L'x', L'y', L'z'};
+  EXPECT_EQ(modMain::SubjectFromTitle(unterminated, 3, 3), L"Screen Capture: xyz");  // never past the buffer
+}
+
 }  // namespace

@@ -68,3 +68,45 @@ TEST(ReadSetting, FolderWithNonAnsiName) {
 }
 
 }  // namespace
+
+namespace {
+
+using modMain::ReadSettingIn;
+using testing_support::TempFolder;
+
+TEST(ReadSettingHostile, GarbageNulBytesHugeLinesAndDuplicatesReadSafely) {
+  TempFolder folder;
+  std::string garbage;
+  for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131 + 7) & 0xFF);
+  testing_support::WriteBytes(folder / L"Orvane.ini", garbage);
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L"d"), L"d");
+
+  // A NUL in the middle of the file, a 1 MB line, keys outside any section, a key twice.
+  std::string text = "Recipient=outside@section\r\n[Email]\r\nRecipient=first@example.com\r\nRecipient=second@example.com\r\n";
+  text += "Junk=" + std::string(1 << 20, 'x') + "\r\n";
+  text += std::string("Cut=before") + '\0' + "after\r\n";
+  text += "[KeyCombos]\r\nActivate=F9\r\n";
+  testing_support::WriteBytes(folder / L"Orvane.ini", text);
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), L"first@example.com");  // the first wins
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Junk", L"").size(), 1023u);
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"KeyCombos", L"Activate", L""), L"F9");
+  std::wstring cut = ReadSettingIn(folder.path(), L"Email", L"Cut", L"");
+  EXPECT_EQ(cut.substr(0, 6), L"before");  // never more than the reader gave back
+
+  testing_support::WriteBytes(folder / L"Orvane.ini", "no sections at all\r\nRecipient=x\r\n");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), L"");
+  testing_support::WriteBytes(folder / L"Orvane.ini", "");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), L"");
+}
+
+TEST(ReadSettingHostile, ASettingIsTextNeverAPathOrACommand) {
+  TempFolder folder;
+  testing_support::WriteBytes(folder / L"Orvane.ini",
+                              "[Email]\r\nRecipient=..\\..\\Windows\\system32\\cmd.exe /c del *\r\n"
+                              "[KeyCombos]\r\nActivate=%SystemRoot%\\notepad.exe\r\n");
+  // Returned as written: no expansion of variables, no resolution against the file system.
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), L"..\\..\\Windows\\system32\\cmd.exe /c del *");
+  EXPECT_EQ(ReadSettingIn(folder.path(), L"KeyCombos", L"Activate", L""), L"%SystemRoot%\\notepad.exe");
+}
+
+}  // namespace
