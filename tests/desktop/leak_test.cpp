@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <psapi.h>
 
 #include "capture/screen_capture.h"
 #include "desktop/desktop.h"
@@ -12,11 +11,18 @@
 
 namespace {
 
+// Committed private and mapped memory, summed over the address space (Wine reports no private usage
+// through the process counters).
 SIZE_T PrivateBytes() {
-  PROCESS_MEMORY_COUNTERS_EX counters{};
-  counters.cb = sizeof counters;
-  ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-  return counters.PrivateUsage;
+  SIZE_T total = 0;
+  MEMORY_BASIC_INFORMATION region{};
+  for (const char* address = nullptr;
+       ::VirtualQuery(address, &region, sizeof region) == sizeof region;
+       address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type != MEM_IMAGE) total += region.RegionSize;
+    if (reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize < reinterpret_cast<uintptr_t>(address)) break;
+  }
+  return total;
 }
 
 void Cycle(HWND window) {
