@@ -63,17 +63,28 @@ class Encoder {
 // A temporary file beside the target, deleted unless it was published.
 class TempFile {
  public:
+  // "~orv" + 8 hex digits + ".tmp" is never longer than a screenshot's name, so a folder that can hold
+  // the screenshot can hold its temporary file too.
   explicit TempFile(const std::wstring& target) {
     size_t slash = target.find_last_of(L"\\/");
     std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash);
-    if (folder.empty() || folder.back() == L':') folder += L'\\';
-    std::wstring name(MAX_PATH + 1, L'\0');
-    if (Injected(Fault::kTemporaryFile) || !::GetTempFileNameW(folder.c_str(), L"orv", 0, name.data())) {
-      // The encoder could not have its output file: report it as the library would.
-      RaiseJpeg(L"Failed to save to JPG ", IJL_FILE_CREATE_FAILED);
+    static unsigned counter = 0;
+    const unsigned seed = ::GetCurrentProcessId() * 2654435761u ^ ::GetTickCount();
+    for (int attempt = 0; attempt < 64 && !Injected(Fault::kTemporaryFile); ++attempt) {
+      wchar_t name[16];
+      ::swprintf(name, 16, L"~orv%08x.tmp", seed + 0x9E3779B9u * ++counter);
+      std::wstring candidate = folder + L"\\" + name;
+      HANDLE file = ::CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(file);
+        path_ = candidate;
+        return;
+      }
+      if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
-    name.resize(::wcslen(name.c_str()));
-    path_ = name;
+    // The encoder could not have its output file: report it as the library would.
+    RaiseJpeg(L"Failed to save to JPG ", IJL_FILE_CREATE_FAILED);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;

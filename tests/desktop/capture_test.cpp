@@ -9,6 +9,9 @@
 #include "desktop/desktop.h"
 #include "driver/mod_main.h"
 #include "image/dib_section.h"
+#include "jpeg/jpeg_writer.h"
+#include "platform/runtime/errors.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -80,6 +83,25 @@ TEST(Capture, AWindowPartlyOffTheScreenGivesTheFullRectangle) {
   image.CreateFromPicture(modScreenCapture::GrabForegroundWindow());
   EXPECT_EQ(image.Width(), window.right - window.left);
   EXPECT_EQ(image.Height(), window.bottom - window.top);
+}
+
+TEST(Capture, AWindowTooLargeForABitmapEndsInTheWritersErrorNotABlankPicture) {
+  SampleWindow target(L"Huge", 100, 60);
+  ASSERT_TRUE(target.BringToFront());
+  auto picture = modScreenCapture::GrabWindowImage(target.hwnd(), false, 0, 0, 60000, 60000);
+  cDIBSection image;
+  image.CreateFromPicture(picture);
+  EXPECT_EQ(image.hDib(), nullptr);
+  testing_support::TempFolder folder;
+  try {
+    mIntelJPEGLibrary::WriteNewJpegFile(image, folder / L"Screenshot001.jpg",
+                                        [](const std::vector<std::wstring>&) { return std::wstring(); }, 60);
+    FAIL() << "a picture was written";
+  } catch (const rt::Error& e) {
+    EXPECT_EQ(e.number(), 26001);
+    EXPECT_EQ(e.description(), L"Failed to save to JPG -2");
+  }
+  EXPECT_EQ(testing_support::ListFolder(folder.path()), L"");
 }
 
 TEST(Subject, NamesTheForegroundWindowWithNothingAfterTheTitle) {

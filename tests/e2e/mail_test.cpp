@@ -33,9 +33,10 @@ class MailTest : public ::testing::Test {
 
   // A confirmed run; the dialogs it shows after the question are handed to `on_dialog` (which presses a
   // button) and counted. Returns the exit code.
-  DWORD ConfirmedRun(const std::function<void(HWND)>& on_dialog = {}, int* dialogs_after = nullptr) {
+  DWORD ConfirmedRun(const std::function<void(HWND)>& on_dialog = {}, int* dialogs_after = nullptr,
+                     const std::wstring& folder = {}) {
     EXPECT_TRUE(target_.BringToFront());
-    OrvaneProcess run(app_.path());
+    OrvaneProcess run(folder.empty() ? app_.path() : folder);
     HWND question = desktop::WaitForDialog(run.id(), 15000, run.handle());
     EXPECT_NE(question, nullptr);
     if (!question) return STILL_ACTIVE;
@@ -217,6 +218,39 @@ TEST_F(MailTest, AMailProgramStillStartingIsWaitedForRatherThanReportedAsAnError
   journal.erase(std::remove(journal.begin(), journal.end(), "busy: call turned away"), journal.end());
   EXPECT_EQ(journal.back(), "_MailItem.Display method () args=0");
   EXPECT_EQ(StandIn::Windows(L"OrvaneStandInMail").size(), 1u);
+}
+
+TEST_F(MailTest, AFolderWithCharactersOutsideTheCodePageWorksThroughAndNothingIsWrittenElsewhere) {
+  TempFolder parent(L"orvane-unicode");
+  const std::wstring folder = parent / L"\u0421\u043d\u0438\u043c\u043a\u0438 \u5199\u771f";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  testing_support::InstallOrvane(folder, "[Email]\r\nRecipient=arvel@example.com\r\n");
+  wchar_t temp[MAX_PATH + 1];
+  const std::wstring temp_folder(temp, ::GetTempPathW(MAX_PATH + 1, temp));
+  const std::wstring temp_before = testing_support::ListFolder(temp_folder);
+  const std::wstring parent_before = testing_support::ListFolder(parent.path());
+
+  std::wstring report;
+  ASSERT_EQ(ConfirmedRun([&](HWND d) { report = desktop::ReadDialog(d).text; desktop::Press(d, IDOK); }, nullptr, folder), 0u) << Utf8(report);
+  EXPECT_EQ(testing_support::ListFolder(folder), L"Orvane.ini,Screenshot001.jpg,orvane.exe");
+  Lines journal = standin_.Journal();
+  EXPECT_NE(std::find(journal.begin(), journal.end(),
+                      "Attachments.Add method|get (\"" + Utf8(folder + L"\\Screenshot001.jpg") + "\") args=1"),
+            journal.end());
+  EXPECT_EQ(testing_support::ListFolder(parent.path()), parent_before);
+  // The journal is the stand-in's; the program itself leaves nothing in the temporary folder.
+  auto without_journals = [](std::wstring listing) {
+    std::wstring kept;
+    for (size_t start = 0; start < listing.size();) {
+      size_t comma = listing.find(L',', start);
+      std::wstring name = listing.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
+      if (name.rfind(L"standin-journal-", 0) != 0) kept += (kept.empty() ? L"" : L",") + name;
+      if (comma == std::wstring::npos) break;
+      start = comma + 1;
+    }
+    return kept;
+  };
+  EXPECT_EQ(without_journals(testing_support::ListFolder(temp_folder)), without_journals(temp_before));
 }
 
 TEST(StandInRegistration, RefusesToRegisterOverAnotherMailProgram) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <algorithm>
 #include <functional>
 
 #include "image/dib_section.h"
@@ -235,12 +236,34 @@ TEST(JpegWriter, ANewFileNeverReplacesOneThatAppearedMeanwhile) {
                                           },
                                           60);
   EXPECT_EQ(written, folder / L"Screenshot003.jpg");
+  // A plain file, which the next run's search for normal files sees.
+  EXPECT_EQ(::GetFileAttributesW(written.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_TEMPORARY), 0u);
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[1], (std::vector<std::wstring>{folder / L"Screenshot001.jpg", folder / L"Screenshot002.jpg"}));
   EXPECT_EQ(testing_support::ReadBytes(folder / L"Screenshot001.jpg"), "theirs");
   EXPECT_EQ(testing_support::ReadBytes(folder / L"Screenshot002.jpg"), "theirs too");
   EXPECT_EQ(testing_support::ReadBytes(written).substr(0, 2), "\xFF\xD8");
   EXPECT_EQ(testing_support::ListFolder(folder.path()), L"Screenshot001.jpg,Screenshot002.jpg,Screenshot003.jpg");
+}
+
+TEST(JpegWriter, AFolderNearThePathLengthLimitStillTakesTheScreenshot) {
+  TempFolder parent;
+  // Nested folders so that folder + "\\Screenshot001.jpg" is 259 characters, the most Windows allows.
+  std::wstring folder = parent.path();
+  const size_t target = 259 - std::wstring(L"\\Screenshot001.jpg").size();
+  while (folder.size() < target) {
+    size_t room = target - folder.size() - 1;
+    folder += L"\\" + std::wstring(std::min<size_t>(room, 100), L'd');
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+  }
+  ASSERT_EQ(folder.size() + 18, 259u);
+  cDIBSection image;
+  MakeTopRowImage(image, 5, 5);
+  std::wstring written = WriteNewJpegFile(image, folder + L"\\Screenshot001.jpg",
+                                          [](const std::vector<std::wstring>&) { return std::wstring(); }, 60);
+  EXPECT_EQ(written.size(), 259u);
+  EXPECT_EQ(testing_support::DecodeImageFile(written).width, 5u);
+  EXPECT_EQ(testing_support::ListFolder(folder), L"Screenshot001.jpg");
 }
 
 TEST(JpegLibrary, RejectsRecordsItCannotEncode) {
