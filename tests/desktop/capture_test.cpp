@@ -11,6 +11,7 @@
 #include "image/dib_section.h"
 #include "jpeg/jpeg_writer.h"
 #include "platform/runtime/errors.h"
+#include "support/images.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -102,6 +103,26 @@ TEST(Capture, AWindowTooLargeForABitmapEndsInTheWritersErrorNotABlankPicture) {
     EXPECT_EQ(e.description(), L"Failed to save to JPG -2");
   }
   EXPECT_EQ(testing_support::ListFolder(folder.path()), L"");
+}
+
+TEST(Capture, AZeroSizeCaptureNeverCrashesAndNeverWritesAnEmptyFile) {
+  SampleWindow target(L"Nothing to see", 100, 60);
+  ASSERT_TRUE(target.BringToFront());
+  auto picture = modScreenCapture::GrabWindowImage(target.hwnd(), false, 0, 0, 0, 0);
+  cDIBSection image;
+  image.CreateFromPicture(picture);
+  testing_support::TempFolder folder;
+  try {
+    std::wstring written = mIntelJPEGLibrary::WriteNewJpegFile(
+        image, folder / L"Screenshot001.jpg", [](const std::vector<std::wstring>&) { return std::wstring(); }, 60);
+    // Whatever the platform made of an empty request, what is written is a whole picture.
+    auto decoded = testing_support::DecodeImageFile(written);
+    EXPECT_EQ(static_cast<LONG>(decoded.width), image.Width());
+    EXPECT_GT(decoded.width, 0u);
+  } catch (const rt::Error& e) {
+    EXPECT_EQ(e.number(), 26001);
+    EXPECT_EQ(testing_support::ListFolder(folder.path()), L"");
+  }
 }
 
 TEST(Subject, NamesTheForegroundWindowWithNothingAfterTheTitle) {
