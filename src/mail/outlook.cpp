@@ -23,7 +23,8 @@ ComPtr<IDispatch>& OutlookApp() {
 
 ComPtr<IDispatch> CreateApplication() {
   ComPtr<IDispatch> application;
-  HRESULT hr = ::CoCreateInstance(outlook::kClsidApplication, nullptr, CLSCTX_LOCAL_SERVER, outlook::kIidApplication,
+  // As scripting clients ask for it: any server kind (the mail program registers a local server only).
+  HRESULT hr = ::CoCreateInstance(outlook::kClsidApplication, nullptr, CLSCTX_SERVER, outlook::kIidApplication,
                                   reinterpret_cast<void**>(application.GetAddressOf()));
   if (FAILED(hr) || !application) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, rt::App::EXEName());
   return application;

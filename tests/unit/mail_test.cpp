@@ -127,7 +127,8 @@ class Factory : public IClassFactory {
 class MailUnitTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_HRESULT_SUCCEEDED(::CoRegisterClassObject(outlook::kClsidApplication, &factory_, CLSCTX_LOCAL_SERVER,
+    // In-process only: a local-server registration would be seen by every process of the machine.
+    ASSERT_HRESULT_SUCCEEDED(::CoRegisterClassObject(outlook::kClsidApplication, &factory_, CLSCTX_INPROC_SERVER,
                                                      REGCLS_MULTIPLEUSE, &cookie_));
     app_.On(outlook::kGetNamespace, Returns(&name_space_));
     app_.On(outlook::kCreateItem, Returns(&mail_));
