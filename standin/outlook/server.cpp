@@ -132,6 +132,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
       ::CoRegisterMessageFilter(filter, nullptr);
       filter->Release();  // COM holds it now
     }
+    HWND control = standin::CreateControlWindow();
     IClassFactory* factory = standin::NewApplicationFactory();
     DWORD cookie = 0;
     HRESULT hr = ::CoRegisterClassObject(standin::kClsidApplication, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
@@ -153,6 +154,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
       }
       ::CoRevokeClassObject(cookie);
     }
+    if (control) ::DestroyWindow(control);
   }
   if (SUCCEEDED(init)) ::CoUninitialize();
   return result;

@@ -46,8 +46,10 @@ void ActivateExplorer(HWND explorer);
 void SetExplorerState(HWND explorer, LONG state);
 LONG ExplorerState(HWND explorer);
 void ShowMailWindow(const MailContents& mail);
-// Closes every window of the stand-in in any process (the /Quit command).
+// Closes every window of the stand-in in any process (the /Quit command), which ends each server.
 void CloseAllStandInWindows();
+// The hidden window through which /Quit ends a server.
+HWND CreateControlWindow();
 
 // The class factory for the application object.
 IClassFactory* NewApplicationFactory();

@@ -16,6 +16,7 @@ using Microsoft::WRL::ComPtr;
 
 constexpr wchar_t kExplorerClass[] = L"OrvaneStandInExplorer";
 constexpr wchar_t kMailClass[] = L"OrvaneStandInMail";
+constexpr wchar_t kControlClass[] = L"OrvaneStandInControl";
 constexpr int kThumbWidth = 320, kThumbHeight = 200;
 
 HWND g_active_explorer = nullptr;
@@ -161,8 +162,19 @@ void RegisterClasses() {
 BOOL CALLBACK CloseIfStandIn(HWND window, LPARAM) {
   wchar_t name[64] = {};
   ::GetClassNameW(window, name, 64);
-  if (::lstrcmpW(name, kExplorerClass) == 0 || ::lstrcmpW(name, kMailClass) == 0) ::PostMessageW(window, WM_CLOSE, 0, 0);
+  if (::lstrcmpW(name, kExplorerClass) == 0 || ::lstrcmpW(name, kMailClass) == 0 || ::lstrcmpW(name, kControlClass) == 0)
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
   return TRUE;
+}
+
+// A hidden window per server that /Quit can reach even when the server shows nothing: closing it
+// ends the server at once, whoever still holds its objects.
+LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_CLOSE) {
+    ::PostQuitMessage(0);
+    return 0;
+  }
+  return ::DefWindowProcW(window, message, wparam, lparam);
 }
 
 }  // namespace
@@ -217,5 +229,16 @@ void ShowMailWindow(const MailContents& mail) {
 }
 
 void CloseAllStandInWindows() { ::EnumWindows(CloseIfStandIn, 0); }
+
+HWND CreateControlWindow() {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.hInstance = ::GetModuleHandleW(nullptr);
+  window_class.lpfnWndProc = ControlProc;
+  window_class.lpszClassName = kControlClass;
+  ::RegisterClassExW(&window_class);
+  return ::CreateWindowExW(WS_EX_TOOLWINDOW, kControlClass, L"Mail stand-in", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                           ::GetModuleHandleW(nullptr), nullptr);
+}
 
 }  // namespace standin

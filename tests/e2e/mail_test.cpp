@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iostream>
 
 #include "desktop/desktop.h"
 #include "support/orvane_process.h"
@@ -49,8 +50,12 @@ class MailTest : public ::testing::Test {
       if (!dialog || dialog == last) continue;
       ++seen;
       last = dialog;
-      if (on_dialog) on_dialog(dialog);
-      else desktop::Press(dialog, IDOK);
+      if (on_dialog) {
+        on_dialog(dialog);
+      } else {
+        std::cerr << "unexpected dialog: " << Utf8(desktop::ReadDialog(dialog).text) << "\n";
+        desktop::Press(dialog, IDOK);
+      }
     }
     if (dialogs_after) *dialogs_after = seen;
     return run.WaitForExit();

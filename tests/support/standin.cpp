@@ -88,7 +88,7 @@ std::vector<HWND> StandIn::Windows(const wchar_t* window_class) {
 
 void StandIn::Shutdown() {
   std::vector<HANDLE> processes;
-  for (const wchar_t* window_class : {L"OrvaneStandInMail", L"OrvaneStandInExplorer"})
+  for (const wchar_t* window_class : {L"OrvaneStandInControl", L"OrvaneStandInMail", L"OrvaneStandInExplorer"})
     for (HWND window : Windows(window_class)) {
       DWORD pid = 0;
       ::GetWindowThreadProcessId(window, &pid);
