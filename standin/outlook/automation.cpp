@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/outlook/com_object.h"
 #include "standin/outlook/standin.h"
 
 namespace standin {
@@ -107,30 +108,14 @@ void ReturnObject(VARIANT* result, IDispatch* object) {
   }
 }
 
-class Object : public IDispatch {
+class Object : public ComObject<IDispatch> {
  public:
   Object(const IID& iid, const wchar_t* name) : iid_(iid), name_(name) { ObjectCreated(); }
-  virtual ~Object() {
+  ~Object() override {
     Journal(std::wstring(L"release ") + name_);
     ObjectDestroyed();
   }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    if (::IsEqualIID(riid, IID_IUnknown) || ::IsEqualIID(riid, IID_IDispatch) || ::IsEqualIID(riid, iid_)) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (count) *count = 0;
     return S_OK;
@@ -170,9 +155,9 @@ class Object : public IDispatch {
     return true;
   }
   virtual HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception) = 0;
+  bool Answers(REFIID riid) const override { return ::IsEqualIID(riid, IID_IDispatch) || ::IsEqualIID(riid, iid_); }
 
  private:
-  LONG refs_ = 1;
   IID iid_;
   const wchar_t* name_;
 };
@@ -369,23 +354,8 @@ class Application : public Object {
   }
 };
 
-class ApplicationFactory final : public IClassFactory {
+class ApplicationFactory final : public ComObject<IClassFactory> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (::IsEqualIID(riid, IID_IUnknown) || ::IsEqualIID(riid, IID_IClassFactory)) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -402,8 +372,8 @@ class ApplicationFactory final : public IClassFactory {
     return S_OK;
   }
 
- private:
-  LONG refs_ = 1;
+ protected:
+  bool Answers(REFIID riid) const override { return ::IsEqualIID(riid, IID_IClassFactory); }
 };
 
 }  // namespace

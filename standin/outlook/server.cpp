@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "standin/outlook/com_object.h"
 #include "standin/outlook/standin.h"
 
 namespace standin {
@@ -70,24 +71,9 @@ void CheckForExit() {
 
 // While the setting BusyMs says the program is still starting, incoming calls are turned away with
 // "retry later", as the real program does in its first moments.
-class BusyFilter final : public IMessageFilter {
+class BusyFilter final : public ComObject<IMessageFilter> {
  public:
   explicit BusyFilter(DWORD busy_ms) : busy_ms_(busy_ms), start_(::GetTickCount()) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (::IsEqualIID(riid, IID_IUnknown) || ::IsEqualIID(riid, IID_IMessageFilter)) {
-      *out = static_cast<IMessageFilter*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
   DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD type, HTASK, DWORD, LPINTERFACEINFO) override {
     if (type == CALLTYPE_TOPLEVEL || type == CALLTYPE_TOPLEVEL_CALLPENDING) {
       if (::GetTickCount() - start_ < busy_ms_) {
@@ -100,10 +86,12 @@ class BusyFilter final : public IMessageFilter {
   DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
   DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
 
+ protected:
+  bool Answers(REFIID riid) const override { return ::IsEqualIID(riid, IID_IMessageFilter); }
+
  private:
   DWORD busy_ms_;
   DWORD start_;
-  LONG refs_ = 1;
 };
 
 }  // namespace standin
