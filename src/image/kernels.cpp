@@ -83,20 +83,14 @@ inline int32_t Lerp(const Fraction& f, int32_t a, int32_t b) {
 // half to even picks the even neighbour: one less when a + T(d) is odd. Entries hold T(d) * 2 | tie.
 struct BlendTable {
   int16_t entry[511];
+  // For an exact fraction (q <= 44); rows with other fractions take the double path.
   void Fill(const Fraction& f) {
+    const int64_t half = int64_t{1} << (f.shift - 1);
     for (int32_t d = -255; d <= 255; ++d) {
-      int32_t rounded, tie;
-      if (f.exact) {
-        const int64_t n = f.numerator * d + (int64_t{256} << f.shift);  // kept >= 0: 256 + f * d
-        const int64_t rest = n & ((int64_t{1} << f.shift) - 1);
-        const int64_t half = int64_t{1} << (f.shift - 1);
-        rounded = static_cast<int32_t>(((n + half) >> f.shift) - 256);
-        tie = rest == half;
-      } else {
-        rounded = 0;  // not used: rows with such fractions take the double path
-        tie = 0;
-      }
-      entry[d + 255] = static_cast<int16_t>(rounded * 2 | tie);
+      const int64_t n = f.numerator * d + (int64_t{256} << f.shift);  // kept >= 0: 256 + f * d
+      const int64_t rest = n & ((int64_t{1} << f.shift) - 1);
+      const int32_t rounded = static_cast<int32_t>(((n + half) >> f.shift) - 256);
+      entry[d + 255] = static_cast<int16_t>(rounded * 2 | (rest == half ? 1 : 0));
     }
   }
   uint8_t Blend(int32_t a, int32_t b) const {

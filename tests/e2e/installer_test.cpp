@@ -17,18 +17,7 @@ namespace {
 
 using testing_support::TempFolder;
 
-DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments) {
-  std::wstring command = L"\"" + exe + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return STILL_ACTIVE;
-  DWORD code = desktop::WaitForExit(info.hProcess, 60000);
-  ::CloseHandle(info.hProcess);
-  ::CloseHandle(info.hThread);
-  return code;
-}
+using testing_support::RunAndWait;
 
 std::wstring Installer() { return testing_support::BuildFolder() + L"\\Orvane-" ORVANE_VERSION_TEXT L"-setup.exe"; }
 

@@ -13,6 +13,19 @@ std::wstring BuildFolder() {
   return full.substr(0, full.find_last_of(L"\\/"));
 }
 
+DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments, DWORD timeout_ms) {
+  std::wstring command = L"\"" + exe + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    return STILL_ACTIVE;
+  ::CloseHandle(info.hThread);
+  DWORD code = desktop::WaitForExit(info.hProcess, timeout_ms);
+  ::CloseHandle(info.hProcess);
+  return code;
+}
+
 void InstallOrvane(const std::wstring& app_folder, const std::string& ini_text, const std::wstring& exe_name) {
   std::wstring exe = app_folder + L"\\" + exe_name;
   if (!::CopyFileW((BuildFolder() + L"\\orvane.exe").c_str(), exe.c_str(), FALSE))

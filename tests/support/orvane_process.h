@@ -31,6 +31,10 @@ class OrvaneProcess {
   DWORD id_ = 0;
 };
 
+// Runs a program with arguments and waits for it, pumping this thread's messages; its exit code, or
+// STILL_ACTIVE when it could not start or did not end in time.
+DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments, DWORD timeout_ms = 60000);
+
 // Installs orvane.exe (under another name if given) and an Orvane.ini with the given text into the folder.
 void InstallOrvane(const std::wstring& app_folder, const std::string& ini_text,
                    const std::wstring& exe_name = L"orvane.exe");

@@ -52,17 +52,7 @@ StandIn::~StandIn() {
 }
 
 int StandIn::Run(const std::wstring& arguments) {
-  std::wstring exe = BuildFolder() + L"\\outlook_standin.exe";
-  std::wstring command = L"\"" + exe + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return -1;
-  ::CloseHandle(info.hThread);
-  DWORD code = desktop::WaitForExit(info.hProcess, 30000);
-  ::CloseHandle(info.hProcess);
-  return static_cast<int>(code);
+  return static_cast<int>(RunAndWait(BuildFolder() + L"\\outlook_standin.exe", arguments, 30000));
 }
 
 void StandIn::FailAt(const std::wstring& step) { SetSetting(L"FailAt", step); }
