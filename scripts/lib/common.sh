@@ -4,7 +4,7 @@
 ORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 ORVANE_BUILD=${ORVANE_BUILD:-$ORVANE_ROOT/build/wine}
 
-ORVANE_PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xauth nsis clang libclang-rt-14-dev)
+ORVANE_PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xauth nsis clang libclang-rt-14-dev libturbojpeg0-dev)
 
 orvane_log() { printf '[orvane] %s\n' "$*" >&2; }
 
@@ -30,7 +30,8 @@ orvane_build() {
 ORVANE_STARTED_XVFB=""
 ORVANE_STARTED_WINESERVER=""
 
-# Starts a virtual display unless one is given (or CI asks for a clean one).
+# Starts a virtual display unless one is given (or CI or ORVANE_OWN_DISPLAY asks for a clean one);
+# ORVANE_SCREEN sets its size.
 orvane_start_display() {
   if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ] && [ -z "${ORVANE_OWN_DISPLAY:-}" ]; then
     return 0
@@ -38,7 +39,7 @@ orvane_start_display() {
   local n
   for n in $(seq 91 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp -ac >/dev/null 2>&1 </dev/null &
+    Xvfb ":$n" -screen 0 "${ORVANE_SCREEN:-1920x1200x24}" -nolisten tcp -ac >/dev/null 2>&1 </dev/null &
     ORVANE_STARTED_XVFB=$!
     local i
     for i in $(seq 1 100); do

@@ -33,14 +33,16 @@ void InstallOrvane(const std::wstring& app_folder, const std::string& ini_text, 
   if (!ini_text.empty()) WriteBytes(app_folder + L"\\Orvane.ini", ini_text);
 }
 
-OrvaneProcess::OrvaneProcess(const std::wstring& app_folder, const std::wstring& exe_name) {
+OrvaneProcess::OrvaneProcess(const std::wstring& app_folder, const std::wstring& exe_name,
+                             const std::wstring& working_folder) {
   std::wstring exe = app_folder + L"\\" + exe_name;
   std::wstring command = L"\"" + exe + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, app_folder.c_str(),
-                       &startup, &info)) {
+  const std::wstring& folder = working_folder.empty() ? app_folder : working_folder;
+  if (::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                       &info)) {
     ::CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;

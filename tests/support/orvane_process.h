@@ -14,8 +14,9 @@ std::wstring BuildFolder();
 
 class OrvaneProcess {
  public:
-  // Starts the program of the folder there, as a shortcut would.
-  explicit OrvaneProcess(const std::wstring& app_folder, const std::wstring& exe_name = L"orvane.exe");
+  // Starts the program of the folder, as a shortcut would: in that folder unless another is given.
+  explicit OrvaneProcess(const std::wstring& app_folder, const std::wstring& exe_name = L"orvane.exe",
+                         const std::wstring& working_folder = {});
   OrvaneProcess(const OrvaneProcess&) = delete;
   OrvaneProcess& operator=(const OrvaneProcess&) = delete;
   ~OrvaneProcess();

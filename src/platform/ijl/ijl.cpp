@@ -1,79 +1,51 @@
 #include "platform/ijl/ijl.h"
 
 #include <windows.h>
-#include <ocidl.h>
-#include <wincodec.h>
 
-#include <cstdint>
+#include <algorithm>
 #include <cstring>
+#include <new>
 
-#include "platform/win/com.h"
+#include "platform/ijl/encoder.h"
+#include "platform/win/unique.h"
 
-struct IjlEncoderState {
-  win::ComApartment apartment;
-  win::ComPtr<IWICImagingFactory> factory;
-};
+// What the library keeps between ijlInit and ijlFree; it marks the record as prepared.
+struct IjlEncoderState {};
 
 namespace {
 
 int g_injected_status = IJL_OK;
 int g_injected_rows = 0;
 
-bool Failed(HRESULT hr) { return FAILED(hr); }
+// The encoded bytes go straight to the file, in the encoder's chunks.
+class FileSink final : public ijl::Sink {
+ public:
+  explicit FileSink(HANDLE file) : file_(file) {}
 
-int EncodeToFile(IWICImagingFactory* factory, const JPEG_CORE_PROPERTIES& p, int64_t stride) {
-  win::ComPtr<IWICStream> stream;
-  if (Failed(factory->CreateStream(&stream))) return IJL_CODEC_UNAVAILABLE;
-  if (Failed(stream->InitializeFromFilename(p.JPGFile, GENERIC_WRITE))) return IJL_FILE_CREATE_FAILED;
-
-  win::ComPtr<IWICBitmapEncoder> encoder;
-  if (Failed(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, &encoder))) return IJL_CODEC_UNAVAILABLE;
-  if (Failed(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache))) return IJL_ENCODE_FAILED;
-
-  win::ComPtr<IWICBitmapFrameEncode> frame;
-  win::ComPtr<IPropertyBag2> options;
-  if (Failed(encoder->CreateNewFrame(&frame, &options))) return IJL_ENCODE_FAILED;
-  PROPBAG2 option{};
-  option.pstrName = const_cast<LPOLESTR>(L"ImageQuality");
-  VARIANT quality;
-  ::VariantInit(&quality);
-  quality.vt = VT_R4;
-  quality.fltVal = static_cast<float>(p.jquality) / 100.0f;
-  if (Failed(options->Write(1, &option, &quality))) return IJL_ENCODE_FAILED;
-  if (Failed(frame->Initialize(options.Get()))) return IJL_ENCODE_FAILED;
-  if (Failed(frame->SetSize(static_cast<UINT>(p.JPGWidth), static_cast<UINT>(p.JPGHeight))))
-    return IJL_ENCODE_FAILED;
-  WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-  if (Failed(frame->SetPixelFormat(&format)) || !::IsEqualGUID(format, GUID_WICPixelFormat24bppBGR))
-    return IJL_ENCODE_FAILED;
-
-  const int rows = p.JPGHeight;
-  const bool bottom_up = p.DIBHeight < 0;
-  const UINT row_bytes = static_cast<UINT>(p.DIBWidth) * 3u;
-  auto* pixels = const_cast<BYTE*>(p.DIBBytes);
-  const int injected_rows = g_injected_status != IJL_OK ? g_injected_rows : -1;
-  if (!bottom_up && injected_rows < 0) {
-    // Top-down rows are already in the encoder's order: hand them over in one call.
-    if (Failed(frame->WritePixels(static_cast<UINT>(rows), static_cast<UINT>(stride),
-                                  static_cast<UINT>(stride * (rows - 1) + row_bytes), pixels)))
-      return IJL_ENCODE_FAILED;
-  } else {
-    // Bottom-up rows go over one at a time, top row first, straight from the caller's memory.
-    for (int y = 0; y < rows; ++y) {
-      if (y == injected_rows) {
-        int status = g_injected_status;
-        g_injected_status = IJL_OK;
-        return status;
-      }
-      BYTE* row = pixels + (bottom_up ? rows - 1 - y : y) * stride;
-      if (Failed(frame->WritePixels(1, static_cast<UINT>(stride), row_bytes, row))) return IJL_ENCODE_FAILED;
+  bool Put(const uint8_t* data, size_t size) override {
+    while (size > 0) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+      DWORD written = 0;
+      if (!::WriteFile(file_, data, chunk, &written, nullptr) || written != chunk) return false;
+      data += chunk;
+      size -= chunk;
     }
+    return true;
   }
-  if (Failed(frame->Commit())) return IJL_WRITE_FAILED;
-  if (Failed(encoder->Commit())) return IJL_WRITE_FAILED;
-  if (Failed(stream->Commit(STGC_DEFAULT))) return IJL_WRITE_FAILED;
-  return IJL_OK;
-}
+
+  bool Rows(int32_t rows_done) override {
+    if (g_injected_status == IJL_OK || rows_done < g_injected_rows) return true;
+    injected_ = g_injected_status;
+    g_injected_status = IJL_OK;
+    return false;
+  }
+
+  int injected() const { return injected_; }
+
+ private:
+  HANDLE file_;
+  int injected_ = IJL_OK;
+};
 
 }  // namespace
 
@@ -86,17 +58,8 @@ int ijlInit(JPEG_CORE_PROPERTIES* jcprops) {
   jcprops->JPGColor = IJL_YCBCR;
   jcprops->JPGSubsampling = IJL_411;
   jcprops->jquality = 75;
-
-  auto* state = new (std::nothrow) IjlEncoderState;
-  if (!state) return IJL_CODEC_UNAVAILABLE;
-  HRESULT hr = ::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_PPV_ARGS(&state->factory));
-  if (FAILED(hr)) {
-    delete state;
-    return IJL_CODEC_UNAVAILABLE;
-  }
-  jcprops->state = state;
-  return IJL_OK;
+  jcprops->state = new (std::nothrow) IjlEncoderState;
+  return jcprops->state ? IJL_OK : IJL_MEMORY_ERROR;
 }
 
 int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype) {
@@ -107,12 +70,41 @@ int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype) {
       p.DIBChannels != 3 || p.DIBColor != IJL_BGR)
     return IJL_BAD_DIB;
   const int64_t height = p.DIBHeight < 0 ? -int64_t{p.DIBHeight} : p.DIBHeight;
-  if (!p.JPGFile || !*p.JPGFile || p.JPGWidth != p.DIBWidth || p.JPGHeight != height || p.jquality < 0 ||
-      p.jquality > 100 || p.JPGChannels != 3)
+  if (!p.JPGFile || !*p.JPGFile || p.JPGWidth != p.DIBWidth || p.JPGHeight != height || p.JPGWidth > 65535 ||
+      p.JPGHeight > 65535 || p.jquality < 0 || p.jquality > 100 || p.JPGChannels != 3)
     return IJL_BAD_JPEG_SETTINGS;
-  const int64_t stride = int64_t{p.DIBWidth} * 3 + p.DIBPadBytes;
-  if (stride * height > UINT32_MAX) return IJL_BAD_DIB;  // more than the encoder can be handed
-  return EncodeToFile(p.state->factory.Get(), p, stride);
+
+  const ptrdiff_t stride = static_cast<ptrdiff_t>(p.DIBWidth) * 3 + p.DIBPadBytes;
+  ijl::Pixels pixels;
+  pixels.width = p.DIBWidth;
+  pixels.height = p.JPGHeight;
+  if (p.DIBHeight < 0) {  // bottom-up: the picture's top row is the last in memory
+    pixels.top_row = p.DIBBytes + static_cast<ptrdiff_t>(height - 1) * stride;
+    pixels.row_step = -stride;
+  } else {
+    pixels.top_row = p.DIBBytes;
+    pixels.row_step = stride;
+  }
+
+  win::FileHandle file(::CreateFileW(p.JPGFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+  if (!file) return IJL_FILE_CREATE_FAILED;
+  FileSink sink(file.get());
+  switch (ijl::Encode(pixels, p.jquality, sink)) {
+    case ijl::EncodeResult::kOk:
+      break;
+    case ijl::EncodeResult::kBadImage:
+      return IJL_BAD_DIB;
+    case ijl::EncodeResult::kBadQuality:
+      return IJL_BAD_JPEG_SETTINGS;
+    case ijl::EncodeResult::kOutOfMemory:
+      return IJL_MEMORY_ERROR;
+    case ijl::EncodeResult::kSinkFailed:
+      return IJL_WRITE_FAILED;
+    case ijl::EncodeResult::kStopped:
+      return sink.injected();
+  }
+  return ::CloseHandle(file.release()) ? IJL_OK : IJL_WRITE_FAILED;
 }
 
 int ijlFree(JPEG_CORE_PROPERTIES* jcprops) {

@@ -1,9 +1,10 @@
 #pragma once
-// The JPEG library interface the writer was built against (init, write whole image, free),
-// implemented over the Windows Imaging Component's JPEG encoder.
+// The JPEG library interface the writer was built against (init, write whole image, free), over our
+// own baseline encoder (platform/ijl/encoder.h): quality on the library's 1..100 scale, YCbCr with 2x2
+// chroma subsampling, the standard tables.
 //
-// Differences from the classic library: JPGFile is a wide (UTF-16) path, so that no character of a
-// folder name is lost; quality maps linearly onto WIC's ImageQuality (60 -> 0.60).
+// Difference from the classic library: JPGFile is a wide (UTF-16) path, so that no character of a
+// folder name is lost.
 
 #include <cstdint>
 
@@ -11,11 +12,11 @@ enum IJLERR : int {
   IJL_OK = 0,
   IJL_INVALID_PROPERTIES = -1,   // null record, or a record ijlInit did not prepare
   IJL_BAD_DIB = -2,              // no pixels, a size of zero, or padding that does not fit
-  IJL_BAD_JPEG_SETTINGS = -3,    // JPEG size unlike the DIB's, quality outside 0..100, no file name
+  IJL_BAD_JPEG_SETTINGS = -3,    // JPEG size unlike the DIB's or over 65535, quality outside 0..100, no file name
   IJL_UNSUPPORTED_IO = -4,       // an I/O type other than writing a whole image to a file
-  IJL_CODEC_UNAVAILABLE = -5,    // the imaging component or its JPEG encoder could not be had
+  IJL_MEMORY_ERROR = -5,         // the encoder's working memory could not be had
   IJL_FILE_CREATE_FAILED = -6,   // the output file could not be created
-  IJL_ENCODE_FAILED = -7,        // the encoder refused the image or its settings
+  IJL_ENCODE_FAILED = -7,        // the encoder gave up on the image
   IJL_WRITE_FAILED = -8,         // the encoded data could not be written out whole (disk full, ...)
 };
 

@@ -1,0 +1,293 @@
+// The JPEG encoder against arithmetic done the slow way, and its files against libjpeg-turbo, which
+// decodes them and, for the same pixels and quality, writes the files we compare sizes and headers with.
+
+#include <gtest/gtest.h>
+#include <turbojpeg.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/ijl/encoder.h"
+
+namespace {
+
+using ijl::EncodeResult;
+
+class MemorySink final : public ijl::Sink {
+ public:
+  bool Put(const uint8_t* data, size_t size) override {
+    if (fail_after_bytes >= 0 && bytes.size() + size > static_cast<size_t>(fail_after_bytes)) return false;
+    bytes.insert(bytes.end(), data, data + size);
+    return true;
+  }
+  bool Rows(int32_t rows_done) override {
+    rows.push_back(rows_done);
+    return stop_at_rows < 0 || rows_done < stop_at_rows;
+  }
+  std::vector<uint8_t> bytes;
+  std::vector<int32_t> rows;
+  long fail_after_bytes = -1;
+  int32_t stop_at_rows = -1;
+};
+
+// A picture in memory, top row first, rows padded to four bytes as a DIB's.
+struct Picture {
+  int32_t width, height;
+  std::vector<uint8_t> bits;
+  ptrdiff_t stride() const { return (width * 3 + 3) & ~3; }
+  uint8_t* pixel(int x, int y) { return bits.data() + y * stride() + 3 * x; }
+  Picture(int32_t w, int32_t h) : width(w), height(h), bits(static_cast<size_t>((w * 3 + 3) & ~3) * h) {}
+  ijl::Pixels TopDown() const { return {bits.data(), stride(), width, height}; }
+};
+
+// Something like a screen: flat panels, text-like strokes, a gradient and a noisy photo corner.
+Picture ScreenLike(int32_t w, int32_t h, uint32_t seed) {
+  Picture p(w, h);
+  std::mt19937 random(seed);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* px = p.pixel(x, y);
+      int b = 240, g = 240, r = 240;
+      if (y < h / 8) b = 160, g = 90, r = 40;                       // a title bar
+      else if (x < w / 5) b = 220, g = 225, r = 230;                 // a side panel
+      if ((y / 3) % 6 == 2 && (x / 2) % 9 < 6 && y > h / 8) b = g = r = 20;  // strokes of "text"
+      if (x > w / 2 && y > h / 2) {                                  // a photo
+        b = (x * 255) / w;
+        g = (y * 255) / h;
+        r = 128 + static_cast<int>(random() % 64) - 32;
+      }
+      px[0] = static_cast<uint8_t>(b), px[1] = static_cast<uint8_t>(g), px[2] = static_cast<uint8_t>(r);
+    }
+  return p;
+}
+
+Picture Noise(int32_t w, int32_t h, uint32_t seed) {
+  Picture p(w, h);
+  std::mt19937 random(seed);
+  for (auto& b : p.bits) b = static_cast<uint8_t>(random());
+  return p;
+}
+
+std::vector<uint8_t> EncodeOrFail(const ijl::Pixels& pixels, int quality) {
+  MemorySink sink;
+  EXPECT_EQ(ijl::Encode(pixels, quality, sink), EncodeResult::kOk);
+  return sink.bytes;
+}
+
+struct Decoded {
+  int width = 0, height = 0;
+  std::vector<uint8_t> bgr;  // top row first, no padding
+};
+
+Decoded Decode(const std::vector<uint8_t>& jpeg) {
+  Decoded out;
+  tjhandle handle = tjInitDecompress();
+  int subsampling = 0, colourspace = 0;
+  if (tjDecompressHeader3(handle, jpeg.data(), jpeg.size(), &out.width, &out.height, &subsampling, &colourspace) ==
+      0) {
+    out.bgr.resize(static_cast<size_t>(out.width) * out.height * 3);
+    if (tjDecompress2(handle, jpeg.data(), jpeg.size(), out.bgr.data(), out.width, 0, out.height, TJPF_BGR,
+                      TJFLAG_ACCURATEDCT) != 0)
+      out = {};
+  }
+  tjDestroy(handle);
+  return out;
+}
+
+std::vector<uint8_t> TurboEncode(const Picture& p, int quality) {
+  tjhandle handle = tjInitCompress();
+  unsigned char* jpeg = nullptr;
+  unsigned long size = 0;
+  tjCompress2(handle, p.bits.data(), p.width, static_cast<int>(p.stride()), p.height, TJPF_BGR, &jpeg, &size,
+              TJSAMP_420, quality, 0);
+  std::vector<uint8_t> out(jpeg, jpeg + size);
+  tjFree(jpeg);
+  tjDestroy(handle);
+  return out;
+}
+
+double Psnr(const Picture& p, const Decoded& d) {
+  double sum = 0;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width * 3; ++x) {
+      const double e = double(p.bits[y * p.stride() + x]) - d.bgr[(static_cast<size_t>(y) * p.width * 3) + x];
+      sum += e * e;
+    }
+  const double mse = sum / (double(p.width) * p.height * 3);
+  return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+// The segments before the scan data, without APP markers: tables, frame and scan headers.
+std::vector<std::vector<uint8_t>> TableSegments(const std::vector<uint8_t>& jpeg) {
+  std::vector<std::vector<uint8_t>> segments;
+  size_t i = 2;
+  while (i + 4 <= jpeg.size() && jpeg[i] == 0xFF) {
+    const int marker = jpeg[i + 1];
+    const size_t length = (jpeg[i + 2] << 8) | jpeg[i + 3];
+    if ((marker & 0xF0) != 0xE0) segments.emplace_back(jpeg.begin() + i, jpeg.begin() + i + 2 + length);
+    if (marker == 0xDA) break;
+    i += 2 + length;
+  }
+  return segments;
+}
+
+double CosineSum(const uint8_t* s, ptrdiff_t stride, int u, int v) {
+  double sum = 0;
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      sum += (s[y * stride + x] - 128.0) * std::cos((2 * x + 1) * u * M_PI / 16) * std::cos((2 * y + 1) * v * M_PI / 16);
+  const double cu = u == 0 ? std::sqrt(0.125) : 0.5, cv = v == 0 ? std::sqrt(0.125) : 0.5;
+  return 8 * cu * cv * sum;  // the orthonormal transform, times 8
+}
+
+TEST(JpegEncoder, TheTransformIsTheScaledDctToWithinOne) {
+  std::mt19937 random(11);
+  std::vector<std::vector<uint8_t>> blocks;
+  for (int pattern = 0; pattern < 8; ++pattern) {  // extremes: flat, checkerboards, stripes
+    std::vector<uint8_t> b(64);
+    for (int i = 0; i < 64; ++i) {
+      const int x = i % 8, y = i / 8;
+      const bool on = pattern == 0 ? false : pattern == 1 ? true : pattern == 2 ? (x + y) % 2 : pattern == 3 ? !((x + y) % 2)
+                     : pattern == 4 ? x % 2 : pattern == 5 ? y % 2 : pattern == 6 ? x < 4 : (x < 4) != (y < 4);
+      b[i] = on ? 255 : 0;
+    }
+    blocks.push_back(b);
+  }
+  for (int n = 0; n < 2000; ++n) {
+    std::vector<uint8_t> b(64);
+    const int base = static_cast<int>(random() % 256), spread = static_cast<int>(random() % 256) + 1;
+    for (auto& s : b) s = static_cast<uint8_t>(std::clamp(base + static_cast<int>(random() % spread) - spread / 2, 0, 255));
+    blocks.push_back(b);
+  }
+  int worst = 0;
+  for (const auto& b : blocks) {
+    int16_t out[64];
+    ijl::detail::ForwardDct(b.data(), 8, out);
+    for (int u = 0; u < 8; ++u)
+      for (int v = 0; v < 8; ++v) {
+        const long expected = std::lround(CosineSum(b.data(), 8, u, v));
+        worst = std::max(worst, static_cast<int>(std::labs(out[u * 8 + v] - expected)));
+      }
+  }
+  EXPECT_LE(worst, 1);
+}
+
+TEST(JpegEncoder, QuantisationRoundsHalvesAwayFromZeroForEveryDivisorAndCoefficient) {
+  for (int q = 1; q <= 255; ++q) {
+    uint16_t divisors[64];
+    for (auto& d : divisors) d = static_cast<uint16_t>(8 * q);
+    for (int first = -8192; first <= 8192; first += 64) {
+      int16_t in[64], out[64];
+      for (int i = 0; i < 64; ++i) in[i] = static_cast<int16_t>(std::min(first + i, 8192));
+      ijl::detail::Quantise(in, divisors, out);
+      for (int i = 0; i < 64; ++i) {
+        const int magnitude = (std::abs(in[i]) + 4 * q) / (8 * q);
+        ASSERT_EQ(out[i], in[i] < 0 ? -magnitude : magnitude) << "c=" << in[i] << " q=" << q;
+      }
+    }
+  }
+}
+
+TEST(JpegEncoder, ColourConversionFollowsTheJfifWeights) {
+  std::mt19937 random(5);
+  for (int count : {2, 8, 10, 16, 18, 64, 66}) {
+    Picture p = Noise(count, 2, static_cast<uint32_t>(count));
+    std::vector<uint8_t> y0(count), y1(count), cb(count / 2), cr(count / 2);
+    ijl::detail::ConvertRowPair(p.pixel(0, 0), p.pixel(0, 1), count, y0.data(), y1.data(), cb.data(), cr.data());
+    for (int x = 0; x < count; ++x)
+      for (int row = 0; row < 2; ++row) {
+        const uint8_t* px = p.pixel(x, row);
+        const double y = 0.114 * px[0] + 0.587 * px[1] + 0.299 * px[2];
+        EXPECT_NEAR((row ? y1 : y0)[x], y, 0.51) << "count " << count << " x " << x;
+      }
+    for (int c = 0; c < count / 2; ++c) {
+      double b = 0, g = 0, r = 0;
+      for (int row = 0; row < 2; ++row)
+        for (int x = 2 * c; x < 2 * c + 2; ++x) b += p.pixel(x, row)[0] / 4.0, g += p.pixel(x, row)[1] / 4.0, r += p.pixel(x, row)[2] / 4.0;
+      EXPECT_NEAR(cb[c], 128 + 0.5 * b - 0.331264 * g - 0.168736 * r, 0.51) << "count " << count << " c " << c;
+      EXPECT_NEAR(cr[c], 128 + 0.5 * r - 0.418688 * g - 0.081312 * b, 0.51) << "count " << count << " c " << c;
+    }
+  }
+}
+
+TEST(JpegEncoder, TablesAndHeadersAreThoseOfTheReferenceLibrary) {
+  Picture p = ScreenLike(40, 24, 1);
+  for (int quality : {1, 10, 25, 50, 60, 75, 90, 100}) {
+    EXPECT_EQ(TableSegments(EncodeOrFail(p.TopDown(), quality)), TableSegments(TurboEncode(p, quality)))
+        << "quality " << quality;
+  }
+  // Quality 0 is taken as 1.
+  EXPECT_EQ(TableSegments(EncodeOrFail(p.TopDown(), 0)), TableSegments(EncodeOrFail(p.TopDown(), 1)));
+}
+
+TEST(JpegEncoder, EverySizeDecodesToThePictureAtItsSize) {
+  for (auto [w, h] : {std::pair{1, 1}, {2, 1}, {1, 3}, {7, 5}, {8, 8}, {9, 9}, {15, 17}, {16, 16}, {17, 33},
+                      {100, 37}, {1000, 3}, {3, 300}}) {
+    // Flat colours come back within rounding, whatever the padding did to the edges.
+    Picture flat(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        uint8_t* px = flat.pixel(x, y);
+        px[0] = 30, px[1] = 160, px[2] = 220;
+      }
+    Decoded d = Decode(EncodeOrFail(flat.TopDown(), 60));
+    ASSERT_EQ(d.width, w);
+    ASSERT_EQ(d.height, h);
+    for (size_t i = 0; i < d.bgr.size(); i += 3) {
+      ASSERT_NEAR(d.bgr[i], 30, 3);
+      ASSERT_NEAR(d.bgr[i + 1], 160, 3);
+      ASSERT_NEAR(d.bgr[i + 2], 220, 3);
+    }
+    // Detail comes back as faithfully as from the reference library (2x2 chroma costs both the same).
+    Picture screen = ScreenLike(w, h, 3);
+    Decoded s = Decode(EncodeOrFail(screen.TopDown(), 95));
+    ASSERT_EQ(s.width, w);
+    EXPECT_GE(Psnr(screen, s), Psnr(screen, Decode(TurboEncode(screen, 95))) - 0.3) << w << "x" << h;
+  }
+}
+
+TEST(JpegEncoder, BottomUpMemoryGivesTheSameFileAsTopDown) {
+  Picture p = ScreenLike(37, 29, 9);
+  Picture flipped(37, 29);
+  for (int y = 0; y < 29; ++y) std::copy_n(p.pixel(0, y), 37 * 3, flipped.pixel(0, 28 - y));
+  const ijl::Pixels bottom_up{flipped.pixel(0, 28), -flipped.stride(), 37, 29};
+  EXPECT_EQ(EncodeOrFail(bottom_up, 60), EncodeOrFail(p.TopDown(), 60));
+}
+
+TEST(JpegEncoder, FilesAreAsSmallAndAsFaithfulAsTheReferenceLibrarysAtTheSameQuality) {
+  for (const Picture& p : {ScreenLike(640, 400, 4), Noise(96, 64, 8)}) {
+    for (int quality : {30, 60, 90}) {
+      const std::vector<uint8_t> ours = EncodeOrFail(p.TopDown(), quality), theirs = TurboEncode(p, quality);
+      EXPECT_LE(ours.size(), theirs.size() * 1.03) << "quality " << quality;
+      EXPECT_GE(Psnr(p, Decode(ours)), Psnr(p, Decode(theirs)) - 0.3) << "quality " << quality;
+    }
+  }
+}
+
+TEST(JpegEncoder, FailuresStopTheEncodingAndSayWhy) {
+  Picture p = ScreenLike(48, 40, 2);
+  MemorySink sink;
+  ASSERT_EQ(ijl::Encode(p.TopDown(), 60, sink), EncodeResult::kOk);
+  EXPECT_EQ(sink.rows, (std::vector<int32_t>{0, 16, 32, 40}));
+
+  MemorySink refusing;
+  refusing.fail_after_bytes = 0;
+  EXPECT_EQ(ijl::Encode(p.TopDown(), 60, refusing), EncodeResult::kSinkFailed);
+  MemorySink stopping;
+  stopping.stop_at_rows = 16;
+  EXPECT_EQ(ijl::Encode(p.TopDown(), 60, stopping), EncodeResult::kStopped);
+  EXPECT_EQ(stopping.rows, (std::vector<int32_t>{0, 16}));
+
+  MemorySink unused;
+  EXPECT_EQ(ijl::Encode({nullptr, 3, 1, 1}, 60, unused), EncodeResult::kBadImage);
+  EXPECT_EQ(ijl::Encode({p.bits.data(), p.stride(), 0, 1}, 60, unused), EncodeResult::kBadImage);
+  EXPECT_EQ(ijl::Encode({p.bits.data(), p.stride(), 48, 65536}, 60, unused), EncodeResult::kBadImage);
+  EXPECT_EQ(ijl::Encode(p.TopDown(), 101, unused), EncodeResult::kBadQuality);
+  EXPECT_EQ(ijl::Encode(p.TopDown(), -1, unused), EncodeResult::kBadQuality);
+  EXPECT_TRUE(unused.bytes.empty());
+}
+
+}  // namespace
