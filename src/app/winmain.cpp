@@ -8,7 +8,6 @@
 #include "mail/outlook.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
-#include "platform/win/com.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ int ReportError(long number, const std::wstring& description) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  win::ComApartment apartment;
+  // No apartment here: the mail steps enter one when they need it, after the question.
   int exit_code = 0;
   try {
     modMain::Main();

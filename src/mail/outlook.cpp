@@ -1,5 +1,7 @@
 #include "mail/outlook.h"
 
+#include <optional>
+
 #include "mail/dispatch.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/ui.h"
@@ -15,13 +17,23 @@ using mail::QueryResult;
 using win::ComPtr;
 using win::Variant;
 
-// The application object ComposeMailDraft makes once and keeps.
-ComPtr<IDispatch>& OutlookApp() {
-  static ComPtr<IDispatch> application;
-  return application;
+// The apartment the mail calls run in, and the application object ComposeMailDraft makes once and
+// keeps. Members go in reverse order, so even at exit the object is let go before the apartment: a
+// proxy must not outlive it.
+struct MailState {
+  std::optional<win::ComApartment> apartment;
+  ComPtr<IDispatch> application;
+};
+
+MailState& State() {
+  static MailState state;
+  return state;
 }
 
+ComPtr<IDispatch>& OutlookApp() { return State().application; }
+
 ComPtr<IDispatch> CreateApplication() {
+  PrepareOutlookCalls();
   ComPtr<IDispatch> application;
   // As scripting clients ask for it: any server kind (the mail program registers a local server only).
   HRESULT hr = ::CoCreateInstance(outlook::kClsidApplication, nullptr, CLSCTX_SERVER, outlook::kIidApplication,
@@ -89,6 +101,13 @@ void ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& s
   }
 }
 
-void ReleaseOutlookApp() { OutlookApp().Reset(); }
+void PrepareOutlookCalls() {
+  if (!State().apartment) State().apartment.emplace();
+}
+
+void ReleaseOutlookApp() {
+  OutlookApp().Reset();
+  State().apartment.reset();
+}
 
 }  // namespace modMain

@@ -19,7 +19,13 @@ void EnsureOutlookWindow(LONG lWindowState);
 void ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
                       const std::wstring& sRecipient);
 
-// Lets go of the application object ComposeMailDraft keeps; called once, as the process ends.
+// Enters the single-threaded apartment the mail calls need, once per process (the operations above
+// enter it themselves; a caller that registers a message filter first calls this before). Nothing
+// before the question needs it, and entering it costs tens of milliseconds.
+void PrepareOutlookCalls();
+
+// Lets go of the application object ComposeMailDraft keeps, then leaves the apartment; called once, as
+// the process ends.
 void ReleaseOutlookApp();
 
 }  // namespace modMain

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -286,6 +287,25 @@ TEST(BusyRetry, RetriesCallsTurnedAwayForLaterWhilePatienceLasts) {
   IMessageFilter* after = nullptr;
   ::CoRegisterMessageFilter(nullptr, &after);
   EXPECT_EQ(after, nullptr);
+}
+
+// The run reaches its question without entering an apartment; the mail steps enter one, once, and the
+// end of the process leaves it after letting the application object go.
+TEST(OutlookApartment, IsEnteredOnceForTheMailCallsAndLeftWithTheApplicationObject) {
+  std::thread([] {  // a thread of its own, in no apartment yet
+    HRESULT free_thread = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    ASSERT_EQ(free_thread, S_OK);
+    ::CoUninitialize();
+
+    modMain::PrepareOutlookCalls();
+    modMain::PrepareOutlookCalls();
+    EXPECT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);  // single-threaded now
+    modMain::ReleaseOutlookApp();
+
+    HRESULT after = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(after, S_OK) << "the apartment was entered more often than left";
+    if (SUCCEEDED(after)) ::CoUninitialize();
+  }).join();
 }
 
 }  // namespace

@@ -1,9 +1,64 @@
 #include "desktop/desktop.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace desktop {
 namespace {
 
 constexpr wchar_t kSampleClass[] = L"OrvaneSampleWindow";
+
+void FillColour(HDC dc, const RECT& area, COLORREF colour) {
+  HBRUSH brush = ::CreateSolidBrush(colour);
+  ::FillRect(dc, &area, brush);
+  ::DeleteObject(brush);
+}
+
+// Panels, text, a gradient and a photograph-like corner: what a screenshot usually holds.
+void PaintScreen(HDC dc, const RECT& client) {
+  const int w = client.right, h = client.bottom;
+  FillColour(dc, client, RGB(250, 250, 250));
+  FillColour(dc, RECT{0, 0, w, 48}, RGB(32, 96, 168));                       // a toolbar
+  FillColour(dc, RECT{0, 48, w / 6, h}, RGB(236, 238, 242));                 // a side panel
+  for (int band = 0; band < 64; ++band) {                                    // a gradient strip
+    const int x0 = w / 6 + band * (w - w / 6) / 64, x1 = w / 6 + (band + 1) * (w - w / 6) / 64;
+    FillColour(dc, RECT{x0, 56, x1, 96}, RGB(255 - band * 2, 200 - band, 120 + band * 2));
+  }
+  ::SetBkMode(dc, TRANSPARENT);
+  HGDIOBJ font = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+  static const wchar_t* const kWords[] = {L"quarterly", L"report", L"revenue", L"the", L"of", L"forecast", L"team",
+                                          L"and", L"growth", L"2026", L"region", L"costs", L"margin", L"plan"};
+  unsigned seed = 12345;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int y = 110; y + 16 < h; y += 18) {
+    ::SetTextColor(dc, (y / 18) % 9 == 0 ? RGB(20, 60, 160) : RGB(30, 30, 30));
+    std::wstring line;
+    while (line.size() < static_cast<size_t>(w) / 7) line += std::wstring(kWords[next() % 14]) + L" ";
+    ::TextOutW(dc, w / 6 + 12, y, line.c_str(), static_cast<int>(line.size()) / 2);
+    const wchar_t* label = kWords[next() % 14];
+    ::TextOutW(dc, 8, y, label, ::lstrlenW(label));
+  }
+  ::SelectObject(dc, font);
+  // A photograph: smooth colours with grain, over the bottom right quarter.
+  const int pw = w / 2, ph = h / 3;
+  if (pw > 0 && ph > 0) {
+    std::vector<uint8_t> bits(static_cast<size_t>((pw * 3 + 3) & ~3) * ph);
+    for (int y = 0; y < ph; ++y)
+      for (int x = 0; x < pw; ++x) {
+        uint8_t* p = bits.data() + static_cast<size_t>(y) * ((pw * 3 + 3) & ~3) + 3 * x;
+        const int grain = static_cast<int>(next() % 24) - 12;
+        p[0] = static_cast<uint8_t>(std::clamp(60 + 120 * y / ph + grain, 0, 255));
+        p[1] = static_cast<uint8_t>(std::clamp(90 + 100 * x / pw + grain, 0, 255));
+        p[2] = static_cast<uint8_t>(std::clamp(200 - 120 * x / pw + 40 * y / ph + grain, 0, 255));
+      }
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{.biSize = sizeof(BITMAPINFOHEADER), .biWidth = pw, .biHeight = ph,
+                                      .biPlanes = 1, .biBitCount = 24, .biCompression = BI_RGB, .biSizeImage = 0,
+                                      .biXPelsPerMeter = 0, .biYPelsPerMeter = 0, .biClrUsed = 0, .biClrImportant = 0};
+    ::SetDIBitsToDevice(dc, w - pw - 16, h - ph - 16, static_cast<DWORD>(pw), static_cast<DWORD>(ph), 0, 0, 0,
+                        static_cast<UINT>(ph), bits.data(), &info, DIB_RGB_COLORS);
+  }
+}
 
 LRESULT CALLBACK SampleProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_PAINT) {
@@ -11,6 +66,11 @@ LRESULT CALLBACK SampleProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     HDC dc = ::BeginPaint(window, &paint);
     RECT client;
     ::GetClientRect(window, &client);
+    if (::GetWindowLongPtrW(window, GWLP_USERDATA) == static_cast<LONG_PTR>(SampleWindow::Content::kScreen)) {
+      PaintScreen(dc, client);
+      ::EndPaint(window, &paint);
+      return 0;
+    }
     const int half_w = client.right / 2, half_h = client.bottom / 2;
     const RECT quadrants[4] = {{0, 0, half_w, half_h},
                                {half_w, 0, client.right, half_h},
@@ -70,7 +130,8 @@ COLORREF SampleWindow::QuadrantColour(int quadrant) {
   return colours[quadrant & 3];
 }
 
-SampleWindow::SampleWindow(const std::wstring& title, int client_width, int client_height, int x, int y) {
+SampleWindow::SampleWindow(const std::wstring& title, int client_width, int client_height, int x, int y,
+                           Content content) {
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof window_class;
   window_class.lpfnWndProc = SampleProc;
@@ -83,6 +144,7 @@ SampleWindow::SampleWindow(const std::wstring& title, int client_width, int clie
   window_ = ::CreateWindowExW(0, kSampleClass, title.c_str(), WS_OVERLAPPEDWINDOW, x, y, frame.right - frame.left,
                               frame.bottom - frame.top, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   if (window_) {
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, static_cast<LONG_PTR>(content));
     ::ShowWindow(window_, SW_SHOWNORMAL);
     ::UpdateWindow(window_);
   }

@@ -10,10 +10,13 @@
 namespace desktop {
 
 // A top-level window with a title and a known picture in its client area: four quadrants of the
-// colours below and a one-pixel black border round the client area.
+// colours below and a one-pixel black border round the client area; or, for benchmarks, something like
+// a working screen (panels, lines of text, a gradient and a photograph-like corner), the same each time.
 class SampleWindow {
  public:
-  SampleWindow(const std::wstring& title, int client_width, int client_height, int x = 80, int y = 60);
+  enum class Content { kQuadrants, kScreen };
+  SampleWindow(const std::wstring& title, int client_width, int client_height, int x = 80, int y = 60,
+               Content content = Content::kQuadrants);
   SampleWindow(const SampleWindow&) = delete;
   SampleWindow& operator=(const SampleWindow&) = delete;
   ~SampleWindow();

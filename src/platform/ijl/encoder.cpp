@@ -146,13 +146,38 @@ constexpr uint8_t TransposedIndex(int zigzag) {
   return static_cast<uint8_t>((natural % 8) * 8 + natural / 8);
 }
 
-struct TransposedZigzag {
-  uint8_t index[64];
-  TransposedZigzag() {
-    for (int z = 0; z < 64; ++z) index[z] = TransposedIndex(z);
+// Where the non-zero coefficients of a transposed block stand in zigzag order: the block's 64-bit mask
+// (bit u * 8 + v for coefficient (u, v)) is looked up a byte (one vector) at a time.
+struct ZigzagOrder {
+  uint8_t index[64];         // zigzag position -> transposed index
+  uint64_t mask[8][256];     // vector u, its byte of the mask -> bits at the zigzag positions
+
+  ZigzagOrder() {
+    uint8_t position[64];
+    for (int z = 0; z < 64; ++z) {
+      index[z] = TransposedIndex(z);
+      position[index[z]] = static_cast<uint8_t>(z);
+    }
+    for (int u = 0; u < 8; ++u)
+      for (int byte = 0; byte < 256; ++byte) {
+        uint64_t bits = 0;
+        for (int v = 0; v < 8; ++v)
+          if (byte & (1 << v)) bits |= uint64_t{1} << position[u * 8 + v];
+        mask[u][byte] = bits;
+      }
+  }
+
+  uint64_t Zigzag(uint64_t transposed) const {
+    uint64_t bits = 0;
+    for (int u = 0; u < 8; ++u) bits |= mask[u][(transposed >> (8 * u)) & 0xFF];
+    return bits;
   }
 };
-const TransposedZigzag kTransposedZigzag;
+
+const ZigzagOrder& Zigzag() {
+  static const ZigzagOrder order;
+  return order;
+}
 
 // ---------------------------------------------------------------------------------------------------
 // Colour conversion.
@@ -497,18 +522,21 @@ class Encoder {
     for (int i = 0; i < 8; ++i)
       _mm_store_si128(reinterpret_cast<__m128i*>(coef + 8 * i), QuantiseVector(r[i], *c.quant, i));
 
-    alignas(16) int16_t zz[64];
-    for (int z = 0; z < 64; ++z) zz[z] = coef[kTransposedZigzag.index[z]];
+    // Which coefficients are non-zero, a bit each in the transposed order, then in zigzag order.
     uint64_t nonzero = 0;
     const __m128i zero = _mm_setzero_si128();
     for (int i = 0; i < 4; ++i) {
-      const __m128i a = _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(zz + 16 * i)), zero);
-      const __m128i b = _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(zz + 16 * i + 8)), zero);
+      const __m128i a = _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(coef + 16 * i)), zero);
+      const __m128i b = _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(coef + 16 * i + 8)), zero);
       nonzero |= static_cast<uint64_t>(static_cast<uint16_t>(~_mm_movemask_epi8(_mm_packs_epi16(a, b)))) << (16 * i);
     }
-
-    Dc(zz[0], c);
-    uint64_t rest = nonzero & ~uint64_t{1};
+    Dc(coef[0], c);
+    if ((nonzero & ~uint64_t{1}) == 0) {
+      out_.Put(c.ac->code[0], c.ac->size[0]);  // end of block
+      return;
+    }
+    const ZigzagOrder& order = *zigzag_;
+    uint64_t rest = order.Zigzag(nonzero) & ~uint64_t{1};
     int last = 0;
     while (rest) {
       const int k = std::countr_zero(rest);
@@ -519,7 +547,7 @@ class Encoder {
         out_.Put(c.ac->code[0xF0], c.ac->size[0xF0]);
         run -= 16;
       }
-      const int value = zz[k];
+      const int value = coef[order.index[k]];
       const uint32_t magnitude = static_cast<uint32_t>(value < 0 ? -value : value);
       const int bits = std::bit_width(magnitude);
       const uint32_t extra = static_cast<uint32_t>(value < 0 ? value - 1 : value) & ((1u << bits) - 1);
@@ -578,6 +606,7 @@ class Encoder {
   BitWriter out_;
   QuantTable luma_, chroma_;
   HuffTable dc_luma_, dc_chroma_, ac_luma_, ac_chroma_;
+  const ZigzagOrder* zigzag_ = &Zigzag();
   int32_t units_across_ = 0;
   size_t luma_stride_ = 0;
   size_t chroma_stride_ = 0;

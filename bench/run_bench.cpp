@@ -1,0 +1,268 @@
+// Each step of a run, in process, for windows of 1280x720, 1920x1080 and 3840x2160 in front: the
+// capture, the conversion to a DIB, the JPEG file at quality 60 (and the encoder alone, into memory),
+// then the two mail steps against the mail program stand-in. Prints medians over repeated runs, and
+// leaves for jpeg_reference (the native side of the benchmark) each size's captured pixels as a BMP and
+// our JPEG figures in ours.tsv, so that libjpeg-turbo is measured on the very same pixels.
+//
+// The window in front belongs to another process (this program started again with --window), as the
+// user's window does: reading another process's window costs more than reading one's own.
+//
+//   run_bench OUT_FOLDER [repetitions]
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "capture/screen_capture.h"
+#include "desktop/desktop.h"
+#include "image/dib_section.h"
+#include "jpeg/jpeg_writer.h"
+#include "mail/message_filter.h"
+#include "mail/outlook.h"
+#include "platform/ijl/encoder.h"
+#include "platform/runtime/errors.h"
+#include "platform/win/com.h"
+#include "support/standin.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+class CountingSink final : public ijl::Sink {
+ public:
+  bool Put(const uint8_t*, size_t size) override {
+    bytes += size;
+    return true;
+  }
+  size_t bytes = 0;
+};
+
+bool WriteBmp(const cDIBSection& image, const std::wstring& path) {
+  const DWORD bits_size = static_cast<DWORD>(image.BytesPerScanLine()) * static_cast<DWORD>(image.Height());
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  file.bfSize = file.bfOffBits + bits_size;
+  BITMAPINFOHEADER info{.biSize = sizeof(BITMAPINFOHEADER), .biWidth = image.Width(), .biHeight = image.Height(),
+                        .biPlanes = 1, .biBitCount = 24, .biCompression = BI_RGB, .biSizeImage = bits_size,
+                        .biXPelsPerMeter = 0, .biYPelsPerMeter = 0, .biClrUsed = 0, .biClrImportant = 0};
+  HANDLE out = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = ::WriteFile(out, &file, sizeof file, &written, nullptr) && ::WriteFile(out, &info, sizeof info, &written, nullptr) &&
+            ::WriteFile(out, image.DIBSectionBitsPtr(), bits_size, &written, nullptr) && written == bits_size;
+  ::CloseHandle(out);
+  return ok;
+}
+
+// Closes the stand-in's windows of a class and waits until they are gone.
+void CloseWindows(const wchar_t* window_class) {
+  for (HWND window : testing_support::StandIn::Windows(window_class)) ::PostMessageW(window, WM_CLOSE, 0, 0);
+  for (int i = 0; i < 200 && !testing_support::StandIn::Windows(window_class).empty(); ++i) {
+    desktop::SampleWindow::Pump();
+    ::Sleep(5);
+  }
+}
+
+constexpr wchar_t kReadyEvent[] = L"OrvaneBenchWindowReady";
+
+// The child's part: shows the window, says so, and keeps it until it is closed.
+int ShowWindowUntilClosed(int width, int height) {
+  desktop::SampleWindow window(L"Quarterly report - Orvane benchmark", width - 16, height - 40, 0, 0,
+                               desktop::SampleWindow::Content::kScreen);
+  ::SetWindowPos(window.hwnd(), nullptr, 0, 0, width, height, SWP_NOZORDER);
+  if (!window.BringToFront()) std::fwprintf(stderr, L"the window did not come to the front\n");
+  HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, kReadyEvent);
+  if (ready) {
+    ::SetEvent(ready);
+    ::CloseHandle(ready);
+  }
+  while (::IsWindow(window.hwnd())) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    desktop::SampleWindow::Pump();
+  }
+  return 0;
+}
+
+// A window of the given outer size in front, shown by another process; closed when this goes.
+class ForeignWindow {
+ public:
+  ForeignWindow(int width, int height) {
+    wchar_t exe[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring command =
+        L"\"" + std::wstring(exe) + L"\" --window " + std::to_wstring(width) + L" " + std::to_wstring(height);
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, kReadyEvent);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (::CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
+      ::CloseHandle(process_.hThread);
+      HANDLE both[2] = {ready, process_.hProcess};
+      ::WaitForMultipleObjects(2, both, FALSE, 30000);
+      window_ = ::GetForegroundWindow();
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(window_, &owner);
+      if (owner != process_.dwProcessId) std::fwprintf(stderr, L"the benchmark window is not in front\n");
+      RECT rect{};
+      ::GetWindowRect(window_, &rect);
+      if (rect.right - rect.left != width || rect.bottom - rect.top != height)
+        std::fwprintf(stderr, L"the window is %ldx%ld, not %dx%d (screen too small?)\n", rect.right - rect.left,
+                      rect.bottom - rect.top, width, height);
+    }
+    ::CloseHandle(ready);
+  }
+  ForeignWindow(const ForeignWindow&) = delete;
+  ForeignWindow& operator=(const ForeignWindow&) = delete;
+  ~ForeignWindow() {
+    if (!process_.hProcess) return;
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (::WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) ::TerminateProcess(process_.hProcess, 1);
+    ::CloseHandle(process_.hProcess);
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND window_ = nullptr;
+};
+
+struct Figures {
+  double capture = 0, convert = 0, jpeg = 0, encode = 0;
+  size_t bytes = 0;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 4 && std::wstring(argv[1]) == L"--window") return ShowWindowUntilClosed(_wtoi(argv[2]), _wtoi(argv[3]));
+  if (argc < 2) {
+    std::fwprintf(stderr, L"usage: run_bench OUT_FOLDER [repetitions]\n");
+    return 2;
+  }
+  const std::wstring folder = argv[1];
+  const int repetitions = argc > 2 ? std::max(1, _wtoi(argv[2])) : 15;
+  win::ComApartment apartment;
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+
+  struct Size {
+    int width, height;
+  };
+  const Size sizes[] = {{1280, 720}, {1920, 1080}, {3840, 2160}};
+  std::vector<Figures> figures;
+  std::FILE* table = _wfopen((folder + L"\\ours.tsv").c_str(), L"w");
+  if (!table) {
+    std::fwprintf(stderr, L"cannot write to %ls\n", folder.c_str());
+    return 1;
+  }
+
+  try {
+    for (const Size& size : sizes) {
+      ForeignWindow window(size.width, size.height);
+
+      std::vector<double> capture, convert, jpeg, encode;
+      Figures f;
+      const std::wstring bmp = folder + L"\\capture-" + std::to_wstring(size.width) + L"x" +
+                               std::to_wstring(size.height) + L".bmp";
+      for (int i = 0; i <= repetitions; ++i) {  // the first round warms caches and is not counted
+        const std::wstring path = folder + L"\\Screenshot" + std::to_wstring(i) + L".jpg";
+        const auto t0 = Clock::now();
+        auto picture = modScreenCapture::GrabForegroundWindow();
+        const auto t1 = Clock::now();
+        cDIBSection image;
+        image.CreateFromPicture(picture);
+        const auto t2 = Clock::now();
+        mIntelJPEGLibrary::WriteJpegFile(image, path, 60);
+        const auto t3 = Clock::now();
+        const ptrdiff_t stride = image.BytesPerScanLine();
+        const auto* bits = static_cast<const uint8_t*>(image.DIBSectionBitsPtr());
+        CountingSink sink;
+        ijl::Encode({bits + (image.Height() - 1) * stride, -stride, image.Width(), image.Height()}, 60, sink);
+        const auto t4 = Clock::now();
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+        f.bytes = data.nFileSizeLow;
+        ::DeleteFileW(path.c_str());
+        if (i == 0) {
+          WriteBmp(image, bmp);
+          continue;
+        }
+        capture.push_back(Ms(t0, t1));
+        convert.push_back(Ms(t1, t2));
+        jpeg.push_back(Ms(t2, t3));
+        encode.push_back(Ms(t3, t4));
+      }
+      f.capture = Median(capture);
+      f.convert = Median(convert);
+      f.jpeg = Median(jpeg);
+      f.encode = Median(encode);
+      figures.push_back(f);
+      std::fprintf(table, "%dx%d\t%.3f\t%.3f\t%zu\t%ls\n", size.width, size.height, f.jpeg, f.encode, f.bytes,
+                   bmp.c_str());
+    }
+    std::fclose(table);
+
+    // The mail steps. Cold: the mail program is not running yet. Then as a run usually finds it:
+    // running, with its main window open; each round makes its application object anew, as a new
+    // process would.
+    testing_support::StandIn mail_program;
+    mail::BusyRetry patience;
+    const std::wstring attachment = folder + L"\\capture-1280x720.bmp";
+    const auto c0 = Clock::now();
+    modMain::EnsureOutlookWindow(outlook::olMinimized);
+    const auto c1 = Clock::now();
+    modMain::ComposeMailDraft(attachment, L"Screen Capture: Quarterly report", L"arvel@example.com");
+    const auto c2 = Clock::now();
+    std::vector<double> ensure, compose;
+    for (int i = 0; i < repetitions; ++i) {
+      CloseWindows(L"OrvaneStandInMail");
+      modMain::ReleaseOutlookApp();
+      const auto t0 = Clock::now();
+      modMain::EnsureOutlookWindow(outlook::olMinimized);
+      const auto t1 = Clock::now();
+      modMain::ComposeMailDraft(attachment, L"Screen Capture: Quarterly report", L"arvel@example.com");
+      const auto t2 = Clock::now();
+      ensure.push_back(Ms(t0, t1));
+      compose.push_back(Ms(t1, t2));
+    }
+    modMain::ReleaseOutlookApp();
+    const double ensure_ms = Median(ensure), compose_ms = Median(compose);
+
+    std::printf("Steps of a run, in process (median of %d, milliseconds)\n\n", repetitions);
+    std::printf("%-34s %10s %10s %10s\n", "step", "1280x720", "1920x1080", "3840x2160");
+    auto row = [&](const char* name, const std::function<double(const Figures&)>& value) {
+      std::printf("%-34s", name);
+      for (const Figures& f : figures) std::printf(" %10.2f", value(f));
+      std::printf("\n");
+    };
+    row("capture (GrabForegroundWindow)", [](const Figures& f) { return f.capture; });
+    row("conversion (CreateFromPicture)", [](const Figures& f) { return f.convert; });
+    row("JPEG file, q60 (WriteJpegFile)", [](const Figures& f) { return f.jpeg; });
+    row("  of which the encoder alone", [](const Figures& f) { return f.encode; });
+    row("mail: EnsureOutlookWindow", [&](const Figures&) { return ensure_ms; });
+    row("mail: ComposeMailDraft", [&](const Figures&) { return compose_ms; });
+    row("before the question (capture)", [](const Figures& f) { return f.capture; });
+    row("after OK (conversion to mail)", [&](const Figures& f) { return f.convert + f.jpeg + ensure_ms + compose_ms; });
+    std::printf("%-34s", "JPEG file size, bytes");
+    for (const Figures& f : figures) std::printf(" %10zu", f.bytes);
+    std::printf("\n\nMail program not yet running (first call, once): EnsureOutlookWindow %.1f ms, "
+                "ComposeMailDraft %.1f ms\n",
+                Ms(c0, c1), Ms(c1, c2));
+  } catch (const rt::Error& error) {
+    std::fwprintf(stderr, L"error %ld: %ls\n", error.number(), error.description().c_str());
+    return 1;
+  }
+  return 0;
+}
