@@ -1,9 +1,12 @@
-// The native side of the run benchmark: libjpeg-turbo's encoder (tjCompress2: quality 60, 4:2:0, the
-// accurate integer DCT, output buffer allocated beforehand) on the very pixels run_bench captured, and
-// our encoder on them natively too. Prints our JPEG step as a ratio to libjpeg-turbo's time, and the file
-// sizes side by side.
+// The native side of the JPEG comparison: libjpeg-turbo's encoder (tjCompress2: quality 60, 4:2:0, the
+// accurate integer DCT, output buffer allocated beforehand), with and without writing the file, and our
+// encoder natively, on the very pixels run_bench captured, taking turns repetition by repetition. Each
+// call is one round: it reads our figures from Wine (ours-jpeg.tsv, just written by run_bench --jpeg)
+// and adds a line per size to rounds.tsv. --summary prints the medians over the rounds: our JPEG step
+// as a ratio to libjpeg-turbo's time, and the file sizes side by side.
 //
-//   jpeg_reference FOLDER [repetitions]     (FOLDER holds run_bench's ours.tsv and capture-*.bmp)
+//   jpeg_reference FOLDER [repetitions]
+//   jpeg_reference --summary FOLDER
 
 #include <turbojpeg.h>
 
@@ -23,18 +26,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double MedianMs(int repetitions, const std::function<void()>& work) {
-  std::vector<double> times;
-  work();  // warm caches and pages
-  for (int i = 0; i < repetitions; ++i) {
-    const auto start = Clock::now();
-    work();
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
 
 struct Bmp {
   int width = 0, height = 0;
@@ -57,15 +48,6 @@ bool ReadBmp(const std::string& path, Bmp& bmp) {
   return true;
 }
 
-class MemorySink final : public ijl::Sink {
- public:
-  bool Put(const uint8_t* data, size_t size) override {
-    bytes.insert(bytes.end(), data, data + size);
-    return true;
-  }
-  std::vector<uint8_t> bytes;
-};
-
 class FileSink final : public ijl::Sink {
  public:
   explicit FileSink(std::FILE* file) : file_(file) {}
@@ -75,33 +57,94 @@ class FileSink final : public ijl::Sink {
   std::FILE* file_;
 };
 
+struct Round {
+  double ours_file = 0, ours_wine_encode = 0, turbo_file = 0, turbo_encode = 0, ours_native_encode = 0;
+  size_t ours_bytes = 0, turbo_bytes = 0;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+int Summary(const std::string& folder) {
+  std::ifstream in(folder + "/rounds.tsv");
+  std::vector<std::string> sizes;
+  std::vector<std::vector<Round>> rounds;
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string size;
+    Round r;
+    fields >> size >> r.ours_file >> r.ours_wine_encode >> r.ours_bytes >> r.turbo_file >> r.turbo_encode >>
+        r.ours_native_encode >> r.turbo_bytes;
+    auto at = std::find(sizes.begin(), sizes.end(), size);
+    if (at == sizes.end()) {
+      sizes.push_back(size);
+      rounds.emplace_back();
+      at = sizes.end() - 1;
+    }
+    rounds[at - sizes.begin()].push_back(r);
+  }
+  if (sizes.empty()) {
+    std::fprintf(stderr, "no rounds in %s/rounds.tsv\n", folder.c_str());
+    return 1;
+  }
+  std::printf("JPEG at quality 60, our step against libjpeg-turbo on the same pixels\n"
+              "(medians over %zu rounds, each the median of its repetitions; milliseconds)\n\n",
+              rounds.front().size());
+  std::printf("%-10s %10s %11s %7s | %9s %10s %7s | %9s %9s %6s\n", "size", "ours/Wine", "turbo+file", "ratio",
+              "ours enc", "turbo enc", "ratio", "ours B", "turbo B", "size");
+  bool met = true;
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    std::vector<double> file, turbo_file, ratio, enc, turbo_enc, enc_ratio;
+    for (const Round& r : rounds[i]) {
+      file.push_back(r.ours_file);
+      turbo_file.push_back(r.turbo_file);
+      ratio.push_back(r.ours_file / r.turbo_file);
+      enc.push_back(r.ours_native_encode);
+      turbo_enc.push_back(r.turbo_encode);
+      enc_ratio.push_back(r.ours_native_encode / r.turbo_encode);
+    }
+    const Round& last = rounds[i].back();
+    const double size_ratio = static_cast<double>(last.ours_bytes) / static_cast<double>(last.turbo_bytes);
+    met = met && Median(ratio) <= 1.25 && size_ratio <= 1.10;
+    std::printf("%-10s %10.2f %11.2f %7.2f | %9.2f %10.2f %7.2f | %9zu %9zu %6.3f\n", sizes[i].c_str(), Median(file),
+                Median(turbo_file), Median(ratio), Median(enc), Median(turbo_enc), Median(enc_ratio), last.ours_bytes,
+                last.turbo_bytes, size_ratio);
+  }
+  std::printf("\nours/Wine: WriteJpegFile in the Windows build under Wine (temporary file, encoding, moving into\n"
+              "place). turbo+file: tjCompress2 and writing the file, natively. enc: the encoders alone, natively,\n"
+              "into memory, taking turns. ratio: the median of the rounds' ratios.\n"
+              "Goals, time ratio at most 1.25 and size ratio at most 1.10: %s\n",
+              met ? "met for every size" : "NOT met for every size");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 2 && std::string(argv[1]) == "--summary") return Summary(argv[2]);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: jpeg_reference FOLDER [repetitions]\n");
+    std::fprintf(stderr, "usage: jpeg_reference FOLDER [repetitions] | --summary FOLDER\n");
     return 2;
   }
   const std::string folder = argv[1];
   const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
-  std::ifstream table(folder + "/ours.tsv");
+  std::ifstream table(folder + "/ours-jpeg.tsv");
   if (!table) {
-    std::fprintf(stderr, "no %s/ours.tsv: run run_bench first\n", folder.c_str());
+    std::fprintf(stderr, "no %s/ours-jpeg.tsv: run run_bench --jpeg first\n", folder.c_str());
     return 2;
   }
+  std::FILE* rounds = std::fopen((folder + "/rounds.tsv").c_str(), "a");
+  if (!rounds) return 1;
 
-  std::printf("JPEG at quality 60: our step against libjpeg-turbo on the same pixels (median of %d, ms)\n\n",
-              repetitions);
-  std::printf("%-10s %11s %11s %7s | %10s %10s %7s | %9s %9s %6s\n", "size", "ours/Wine", "turbo+file", "ratio",
-              "ours enc", "turbo enc", "ratio", "ours B", "turbo B", "size");
   std::string line;
-  bool all_met = true;
   while (std::getline(table, line)) {
     std::istringstream fields(line);
     std::string size;
-    double ours_file_ms = 0, ours_encode_wine_ms = 0;
-    size_t ours_bytes = 0;
-    fields >> size >> ours_file_ms >> ours_encode_wine_ms >> ours_bytes;
+    Round r;
+    fields >> size >> r.ours_file >> r.ours_wine_encode >> r.ours_bytes;
     Bmp bmp;
     if (!ReadBmp(folder + "/capture-" + size + ".bmp", bmp)) {
       std::fprintf(stderr, "cannot read the capture of %s\n", size.c_str());
@@ -121,22 +164,35 @@ int main(int argc, char** argv) {
       }
     };
     const std::string turbo_path = folder + "/turbo-" + size + ".jpg";
-    const double turbo_ms = MedianMs(repetitions, turbo);
-    const double turbo_file_ms = MedianMs(repetitions, [&] {
+    auto turbo_file = [&] {
       turbo();
       std::FILE* out = std::fopen(turbo_path.c_str(), "wb");
       std::fwrite(jpeg, 1, turbo_bytes, out);
       std::fclose(out);
-    });
-
+    };
     const ijl::Pixels pixels{bmp.bits.data() + (bmp.height - 1) * bmp.stride, -static_cast<ptrdiff_t>(bmp.stride),
                              bmp.width, bmp.height};
-    MemorySink memory;
+    ijl::MemorySink memory;
     memory.bytes.reserve(capacity);
-    const double ours_ms = MedianMs(repetitions, [&] {
+    auto ours = [&] {
       memory.bytes.clear();
       ijl::Encode(pixels, 60, memory);
-    });
+    };
+
+    // Taking turns, so that a busy moment of the machine falls on both.
+    std::vector<double> turbo_ms, turbo_file_ms, ours_ms;
+    auto time = [](const std::function<void()>& work) {
+      const auto start = Clock::now();
+      work();
+      return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    };
+    turbo_file();
+    ours();
+    for (int i = 0; i < repetitions; ++i) {
+      turbo_ms.push_back(time(turbo));
+      turbo_file_ms.push_back(time(turbo_file));
+      ours_ms.push_back(time(ours));
+    }
     const std::string ours_path = folder + "/ours-" + size + ".jpg";
     std::FILE* out = std::fopen(ours_path.c_str(), "wb");
     FileSink file(out);
@@ -144,16 +200,9 @@ int main(int argc, char** argv) {
     std::fclose(out);
     tjFree(jpeg);
     tjDestroy(handle);
-
-    const double ratio = ours_file_ms / turbo_file_ms;
-    const double size_ratio = static_cast<double>(ours_bytes) / static_cast<double>(turbo_bytes);
-    all_met = all_met && ratio <= 1.25 && size_ratio <= 1.10;
-    std::printf("%-10s %11.2f %11.2f %7.2f | %10.2f %10.2f %7.2f | %9zu %9lu %6.3f\n", size.c_str(), ours_file_ms,
-                turbo_file_ms, ratio, ours_ms, turbo_ms, ours_ms / turbo_ms, ours_bytes, turbo_bytes, size_ratio);
+    std::fprintf(rounds, "%s\t%.3f\t%.3f\t%zu\t%.3f\t%.3f\t%.3f\t%lu\n", size.c_str(), r.ours_file, r.ours_wine_encode,
+                 r.ours_bytes, Median(turbo_file_ms), Median(turbo_ms), Median(ours_ms), turbo_bytes);
   }
-  std::printf("\nours/Wine: WriteJpegFile in the Windows build under Wine (temporary file, encoding, moving into\n"
-              "place); turbo+file: tjCompress2 and writing the file natively. enc: the encoders alone, natively,\n"
-              "into memory. Goals: time ratio at most 1.25, size ratio at most 1.10: %s\n",
-              all_met ? "met for every size" : "NOT met for every size");
+  std::fclose(rounds);
   return 0;
 }

@@ -1,13 +1,17 @@
 // Each step of a run, in process, for windows of 1280x720, 1920x1080 and 3840x2160 in front: the
 // capture, the conversion to a DIB, the JPEG file at quality 60 (and the encoder alone, into memory),
-// then the two mail steps against the mail program stand-in. Prints medians over repeated runs, and
-// leaves for jpeg_reference (the native side of the benchmark) each size's captured pixels as a BMP and
-// our JPEG figures in ours.tsv, so that libjpeg-turbo is measured on the very same pixels.
+// then the two mail steps against the mail program stand-in. Prints medians over repeated runs and
+// leaves each size's captured pixels as capture-WxH.bmp.
 //
 // The window in front belongs to another process (this program started again with --window), as the
 // user's window does: reading another process's window costs more than reading one's own.
 //
+// With --jpeg it measures only the JPEG step on those captures and writes the medians to ours-jpeg.tsv,
+// for jpeg_reference (the native side), which measures libjpeg-turbo on the very same pixels right
+// after; the two alternate over several rounds, so that both sides see the same machine.
+//
 //   run_bench OUT_FOLDER [repetitions]
+//   run_bench --jpeg OUT_FOLDER [repetitions]
 
 #include <windows.h>
 
@@ -139,6 +143,66 @@ class ForeignWindow {
   HWND window_ = nullptr;
 };
 
+// One JPEG step on the image: WriteJpegFile to a new file, then the encoder alone into memory; the
+// file is removed afterwards, outside the times.
+struct JpegTimes {
+  double file = 0, encode = 0;
+  size_t bytes = 0;
+};
+
+JpegTimes TimeJpeg(cDIBSection& image, const std::wstring& path) {
+  JpegTimes times;
+  const auto t0 = Clock::now();
+  mIntelJPEGLibrary::WriteJpegFile(image, path, 60);
+  const auto t1 = Clock::now();
+  const ptrdiff_t stride = image.BytesPerScanLine();
+  const auto* bits = static_cast<const uint8_t*>(image.DIBSectionBitsPtr());
+  CountingSink sink;
+  ijl::Encode({bits + (image.Height() - 1) * stride, -stride, image.Width(), image.Height()}, 60, sink);
+  times.file = Ms(t0, t1);
+  times.encode = Ms(t1, Clock::now());
+  times.bytes = sink.bytes;
+  ::DeleteFileW(path.c_str());
+  return times;
+}
+
+// The JPEG step alone on the captures the full run left: WriteJpegFile, and the encoder into memory.
+int MeasureJpeg(const std::wstring& folder, int repetitions) {
+  std::FILE* table = _wfopen((folder + L"\\ours-jpeg.tsv").c_str(), L"w");
+  if (!table) return 1;
+  for (const wchar_t* size : {L"1280x720", L"1920x1080", L"3840x2160"}) {
+    const std::wstring bmp = folder + L"\\capture-" + size + L".bmp";
+    HANDLE in = ::CreateFileW(bmp.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (in == INVALID_HANDLE_VALUE) {
+      std::fwprintf(stderr, L"no %ls: run the full benchmark first\n", bmp.c_str());
+      return 1;
+    }
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    DWORD read = 0;
+    ::ReadFile(in, &file, sizeof file, &read, nullptr);
+    ::ReadFile(in, &info, sizeof info, &read, nullptr);
+    cDIBSection image;
+    if (!image.Create(info.biWidth, info.biHeight)) return 1;
+    ::ReadFile(in, image.DIBSectionBitsPtr(), static_cast<DWORD>(image.BytesPerScanLine() * image.Height()), &read,
+               nullptr);
+    ::CloseHandle(in);
+
+    std::vector<double> jpeg, encode;
+    size_t bytes = 0;
+    for (int i = 0; i <= repetitions; ++i) {
+      const JpegTimes times = TimeJpeg(image, folder + L"\\Screenshot" + std::to_wstring(i) + L".jpg");
+      bytes = times.bytes;
+      if (i == 0) continue;  // warming up
+      jpeg.push_back(times.file);
+      encode.push_back(times.encode);
+    }
+    std::fprintf(table, "%ls\t%.3f\t%.3f\t%zu\n", size, Median(jpeg), Median(encode), bytes);
+  }
+  std::fclose(table);
+  return 0;
+}
+
 struct Figures {
   double capture = 0, convert = 0, jpeg = 0, encode = 0;
   size_t bytes = 0;
@@ -152,6 +216,14 @@ int wmain(int argc, wchar_t** argv) {
     std::fwprintf(stderr, L"usage: run_bench OUT_FOLDER [repetitions]\n");
     return 2;
   }
+  if (std::wstring(argv[1]) == L"--jpeg" && argc > 2) {
+    try {
+      return MeasureJpeg(argv[2], argc > 3 ? std::max(1, _wtoi(argv[3])) : 15);
+    } catch (const rt::Error& error) {
+      std::fwprintf(stderr, L"error %ld: %ls\n", error.number(), error.description().c_str());
+      return 1;
+    }
+  }
   const std::wstring folder = argv[1];
   const int repetitions = argc > 2 ? std::max(1, _wtoi(argv[2])) : 15;
   win::ComApartment apartment;
@@ -162,11 +234,6 @@ int wmain(int argc, wchar_t** argv) {
   };
   const Size sizes[] = {{1280, 720}, {1920, 1080}, {3840, 2160}};
   std::vector<Figures> figures;
-  std::FILE* table = _wfopen((folder + L"\\ours.tsv").c_str(), L"w");
-  if (!table) {
-    std::fwprintf(stderr, L"cannot write to %ls\n", folder.c_str());
-    return 1;
-  }
 
   try {
     for (const Size& size : sizes) {
@@ -177,42 +244,29 @@ int wmain(int argc, wchar_t** argv) {
       const std::wstring bmp = folder + L"\\capture-" + std::to_wstring(size.width) + L"x" +
                                std::to_wstring(size.height) + L".bmp";
       for (int i = 0; i <= repetitions; ++i) {  // the first round warms caches and is not counted
-        const std::wstring path = folder + L"\\Screenshot" + std::to_wstring(i) + L".jpg";
         const auto t0 = Clock::now();
         auto picture = modScreenCapture::GrabForegroundWindow();
         const auto t1 = Clock::now();
         cDIBSection image;
         image.CreateFromPicture(picture);
         const auto t2 = Clock::now();
-        mIntelJPEGLibrary::WriteJpegFile(image, path, 60);
-        const auto t3 = Clock::now();
-        const ptrdiff_t stride = image.BytesPerScanLine();
-        const auto* bits = static_cast<const uint8_t*>(image.DIBSectionBitsPtr());
-        CountingSink sink;
-        ijl::Encode({bits + (image.Height() - 1) * stride, -stride, image.Width(), image.Height()}, 60, sink);
-        const auto t4 = Clock::now();
-        WIN32_FILE_ATTRIBUTE_DATA data{};
-        ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-        f.bytes = data.nFileSizeLow;
-        ::DeleteFileW(path.c_str());
+        const JpegTimes times = TimeJpeg(image, folder + L"\\Screenshot" + std::to_wstring(i) + L".jpg");
+        f.bytes = times.bytes;
         if (i == 0) {
           WriteBmp(image, bmp);
           continue;
         }
         capture.push_back(Ms(t0, t1));
         convert.push_back(Ms(t1, t2));
-        jpeg.push_back(Ms(t2, t3));
-        encode.push_back(Ms(t3, t4));
+        jpeg.push_back(times.file);
+        encode.push_back(times.encode);
       }
       f.capture = Median(capture);
       f.convert = Median(convert);
       f.jpeg = Median(jpeg);
       f.encode = Median(encode);
       figures.push_back(f);
-      std::fprintf(table, "%dx%d\t%.3f\t%.3f\t%zu\t%ls\n", size.width, size.height, f.jpeg, f.encode, f.bytes,
-                   bmp.c_str());
     }
-    std::fclose(table);
 
     // The mail steps. Cold: the mail program is not running yet. Then as a run usually finds it:
     // running, with its main window open; each round makes its application object anew, as a new

@@ -10,19 +10,6 @@
 
 #include "platform/ijl/encoder.h"
 
-namespace {
-
-class MemorySink final : public ijl::Sink {
- public:
-  bool Put(const uint8_t* data, size_t size) override {
-    bytes.insert(bytes.end(), data, data + size);
-    return true;
-  }
-  std::vector<uint8_t> bytes;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
   const int width = 1 + data[0] % 200, height = 1 + data[1] % 200, quality = data[2] % 101;
@@ -35,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ijl::Pixels picture{pixels.data(), static_cast<ptrdiff_t>(stride), width, height};
   if (bottom_up) picture = {pixels.data() + stride * (height - 1), -static_cast<ptrdiff_t>(stride), width, height};
-  MemorySink sink;
+  ijl::MemorySink sink;
   if (ijl::Encode(picture, quality, sink) != ijl::EncodeResult::kOk) __builtin_trap();
 
   tjhandle handle = tjInitDecompress();

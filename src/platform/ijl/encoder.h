@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace ijl {
 
@@ -32,6 +33,16 @@ class Sink {
 
  protected:
   ~Sink() = default;
+};
+
+// Collects the encoded bytes in memory.
+class MemorySink final : public Sink {
+ public:
+  bool Put(const uint8_t* data, size_t size) override {
+    bytes.insert(bytes.end(), data, data + size);
+    return true;
+  }
+  std::vector<uint8_t> bytes;
 };
 
 enum class EncodeResult {
