@@ -113,9 +113,10 @@ int Summary(const std::string& folder) {
                 Median(turbo_file), Median(ratio), Median(enc), Median(turbo_enc), Median(enc_ratio), last.ours_bytes,
                 last.turbo_bytes, size_ratio);
   }
-  std::printf("\nours/Wine: WriteJpegFile in the Windows build under Wine (temporary file, encoding, moving into\n"
-              "place). turbo+file: tjCompress2 and writing the file, natively. enc: the encoders alone, natively,\n"
-              "into memory, taking turns. ratio: the median of the rounds' ratios.\n"
+  std::printf("\nours/Wine: the run's JPEG step (WriteNewJpegFile: temporary file, encoding, moving into place\n"
+              "under a free name) in the Windows build under Wine. turbo+file: tjCompress2 and writing the file,\n"
+              "natively. enc: the encoders alone, natively, into memory, taking turns. ratio: the median of the\n"
+              "rounds' ratios.\n"
               "Goals, time ratio at most 1.25 and size ratio at most 1.10: %s\n",
               met ? "met for every size" : "NOT met for every size");
   return 0;
