@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "median.h"
 #include "platform/ijl/encoder.h"
 
 namespace {
@@ -61,11 +62,6 @@ struct Round {
   double ours_file = 0, ours_wine_encode = 0, turbo_file = 0, turbo_encode = 0, ours_native_encode = 0;
   size_t ours_bytes = 0, turbo_bytes = 0;
 };
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 int Summary(const std::string& folder) {
   std::ifstream in(folder + "/rounds.tsv");

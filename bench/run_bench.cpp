@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "median.h"
 #include "capture/screen_capture.h"
 #include "desktop/desktop.h"
 #include "image/dib_section.h"
@@ -39,11 +40,6 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
 }
 
 class CountingSink final : public ijl::Sink {

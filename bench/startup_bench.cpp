@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "median.h"
 #include "desktop/desktop.h"
 
 namespace {
@@ -45,11 +46,6 @@ double TimeToQuestion(const std::wstring& exe, const std::wstring& folder) {
   if (desktop::WaitForExit(process.hProcess, 20000) == STILL_ACTIVE) ::TerminateProcess(process.hProcess, 1);
   ::CloseHandle(process.hProcess);
   return elapsed;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
 }
 
 }  // namespace

@@ -131,12 +131,13 @@ struct QuantTable {
   void Set(const uint8_t base[64], int quality) {
     detail::ScaledTable(base, quality, natural);
     for (int v = 0; v < 8; ++v)
-      for (int u = 0; u < 8; ++u) {
-        const uint16_t d = static_cast<uint16_t>(8 * natural[v * 8 + u]);
-        divisor[u * 8 + v] = d;
-        half[u * 8 + v] = static_cast<uint16_t>(d / 2);
-        reciprocal[u * 8 + v] = static_cast<uint16_t>(65536u / d);  // d >= 8, so it fits
-      }
+      for (int u = 0; u < 8; ++u) SetDivisor(u * 8 + v, static_cast<uint16_t>(8 * natural[v * 8 + u]));
+  }
+
+  void SetDivisor(int i, uint16_t d) {
+    divisor[i] = d;
+    half[i] = static_cast<uint16_t>(d / 2);
+    reciprocal[i] = static_cast<uint16_t>(65536u / d);  // d >= 8, so it fits
   }
 };
 
@@ -191,6 +192,10 @@ inline uint8_t Clamp255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255
 
 inline uint8_t LumaOf(const uint8_t* p) { return static_cast<uint8_t>((kYB * p[0] + kYG * p[1] + kYR * p[2] + (1 << 14)) >> 15); }
 
+// Two 16-bit weights in every 32-bit lane, a in the low half and b in the high half: what pmaddwd
+// multiplies a lane's two 16-bit values by.
+inline __m128i Pair(int a, int b) { return _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(b) << 16) | static_cast<uint16_t>(a))); }
+
 inline __m128i Load32(const uint8_t* p) {
   int32_t word;
   std::memcpy(&word, p, 4);
@@ -207,13 +212,14 @@ inline __m128i FourPixels(const uint8_t* p) {
 
 struct ColourConstants {
   __m128i low_mask = _mm_set1_epi32(0x00FF00FF);
-  __m128i y_br = _mm_set1_epi32((kYR << 16) | kYB);
-  __m128i y_g = _mm_set1_epi32(kYG);
+  // Blue and red share a lane's halves; green's high half holds a neighbour's byte, weighted 0.
+  __m128i y_br = Pair(kYB, kYR);
+  __m128i y_g = Pair(kYG, 0);
   __m128i y_round = _mm_set1_epi32(1 << 14);
-  __m128i cb_br = _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(kCbR) << 16) | static_cast<uint16_t>(kCbB)));
-  __m128i cb_g = _mm_set1_epi32(static_cast<uint16_t>(kCbG));
-  __m128i cr_br = _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(kCrR) << 16) | static_cast<uint16_t>(kCrB)));
-  __m128i cr_g = _mm_set1_epi32(static_cast<uint16_t>(kCrG));
+  __m128i cb_br = Pair(kCbB, kCbR);
+  __m128i cb_g = Pair(kCbG, 0);
+  __m128i cr_br = Pair(kCrB, kCrR);
+  __m128i cr_g = Pair(kCrG, 0);
   __m128i chroma_bias = _mm_set1_epi32(kChromaBias);
 };
 
@@ -239,8 +245,6 @@ inline void Store4(uint8_t* out, __m128i bytes) {
 
 constexpr int kConstBits = 13;
 constexpr int kPass1Bits = 2;
-
-inline __m128i Pair(int a, int b) { return _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(b) << 16) | static_cast<uint16_t>(a))); }
 
 // One 1-D pass down the eight vectors (in place). Pass 1 keeps kPass1Bits fractional bits, pass 2
 // removes them.
@@ -409,6 +413,20 @@ class BitWriter {
   bool failed_ = false;
 };
 
+// A coefficient (or DC difference) as the standard codes it: its bit length and its bits, negative
+// values as value - 1 in that many bits.
+struct Category {
+  int bits;
+  uint32_t extra;
+};
+
+inline Category CategoryOf(int value) {
+  const int bits = std::bit_width(static_cast<uint32_t>(value < 0 ? -value : value));
+  return {bits, static_cast<uint32_t>(value < 0 ? value - 1 : value) & ((1u << bits) - 1)};
+}
+
+constexpr int kEndOfBlock = 0x00, kSixteenZeros = 0xF0;
+
 struct Component {
   const QuantTable* quant;
   const HuffTable* dc;
@@ -515,7 +533,7 @@ class Encoder {
       const int d = c.quant->divisor[0];
       const int q = (std::abs(dc) + d / 2) / d;
       Dc(dc < 0 ? -q : q, c);
-      out_.Put(c.ac->code[0], c.ac->size[0]);  // end of block
+      Symbol(*c.ac, kEndOfBlock);
       return;
     }
 
@@ -536,7 +554,7 @@ class Encoder {
     }
     Dc(coef[0], c);
     if ((nonzero & ~uint64_t{1}) == 0) {
-      out_.Put(c.ac->code[0], c.ac->size[0]);  // end of block
+      Symbol(*c.ac, kEndOfBlock);
       return;
     }
     const ZigzagOrder& order = *zigzag_;
@@ -548,26 +566,24 @@ class Encoder {
       int run = k - last - 1;
       last = k;
       while (run > 15) {
-        out_.Put(c.ac->code[0xF0], c.ac->size[0xF0]);
+        Symbol(*c.ac, kSixteenZeros);
         run -= 16;
       }
-      const int value = coef[order.index[k]];
-      const uint32_t magnitude = static_cast<uint32_t>(value < 0 ? -value : value);
-      const int bits = std::bit_width(magnitude);
-      const uint32_t extra = static_cast<uint32_t>(value < 0 ? value - 1 : value) & ((1u << bits) - 1);
-      const int symbol = (run << 4) | bits;
-      out_.Put((c.ac->code[symbol] << bits) | extra, c.ac->size[symbol] + bits);
+      const Category value = CategoryOf(coef[order.index[k]]);
+      Symbol(*c.ac, (run << 4) | value.bits, value);
     }
-    if (last != 63) out_.Put(c.ac->code[0], c.ac->size[0]);
+    if (last != 63) Symbol(*c.ac, kEndOfBlock);
   }
 
   void Dc(int value, Component& c) {
-    const int diff = value - c.last_dc;
+    const Category diff = CategoryOf(value - c.last_dc);
     c.last_dc = value;
-    const uint32_t magnitude = static_cast<uint32_t>(diff < 0 ? -diff : diff);
-    const int bits = std::bit_width(magnitude);
-    const uint32_t extra = static_cast<uint32_t>(diff < 0 ? diff - 1 : diff) & ((1u << bits) - 1);
-    out_.Put((c.dc->code[bits] << bits) | extra, c.dc->size[bits] + bits);
+    Symbol(*c.dc, diff.bits, diff);
+  }
+
+  // The symbol's code, then the value's bits.
+  void Symbol(const HuffTable& table, int symbol, Category value = {0, 0}) {
+    out_.Put((table.code[symbol] << value.bits) | value.extra, table.size[symbol] + value.bits);
   }
 
   void WriteHuffman(uint8_t table_class_id, const HuffSpec& spec) {
@@ -636,11 +652,7 @@ void ForwardDct(const uint8_t* samples, ptrdiff_t stride, int16_t out[64]) {
 
 void Quantise(const int16_t in[64], const uint16_t divisors[64], int16_t out[64]) {
   QuantTable table;
-  for (int i = 0; i < 64; ++i) {
-    table.divisor[i] = divisors[i];
-    table.half[i] = static_cast<uint16_t>(divisors[i] / 2);
-    table.reciprocal[i] = static_cast<uint16_t>(65536u / divisors[i]);
-  }
+  for (int i = 0; i < 64; ++i) table.SetDivisor(i, divisors[i]);
   for (int i = 0; i < 8; ++i) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8 * i));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * i), QuantiseVector(c, table, i));
@@ -661,8 +673,6 @@ void ConvertRowPair(const uint8_t* row0, const uint8_t* row1, int32_t count, uin
     const __m128i a1_br = _mm_and_si128(a1, k.low_mask), a1_g = _mm_srli_epi16(a1, 8);
     const __m128i b0_br = _mm_and_si128(b0, k.low_mask), b0_g = _mm_srli_epi16(b0, 8);
     const __m128i b1_br = _mm_and_si128(b1, k.low_mask), b1_g = _mm_srli_epi16(b1, 8);
-    // green sits in the low half of its lane; the high half holds a neighbour's byte, weighted 0
-
     const __m128i ya = _mm_packs_epi32(Luma4(a0_br, a0_g, k), Luma4(a1_br, a1_g, k));
     const __m128i yb = _mm_packs_epi32(Luma4(b0_br, b0_g, k), Luma4(b1_br, b1_g, k));
     const __m128i ys = _mm_packus_epi16(ya, yb);
