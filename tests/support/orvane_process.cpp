@@ -62,17 +62,4 @@ DWORD OrvaneProcess::WaitForExit(DWORD timeout_ms) {
   return code;
 }
 
-
-bool DisableDllFor(const std::wstring& exe_name, const std::wstring& dll_name) {
-  std::wstring key = L"Software\\Wine\\AppDefaults\\" + exe_name + L"\\DllOverrides";
-  HKEY handle = nullptr;
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-      ERROR_SUCCESS)
-    return false;
-  const wchar_t empty[] = L"";
-  LONG result = ::RegSetValueExW(handle, dll_name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(empty), sizeof empty);
-  ::RegCloseKey(handle);
-  return result == ERROR_SUCCESS;
-}
-
 }  // namespace testing_support

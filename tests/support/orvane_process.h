@@ -40,7 +40,4 @@ DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments, DWORD t
 void InstallOrvane(const std::wstring& app_folder, const std::string& ini_text,
                    const std::wstring& exe_name = L"orvane.exe");
 
-// Under Wine: makes the named executable run without one of the system's DLLs (for failure tests).
-bool DisableDllFor(const std::wstring& exe_name, const std::wstring& dll_name);
-
 }  // namespace testing_support
