@@ -75,6 +75,16 @@ orvane_start_wine() {
   wineserver -p </dev/null >/dev/null 2>&1 || true
   ORVANE_STARTED_WINESERVER=1
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # The Windows version Wine reports, per program: orvane.exe runs as on Windows 10, with a composited
+  # desktop, as its users have it; the desktop tests run as on Windows 7 and, as a second executable,
+  # as on Windows 10. Tests that need the other one set it for their runs themselves.
+  local program version
+  for program in orvane.exe:win10 desktop_tests.exe:win7 capture_tests_win10.exe:win10; do
+    version=${program#*:}
+    program=${program%%:*}
+    wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$program" /v Version /d "$version" /f \
+      </dev/null >/dev/null 2>&1 || true
+  done
 }
 
 orvane_stop() {

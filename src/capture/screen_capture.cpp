@@ -1,8 +1,9 @@
 #include "capture/screen_capture.h"
 
+#include <dwmapi.h>
 #include <olectl.h>
 
-#include <optional>
+#include <algorithm>
 
 #include "platform/runtime/checked.h"
 #include "platform/win/unique.h"
@@ -16,21 +17,11 @@ struct LogPalette256 {
   PALETTEENTRY palPalEntry[256];
 };
 
-}  // namespace
-
-Picture GrabForegroundWindow() {
-  HWND window = ::GetForegroundWindow();
-  RECT rect{};  // stays all zero when there is no foreground window
-  ::GetWindowRect(window, &rect);
-  LONG width = rt::Sub32(rect.right, rect.left);
-  LONG height = rt::Sub32(rect.bottom, rect.top);
-  return GrabWindowImage(window, false, 0, 0, width, height);
-}
-
-Picture GrabWindowImage(HWND hWnd, bool bClient, LONG lLeft, LONG lTop, LONG lWidth, LONG lHeight) {
-  win::WindowDC source = bClient ? win::GetDC(hWnd) : win::GetWindowDC(hWnd);
+// Copies width x height pixels from (left, top) of a borrowed context into a new bitmap, carrying the
+// system palette on a 256-colour display, and gives the context back before the picture is made.
+Picture CopyToPicture(win::WindowDC source, LONG left, LONG top, LONG width, LONG height, DWORD rop) {
   win::MemoryDC memory(::CreateCompatibleDC(source.get()));
-  win::GdiBitmap bitmap(::CreateCompatibleBitmap(source.get(), lWidth, lHeight));
+  win::GdiBitmap bitmap(::CreateCompatibleBitmap(source.get(), width, height));
   win::GdiPalette palette;
   {
     win::SelectGuard bitmap_selection(memory.get(), bitmap.get());
@@ -44,7 +35,7 @@ Picture GrabWindowImage(HWND hWnd, bool bClient, LONG lLeft, LONG lTop, LONG lWi
       palette_selection.emplace(memory.get(), palette.get(), FALSE);
       ::RealizePalette(memory.get());
     }
-    ::BitBlt(memory.get(), 0, 0, lWidth, lHeight, source.get(), lLeft, lTop, SRCCOPY);
+    ::BitBlt(memory.get(), 0, 0, width, height, source.get(), left, top, rop);
     // The filled bitmap comes out of the memory context before the palette does.
     bitmap_selection.restore();
     if (palette_selection) palette_selection->restore();
@@ -54,6 +45,76 @@ Picture GrabWindowImage(HWND hWnd, bool bClient, LONG lLeft, LONG lTop, LONG lWi
   HBITMAP bitmap_handle = bitmap.release();
   HPALETTE palette_handle = palette.release();
   return WrapBitmapAsPicture(bitmap_handle, palette_handle);
+}
+
+// Always true from Windows 8 on; false on Windows 7 with the basic or classic theme.
+bool DesktopIsComposited() {
+  BOOL composited = FALSE;
+  return SUCCEEDED(::DwmIsCompositionEnabled(&composited)) && composited;
+}
+
+WindowFacts FactsOf(HWND window) {
+  WindowFacts facts;
+  facts.present = window != nullptr;
+  if (!window) return facts;
+  ::GetWindowRect(window, &facts.window_rect);
+  // GetWindowRect includes the invisible resize borders from Windows Vista on; the extended frame
+  // bounds are the visible frame ("Remarks" of GetWindowRect). Both are in physical pixels for a
+  // per-monitor aware process such as ours.
+  RECT frame{};
+  if (SUCCEEDED(::DwmGetWindowAttribute(window, DWMWA_EXTENDED_FRAME_BOUNDS, &frame, sizeof frame)))
+    facts.visible_frame = frame;
+  if (::IsZoomed(window)) {
+    MONITORINFO monitor{.cbSize = sizeof(MONITORINFO), .rcMonitor = {}, .rcWork = {}, .dwFlags = 0};
+    if (::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+      facts.maximised_within = monitor.rcWork;
+  }
+  return facts;
+}
+
+}  // namespace
+
+RECT CaptureRectangle(const WindowFacts& facts) {
+  if (!facts.present) return RECT{};
+  RECT area = facts.visible_frame.value_or(facts.window_rect);
+  if (facts.maximised_within) {
+    // A maximised window overhangs its monitor by its borders, onto a neighbouring monitor or the
+    // taskbar; what is visible of it is the work area.
+    const RECT& work = *facts.maximised_within;
+    const RECT inside{std::max(area.left, work.left), std::max(area.top, work.top), std::min(area.right, work.right),
+                      std::min(area.bottom, work.bottom)};
+    if (inside.left < inside.right && inside.top < inside.bottom) area = inside;
+  }
+  return area;
+}
+
+Picture GrabForegroundWindow() {
+  HWND window = ::GetForegroundWindow();
+  if (DesktopIsComposited()) {
+    // A window's own context holds no pixels for content the compositor puts together (browsers,
+    // Electron and Store programs come out black), nor the frame it draws: copy what is displayed.
+    return GrabScreenArea(CaptureRectangle(FactsOf(window)));
+  }
+  RECT rect{};  // stays all zero when there is no foreground window
+  ::GetWindowRect(window, &rect);
+  LONG width = rt::Sub32(rect.right, rect.left);
+  LONG height = rt::Sub32(rect.bottom, rect.top);
+  return GrabWindowImage(window, false, 0, 0, width, height);
+}
+
+Picture GrabWindowImage(HWND hWnd, bool bClient, LONG lLeft, LONG lTop, LONG lWidth, LONG lHeight) {
+  return CopyToPicture(bClient ? win::GetDC(hWnd) : win::GetWindowDC(hWnd), lLeft, lTop, lWidth, lHeight, SRCCOPY);
+}
+
+Picture GrabScreenArea(const RECT& area) {
+  LONG width = rt::Sub32(area.right, area.left);
+  LONG height = rt::Sub32(area.bottom, area.top);
+  // Without CAPTUREBLT a read of the screen leaves out layered windows (translucent, or with shaped
+  // corners and shadows), so an always-on-top overlay would be missing from "what is displayed"
+  // (BitBlt reference, CAPTUREBLT). The flag's known cost, a blinking software cursor while GDI hides
+  // it for the read, belongs to desktops without composition (R. Chen, "The Case of the Disappearing
+  // Cursor", TechNet Magazine, Feb. 2009), and this path runs only with composition on.
+  return CopyToPicture(win::GetDC(nullptr), area.left, area.top, width, height, SRCCOPY | CAPTUREBLT);
 }
 
 Picture WrapBitmapAsPicture(HBITMAP hBmp, HPALETTE hPal) {

@@ -1,9 +1,13 @@
-// Capture and subject against real windows; these tests take the foreground in turn.
+// Capture and subject against real windows; these tests take the foreground in turn. The capture tests
+// run twice: on a desktop without composition and, as a second executable, with it.
 
 #include <gtest/gtest.h>
 
+#include <dwmapi.h>
 #include <ocidl.h>
 #include <olectl.h>
+
+#include <algorithm>
 
 #include "capture/screen_capture.h"
 #include "desktop/desktop.h"
@@ -13,6 +17,11 @@
 #include "platform/runtime/errors.h"
 #include "support/images.h"
 #include "support/temp_folder.h"
+#include "support/wine_version.h"
+
+#ifndef ORVANE_EXPECT_COMPOSITION
+#define ORVANE_EXPECT_COMPOSITION 0
+#endif
 
 namespace {
 
@@ -27,14 +36,37 @@ bool SameColour(const uint8_t* bgr, COLORREF colour) {
   return bgr[0] == GetBValue(colour) && bgr[1] == GetGValue(colour) && bgr[2] == GetRValue(colour);
 }
 
+// A window's rectangle, its client area's corner on the screen, and that corner's offset in the window.
+struct Geometry {
+  RECT window;
+  POINT client_origin;
+  int dx, dy;
+};
+
+Geometry GeometryOf(HWND hwnd) {
+  Geometry g{};
+  ::GetWindowRect(hwnd, &g.window);
+  ::ClientToScreen(hwnd, &g.client_origin);
+  g.dx = g.client_origin.x - g.window.left;
+  g.dy = g.client_origin.y - g.window.top;
+  return g;
+}
+
+bool Composited() {
+  BOOL composited = FALSE;
+  return SUCCEEDED(::DwmIsCompositionEnabled(&composited)) && composited;
+}
+
+TEST(Capture, RunsOnTheKindOfDesktopThisExecutableIsFor) {
+  if (!testing_support::UnderWine()) GTEST_SKIP() << "Windows decides about composition itself";
+  EXPECT_EQ(Composited(), ORVANE_EXPECT_COMPOSITION != 0)
+      << "Wine's per-program version for this executable is not set; scripts/test sets it";
+}
+
 TEST(Capture, TheForegroundWindowIsTakenWholeFrameIncluded) {
   SampleWindow target(L"Capture target", 200, 120);
   ASSERT_TRUE(target.BringToFront());
-  RECT window;
-  ::GetWindowRect(target.hwnd(), &window);
-  POINT origin{0, 0};
-  ::ClientToScreen(target.hwnd(), &origin);
-  const int dx = origin.x - window.left, dy = origin.y - window.top;
+  const auto [window, origin, dx, dy] = GeometryOf(target.hwnd());
 
   auto picture = modScreenCapture::GrabForegroundWindow();
   ASSERT_TRUE(picture);
@@ -50,6 +82,50 @@ TEST(Capture, TheForegroundWindowIsTakenWholeFrameIncluded) {
   EXPECT_TRUE(SameColour(Pixel(image, dx + 50, dy + 90), SampleWindow::QuadrantColour(2)));
   EXPECT_TRUE(SameColour(Pixel(image, dx + 150, dy + 90), SampleWindow::QuadrantColour(3)));
   EXPECT_TRUE(SameColour(Pixel(image, dx, dy), RGB(0, 0, 0)));  // the client border
+}
+
+TEST(Capture, AWindowLyingOverTheOneInFrontIsInThePictureExactlyWhenComposited) {
+  SampleWindow target(L"Covered", 200, 120);
+  ASSERT_TRUE(target.BringToFront());
+  const auto [window, origin, dx, dy] = GeometryOf(target.hwnd());
+  const COLORREF kCover = RGB(200, 0, 200);
+  desktop::CoverWindow cover(RECT{origin.x + 30, origin.y + 15, origin.x + 70, origin.y + 45}, kCover);
+  ASSERT_NE(cover.hwnd(), nullptr);
+  ASSERT_TRUE(target.BringToFront());
+  ASSERT_EQ(::GetForegroundWindow(), target.hwnd());
+
+  cDIBSection image;
+  image.CreateFromPicture(modScreenCapture::GrabForegroundWindow());
+  ASSERT_EQ(image.Width(), window.right - window.left);
+  ASSERT_EQ(image.Height(), window.bottom - window.top);
+  EXPECT_TRUE(SameColour(Pixel(image, dx + 150, dy + 30), SampleWindow::QuadrantColour(1)));
+  EXPECT_TRUE(SameColour(Pixel(image, dx + 50, dy + 90), SampleWindow::QuadrantColour(2)));
+  EXPECT_TRUE(SameColour(Pixel(image, dx + 150, dy + 90), SampleWindow::QuadrantColour(3)));
+  // What is displayed there is the cover; the window's own surface does not know of it.
+  EXPECT_EQ(SameColour(Pixel(image, dx + 50, dy + 30), kCover), Composited());
+}
+
+TEST(Capture, AMaximisedWindowKeepsToItsMonitorsWorkAreaWhenComposited) {
+  SampleWindow target(L"Maximised", 200, 120);
+  ::ShowWindow(target.hwnd(), SW_MAXIMIZE);
+  ASSERT_TRUE(target.BringToFront());
+  ASSERT_TRUE(::IsZoomed(target.hwnd()));
+  RECT window;
+  ::GetWindowRect(target.hwnd(), &window);
+  MONITORINFO monitor{.cbSize = sizeof(MONITORINFO), .rcMonitor = {}, .rcWork = {}, .dwFlags = 0};
+  ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(target.hwnd(), MONITOR_DEFAULTTONEAREST), &monitor));
+
+  cDIBSection image;
+  image.CreateFromPicture(modScreenCapture::GrabForegroundWindow());
+  if (Composited()) {
+    const RECT visible{std::max(window.left, monitor.rcWork.left), std::max(window.top, monitor.rcWork.top),
+                       std::min(window.right, monitor.rcWork.right), std::min(window.bottom, monitor.rcWork.bottom)};
+    EXPECT_EQ(image.Width(), visible.right - visible.left);
+    EXPECT_EQ(image.Height(), visible.bottom - visible.top);
+  } else {
+    EXPECT_EQ(image.Width(), window.right - window.left);
+    EXPECT_EQ(image.Height(), window.bottom - window.top);
+  }
 }
 
 TEST(Capture, ClientAreaAndOffsetsAndNoPaletteOnTrueColour) {

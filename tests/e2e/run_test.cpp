@@ -9,6 +9,7 @@
 #include "support/orvane_process.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
+#include "support/wine_version.h"
 
 namespace {
 
@@ -42,6 +43,41 @@ class RunTest : public ::testing::Test {
     if (!box) return STILL_ACTIVE;
     desktop::Press(box, IDOK);
     return run.WaitForExit();
+  }
+
+  // A confirmed run as the given Windows version, with a topmost window of another colour lying over the
+  // middle of the target's top-left quadrant: the picture has the window's size and its uncovered
+  // pixels, and shows the cover exactly when it is to show what is displayed.
+  void CheckRunUnderACover(const std::wstring& version, bool cover_in_picture) {
+    testing_support::WineVersionFor windows_version(L"orvane.exe", version);
+    RECT window, client;
+    ASSERT_TRUE(::GetWindowRect(target_.hwnd(), &window));
+    ::GetClientRect(target_.hwnd(), &client);
+    POINT origin{0, 0};
+    ::ClientToScreen(target_.hwnd(), &origin);
+    const int dx = origin.x - window.left, dy = origin.y - window.top;
+    const int cw = client.right, ch = client.bottom;
+    const COLORREF kCover = RGB(200, 0, 200);
+    desktop::CoverWindow cover(
+        RECT{origin.x + cw / 4 - 30, origin.y + ch / 4 - 20, origin.x + cw / 4 + 30, origin.y + ch / 4 + 20}, kCover);
+    ASSERT_NE(cover.hwnd(), nullptr);
+    ASSERT_EQ(ConfirmedRun(), 0u);
+
+    auto shot = testing_support::DecodeImageFile(app_ / L"Screenshot001.jpg");
+    ASSERT_EQ(shot.width, static_cast<UINT>(window.right - window.left));
+    ASSERT_EQ(shot.height, static_cast<UINT>(window.bottom - window.top));
+    const POINT centres[4] = {{cw / 4, ch / 4}, {3 * cw / 4, ch / 4}, {cw / 4, 3 * ch / 4}, {3 * cw / 4, 3 * ch / 4}};
+    for (int q = 1; q < 4; ++q) {
+      const uint8_t* pixel = shot.At(static_cast<UINT>(dx + centres[q].x), static_cast<UINT>(dy + centres[q].y));
+      EXPECT_LE(testing_support::ColourDistance(pixel, SampleWindow::QuadrantColour(q)), 24) << "quadrant " << q;
+    }
+    const int from_cover = testing_support::ColourDistance(
+        shot.At(static_cast<UINT>(dx + centres[0].x), static_cast<UINT>(dy + centres[0].y)), kCover);
+    if (cover_in_picture) {
+      EXPECT_LE(from_cover, 24);
+    } else {
+      EXPECT_GT(from_cover, 60);
+    }
   }
 
   testing_support::StandIn mail_program_;
@@ -107,6 +143,14 @@ TEST_F(RunTest, OkWritesAnUprightJpegOfTheWholeWindowAndTheNextRunTheNextName) {
   ASSERT_EQ(ConfirmedRun(), 0u);
   EXPECT_EQ(testing_support::ListFolder(app_.path()), L"Orvane.ini,Screenshot001.jpg,Screenshot002.jpg,orvane.exe");
   EXPECT_EQ(testing_support::DecodeImageFile(app_ / L"Screenshot002.jpg").width, shot.width);
+}
+
+TEST_F(RunTest, OnAComposedDesktopThePictureIsWhatIsDisplayedAWindowLyingOverTheTargetIncluded) {
+  CheckRunUnderACover(L"win10", true);
+}
+
+TEST_F(RunTest, WithoutCompositionThePictureIsTheWindowsOwnSurfaceWithoutTheWindowOverIt) {
+  CheckRunUnderACover(L"win7", false);
 }
 
 TEST_F(RunTest, AnErrorThatEndsTheRunIsReportedWithNumberAndDescription) {

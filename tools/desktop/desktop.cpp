@@ -7,6 +7,7 @@ namespace desktop {
 namespace {
 
 constexpr wchar_t kSampleClass[] = L"OrvaneSampleWindow";
+constexpr wchar_t kCoverClass[] = L"OrvaneCoverWindow";
 
 void FillColour(HDC dc, const RECT& area, COLORREF colour) {
   HBRUSH brush = ::CreateSolidBrush(colour);
@@ -90,6 +91,21 @@ LRESULT CALLBACK SampleProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
   return ::DefWindowProcW(window, message, wparam, lparam);
 }
 
+LRESULT CALLBACK CoverProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_PAINT) {
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(window, &paint);
+    RECT client;
+    ::GetClientRect(window, &client);
+    FillColour(dc, client, static_cast<COLORREF>(::GetWindowLongPtrW(window, GWLP_USERDATA)));
+    ::EndPaint(window, &paint);
+    return 0;
+  }
+  if (message == WM_ERASEBKGND) return 1;
+  if (message == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+  return ::DefWindowProcW(window, message, wparam, lparam);
+}
+
 struct FindContext {
   DWORD process_id;
   const std::wstring* class_name;
@@ -153,6 +169,33 @@ SampleWindow::SampleWindow(const std::wstring& title, int client_width, int clie
 SampleWindow::~SampleWindow() {
   if (window_) ::DestroyWindow(window_);
   Pump();
+}
+
+CoverWindow::CoverWindow(const RECT& screen_area, COLORREF colour) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = CoverProc;
+  window_class.hInstance = ::GetModuleHandleW(nullptr);
+  window_class.lpszClassName = kCoverClass;
+  ::RegisterClassExW(&window_class);  // fails harmlessly when already registered
+  window_ = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kCoverClass, L"", WS_POPUP,
+                              screen_area.left, screen_area.top, screen_area.right - screen_area.left,
+                              screen_area.bottom - screen_area.top, nullptr, nullptr, ::GetModuleHandleW(nullptr),
+                              nullptr);
+  if (window_) {
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, static_cast<LONG_PTR>(colour));
+    ::ShowWindow(window_, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(window_);
+    for (int i = 0; i < 5; ++i) {
+      SampleWindow::Pump();
+      ::Sleep(20);
+    }
+  }
+}
+
+CoverWindow::~CoverWindow() {
+  if (window_) ::DestroyWindow(window_);
+  SampleWindow::Pump();
 }
 
 bool SampleWindow::BringToFront(DWORD timeout_ms) {

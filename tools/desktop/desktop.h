@@ -34,6 +34,21 @@ class SampleWindow {
   HWND window_ = nullptr;
 };
 
+// A topmost window of one colour over a rectangle of the screen, which never takes the focus: something
+// that lies over the window in front without being the window in front.
+class CoverWindow {
+ public:
+  CoverWindow(const RECT& screen_area, COLORREF colour);
+  CoverWindow(const CoverWindow&) = delete;
+  CoverWindow& operator=(const CoverWindow&) = delete;
+  ~CoverWindow();
+
+  HWND hwnd() const { return window_; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
 struct DialogInfo {
   std::wstring caption;
   std::wstring text;
