@@ -1,0 +1,46 @@
+// The quantisation tables, and the transform and quantisation as single calls for the tests.
+
+#include <algorithm>
+
+#include "platform/ijl/encoder_dct.h"
+
+namespace ijl::detail {
+
+const uint8_t kLuminanceBase[64] = {
+    16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,   //
+    14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,   //
+    18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,   //
+    49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99,
+};
+
+const uint8_t kChrominanceBase[64] = {
+    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99,  //
+    24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,  //
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,  //
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+};
+
+void ScaledTable(const uint8_t base[64], int quality, uint8_t out[64]) {
+  quality = std::clamp(quality, 1, 100);
+  const int scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
+  for (int i = 0; i < 64; ++i) out[i] = static_cast<uint8_t>(std::clamp((base[i] * scale + 50) / 100, 1, 255));
+}
+
+void ForwardDct(const uint8_t* samples, ptrdiff_t stride, int16_t out[64]) {
+  __m128i bytes[8], r[8];
+  for (int i = 0; i < 8; ++i) bytes[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + i * stride));
+  LoadRows(bytes, r);
+  Dct(r);
+  for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * i), r[i]);
+}
+
+void Quantise(const int16_t in[64], const uint16_t divisors[64], int16_t out[64]) {
+  QuantTable table;
+  for (int i = 0; i < 64; ++i) table.SetDivisor(i, divisors[i]);
+  for (int i = 0; i < 8; ++i) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8 * i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * i), QuantiseVector(c, table, i));
+  }
+}
+
+}  // namespace ijl::detail
