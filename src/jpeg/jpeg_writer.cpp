@@ -15,15 +15,6 @@
 namespace mIntelJPEGLibrary {
 namespace {
 
-Fault g_fault = Fault::kNone;
-
-// Whether the injected fault is this one; it fires once.
-bool Injected(Fault fault) {
-  if (g_fault != fault) return false;
-  g_fault = Fault::kNone;
-  return true;
-}
-
 [[noreturn]] void RaiseJpeg(const wchar_t* text, int status) {
   rt::Raise(kErrJpeg, rt::App::EXEName() + L".mIntelJPEGLibrary", text + std::to_wstring(status));
 }
@@ -40,7 +31,7 @@ class Encoder {
   ~Encoder() { ijlFree(&properties_); }
 
   // Encodes the whole image into the file; raises the writer's error with the library's status.
-  void Write(cDIBSection& image, const std::wstring& file, long quality) {
+  void Write(cDIBSection& image, const std::wstring& file, long quality, FileSteps& steps) {
     properties_.DIBWidth = image.Width();
     properties_.DIBHeight = -image.Height();  // the library's sign for bottom-up rows
     properties_.DIBBytes = static_cast<const uint8_t*>(image.DIBSectionBitsPtr());
@@ -49,11 +40,8 @@ class Encoder {
     properties_.JPGWidth = image.Width();
     properties_.JPGHeight = image.Height();
     properties_.jquality = static_cast<int32_t>(quality);
-    int status = ijlWrite(&properties_, IJL_JFILE_WRITEWHOLEIMAGE);
-    if (status != IJL_OK) {
-      ijlFree(&properties_);
-      RaiseJpeg(L"Failed to save to JPG ", status);
-    }
+    int status = steps.Encode(properties_);
+    if (status != IJL_OK) RaiseJpeg(L"Failed to save to JPG ", status);
   }
 
  private:
@@ -65,23 +53,21 @@ class TempFile {
  public:
   // "~orv" + 8 hex digits + ".tmp" is never longer than a screenshot's name, so a folder that can hold
   // the screenshot can hold its temporary file too.
-  explicit TempFile(const std::wstring& target) {
+  TempFile(const std::wstring& target, FileSteps& steps) {
     size_t slash = target.find_last_of(L"\\/");
     std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash);
     static unsigned counter = 0;
     const unsigned seed = ::GetCurrentProcessId() * 2654435761u ^ ::GetTickCount();
-    for (int attempt = 0; attempt < 64 && !Injected(Fault::kTemporaryFile); ++attempt) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
       wchar_t name[16];
       ::swprintf(name, 16, L"~orv%08x.tmp", seed + 0x9E3779B9u * ++counter);
       std::wstring candidate = folder + L"\\" + name;
-      HANDLE file = ::CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (file != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(file);
+      if (steps.CreateNew(candidate)) {
         path_ = candidate;
         return;
       }
-      if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) break;
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
     // The encoder could not have its output file: report it as the library would.
     RaiseJpeg(L"Failed to save to JPG ", IJL_FILE_CREATE_FAILED);
@@ -126,33 +112,51 @@ void RestoreTimesAndAttributes(const std::wstring& path, const WIN32_FIND_DATAW&
 
 }  // namespace
 
-void InjectFault(Fault fault) { g_fault = fault; }
+bool FileSteps::CreateNew(const std::wstring& path) {
+  win::FileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(file);
+}
+
+int FileSteps::Encode(JPEG_CORE_PROPERTIES& record) { return ijlWrite(&record, IJL_JFILE_WRITEWHOLEIMAGE); }
+
+bool FileSteps::Move(const std::wstring& from, const std::wstring& to, unsigned long flags) {
+  return ::MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE;
+}
 
 bool WriteJpegFile(cDIBSection& cDib, const std::wstring& sFile, long lQuality) {
+  FileSteps steps;
+  return WriteJpegFile(cDib, sFile, lQuality, steps);
+}
+
+std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, const PathChooser& next_path,
+                              long lQuality) {
+  FileSteps steps;
+  return WriteNewJpegFile(cDib, sFile, next_path, lQuality, steps);
+}
+
+bool WriteJpegFile(cDIBSection& cDib, const std::wstring& sFile, long lQuality, FileSteps& steps) {
   Encoder encoder;
   std::optional<WIN32_FIND_DATAW> old = FindFile(sFile);
   if (old) CheckReplaceable(sFile, *old);
-  TempFile temp(sFile);
-  encoder.Write(cDib, temp.path(), lQuality);
-  if (Injected(Fault::kPublish)) rt::RaiseFileError(ERROR_SHARING_VIOLATION);
-  if (!::MoveFileExW(temp.path().c_str(), sFile.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    rt::RaiseLastFileError();
+  TempFile temp(sFile, steps);
+  encoder.Write(cDib, temp.path(), lQuality, steps);
+  if (!steps.Move(temp.path(), sFile, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) rt::RaiseLastFileError();
   temp.Published();
   if (old) RestoreTimesAndAttributes(sFile, *old);
   return true;
 }
 
 std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, const PathChooser& next_path,
-                              long lQuality) {
+                              long lQuality, FileSteps& steps) {
   Encoder encoder;
-  TempFile temp(sFile);
-  encoder.Write(cDib, temp.path(), lQuality);
+  TempFile temp(sFile, steps);
+  encoder.Write(cDib, temp.path(), lQuality, steps);
   std::vector<std::wstring> taken;
   std::wstring target = sFile;
-  if (Injected(Fault::kPublish)) rt::RaiseFileError(ERROR_SHARING_VIOLATION);
   // Without MOVEFILE_REPLACE_EXISTING the move is the atomic "publish if still free".
-  while (!::MoveFileExW(temp.path().c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-    DWORD error = ::GetLastError();
+  while (!steps.Move(temp.path(), target, MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = ::GetLastError();
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) rt::RaiseFileError(error);
     taken.push_back(target);
     target = next_path(taken);

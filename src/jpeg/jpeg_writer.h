@@ -9,10 +9,24 @@
 #include <vector>
 
 class cDIBSection;
+struct JPEG_CORE_PROPERTIES;
 
 namespace mIntelJPEGLibrary {
 
 inline constexpr long kErrJpeg = 26001;
+
+// The platform steps of a write, one call each. The writer uses them as they are; a caller may pass
+// its own, to see the writer answer a step that fails as the platform can fail it.
+class FileSteps {
+ public:
+  virtual ~FileSteps() = default;
+  // Creates the file, empty, unless a file of that name exists: false with the system's last error.
+  virtual bool CreateNew(const std::wstring& path);
+  // Encodes the record's image into its file (ijlWrite): the library's status.
+  virtual int Encode(JPEG_CORE_PROPERTIES& record);
+  // Moves a finished file into place (MoveFileExW and its flags): false with the system's last error.
+  virtual bool Move(const std::wstring& from, const std::wstring& to, unsigned long flags);
+};
 
 // Writes the image to sFile at lQuality (0..100), replacing an existing file and giving the new one the
 // old file's attributes and creation, last-access and last-write times. True when written; failures
@@ -28,12 +42,9 @@ using PathChooser = std::function<std::wstring(const std::vector<std::wstring>& 
 std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, const PathChooser& next_path,
                               long lQuality);
 
-// For fault-injection tests: the next write fails at the chosen step as the platform would fail it.
-enum class Fault {
-  kNone,
-  kTemporaryFile,  // the temporary file cannot be created (as with a full or read-only folder)
-  kPublish,        // moving the finished file into place is refused (as with a lock on the old file)
-};
-void InjectFault(Fault fault);
+// The same two, with their platform steps given.
+bool WriteJpegFile(cDIBSection& cDib, const std::wstring& sFile, long lQuality, FileSteps& steps);
+std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, const PathChooser& next_path,
+                              long lQuality, FileSteps& steps);
 
 }  // namespace mIntelJPEGLibrary

@@ -39,6 +39,36 @@ rt::Error Raised(F&& f) {
   return rt::Error(0, L"", L"nothing raised");
 }
 
+// The writer's platform steps, with one of them failing as the platform can fail it.
+class FailingSteps : public mIntelJPEGLibrary::FileSteps {
+ public:
+  enum class At { kTemporaryFile, kEncoder, kHalfWritten, kDiskFull, kPublish };
+  explicit FailingSteps(At at) : at_(at) {}
+
+  bool CreateNew(const std::wstring& path) override {
+    if (at_ != At::kTemporaryFile) return FileSteps::CreateNew(path);
+    ::SetLastError(ERROR_ACCESS_DENIED);  // as a folder that takes no new files answers
+    return false;
+  }
+  int Encode(JPEG_CORE_PROPERTIES& record) override {
+    if (at_ == At::kEncoder) return IJL_ENCODE_FAILED;
+    const int status = FileSteps::Encode(record);
+    if (status != IJL_OK || (at_ != At::kHalfWritten && at_ != At::kDiskFull)) return status;
+    // The disk filled up: half of the file reached it, or nothing.
+    std::string written = testing_support::ReadBytes(record.JPGFile);
+    testing_support::WriteBytes(record.JPGFile, at_ == At::kHalfWritten ? written.substr(0, written.size() / 2) : "");
+    return IJL_WRITE_FAILED;
+  }
+  bool Move(const std::wstring& from, const std::wstring& to, unsigned long flags) override {
+    if (at_ != At::kPublish) return FileSteps::Move(from, to, flags);
+    ::SetLastError(ERROR_SHARING_VIOLATION);  // as a lock on the old file answers
+    return false;
+  }
+
+ private:
+  At at_;
+};
+
 FILETIME Time(WORD year, WORD month, WORD day) {
   SYSTEMTIME st{};
   st.wYear = year;
@@ -138,8 +168,8 @@ TEST(JpegWriter, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
   cDIBSection image;
   MakeTopRowImage(image, 8, 8);
 
-  ijlInjectWriteFailure(IJL_WRITE_FAILED, 3);  // the encoder fails part way through the rows
-  rt::Error error = Raised([&] { WriteJpegFile(image, path, 60); });
+  FailingSteps half_written(FailingSteps::At::kHalfWritten);
+  rt::Error error = Raised([&] { WriteJpegFile(image, path, 60, half_written); });
   EXPECT_EQ(error.number(), 26001);
   EXPECT_EQ(error.source(), L"unit_tests.mIntelJPEGLibrary");
   EXPECT_EQ(error.description(), L"Failed to save to JPG -8");
@@ -154,40 +184,42 @@ TEST(JpegWriter, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
   EXPECT_EQ(testing_support::ListFolder(folder.path()), L"keep.jpg");
 }
 
-TEST(JpegWriter, NoInjectedFaultCostsTheOldFileOrLeavesATemporaryFile) {
+TEST(JpegWriter, NoFailingStepCostsTheOldFileOrLeavesATemporaryFile) {
   TempFolder folder;
   const std::wstring path = folder / L"Screenshot001.jpg";
   const std::string old_bytes = "old picture bytes";
   cDIBSection image;
   MakeTopRowImage(image, 9, 9);
+  using At = FailingSteps::At;
   struct Step {
     const char* name;
-    std::function<void()> arm;
+    At at;
     long number;
   };
   const Step steps[] = {
-      {"encoder", [] { ijlInjectWriteFailure(IJL_ENCODE_FAILED, 0); }, 26001},
-      {"half-written", [] { ijlInjectWriteFailure(IJL_WRITE_FAILED, 5); }, 26001},
-      {"disk full", [] { ijlInjectWriteFailure(IJL_WRITE_FAILED, 8); }, 26001},
-      {"temporary file", [] { mIntelJPEGLibrary::InjectFault(mIntelJPEGLibrary::Fault::kTemporaryFile); }, 26001},
-      {"replacement", [] { mIntelJPEGLibrary::InjectFault(mIntelJPEGLibrary::Fault::kPublish); }, rt::kErrPermissionDenied},
+      {"encoder", At::kEncoder, 26001},
+      {"half-written", At::kHalfWritten, 26001},
+      {"disk full", At::kDiskFull, 26001},
+      {"temporary file", At::kTemporaryFile, 26001},
+      {"replacement", At::kPublish, rt::kErrPermissionDenied},
   };
   for (const Step& step : steps) {
     for (bool replace : {true, false}) {
       testing_support::WriteBytes(path, old_bytes);
-      step.arm();
+      FailingSteps failing(step.at);
       rt::Error error = Raised([&] {
         if (replace)
-          WriteJpegFile(image, path, 60);
+          WriteJpegFile(image, path, 60, failing);
         else
-          WriteNewJpegFile(image, path, [&](const std::vector<std::wstring>&) { return folder / L"other.jpg"; }, 60);
+          WriteNewJpegFile(
+              image, path, [&](const std::vector<std::wstring>&) { return folder / L"other.jpg"; }, 60, failing);
       });
       EXPECT_EQ(error.number(), step.number) << step.name;
       EXPECT_EQ(testing_support::ReadBytes(path), old_bytes) << step.name;
       EXPECT_EQ(testing_support::ListFolder(folder.path()), L"Screenshot001.jpg") << step.name;
     }
   }
-  // With nothing armed the same calls succeed.
+  // With the platform's own steps the same calls succeed.
   ASSERT_TRUE(WriteJpegFile(image, path, 60));
   EXPECT_EQ(testing_support::ReadBytes(path).substr(0, 2), "\xFF\xD8");
 }

@@ -49,7 +49,7 @@ struct Component {
 class Encoder {
  public:
   Encoder(const Pixels& pixels, int quality, Sink& sink)
-      : pixels_(pixels), sink_(sink), out_(sink), dc_luma_(kDcLuminance), dc_chroma_(kDcChrominance),
+      : pixels_(pixels), out_(sink), dc_luma_(kDcLuminance), dc_chroma_(kDcChrominance),
         ac_luma_(kAcLuminance), ac_chroma_(kAcChrominance) {
     luma_.Set(detail::kLuminanceBase, quality);
     chroma_.Set(detail::kChrominanceBase, quality);
@@ -74,7 +74,6 @@ class Encoder {
         v{&chroma_, &dc_chroma_, &ac_chroma_};
     const int32_t bands = (pixels_.height + 15) / 16;
     for (int32_t band = 0; band < bands; ++band) {
-      if (!sink_.Rows(std::min(band * 16, pixels_.height))) return EncodeResult::kStopped;
       ConvertBand(band * 16, luma.data(), cb.data(), cr.data());
       for (int32_t unit = 0; unit < units_across_; ++unit) {
         if (!out_.Reserve(4096)) return EncodeResult::kSinkFailed;
@@ -87,7 +86,6 @@ class Encoder {
         Block(cr.data() + unit * 8, chroma_stride_, v);
       }
     }
-    if (!sink_.Rows(pixels_.height)) return EncodeResult::kStopped;
     out_.AlignWithOnes();
     out_.Word(0xFFD9);
     return out_.Flush() ? EncodeResult::kOk : EncodeResult::kSinkFailed;
@@ -234,7 +232,6 @@ class Encoder {
   }
 
   Pixels pixels_;
-  Sink& sink_;
   BitWriter out_;
   QuantTable luma_, chroma_;
   HuffTable dc_luma_, dc_chroma_, ac_luma_, ac_chroma_;

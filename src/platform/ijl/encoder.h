@@ -24,12 +24,6 @@ class Sink {
  public:
   // False stops the encoding with EncodeResult::kSinkFailed.
   virtual bool Put(const uint8_t* data, size_t size) = 0;
-  // Called before each band of rows and once after the last, with the rows encoded so far; false stops
-  // the encoding with EncodeResult::kStopped.
-  virtual bool Rows(int32_t rows_done) {
-    (void)rows_done;
-    return true;
-  }
 
  protected:
   ~Sink() = default;
@@ -51,7 +45,6 @@ enum class EncodeResult {
   kBadQuality,   // outside 1..100
   kOutOfMemory,
   kSinkFailed,
-  kStopped,
 };
 
 // Encodes the whole picture into `sink`. Quality 0 is taken as 1, as the reference library takes it.

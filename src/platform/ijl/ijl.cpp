@@ -14,9 +14,6 @@ struct IjlEncoderState {};
 
 namespace {
 
-int g_injected_status = IJL_OK;
-int g_injected_rows = 0;
-
 // The encoded bytes go straight to the file, in the encoder's chunks.
 class FileSink final : public ijl::Sink {
  public:
@@ -33,18 +30,8 @@ class FileSink final : public ijl::Sink {
     return true;
   }
 
-  bool Rows(int32_t rows_done) override {
-    if (g_injected_status == IJL_OK || rows_done < g_injected_rows) return true;
-    injected_ = g_injected_status;
-    g_injected_status = IJL_OK;
-    return false;
-  }
-
-  int injected() const { return injected_; }
-
  private:
   HANDLE file_;
-  int injected_ = IJL_OK;
 };
 
 }  // namespace
@@ -101,8 +88,6 @@ int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype) {
       return IJL_MEMORY_ERROR;
     case ijl::EncodeResult::kSinkFailed:
       return IJL_WRITE_FAILED;
-    case ijl::EncodeResult::kStopped:
-      return sink.injected();
   }
   return ::CloseHandle(file.release()) ? IJL_OK : IJL_WRITE_FAILED;
 }
@@ -112,9 +97,4 @@ int ijlFree(JPEG_CORE_PROPERTIES* jcprops) {
   delete jcprops->state;
   jcprops->state = nullptr;
   return IJL_OK;
-}
-
-void ijlInjectWriteFailure(int status, int rows_before_failure) {
-  g_injected_status = status;
-  g_injected_rows = rows_before_failure;
 }

@@ -16,7 +16,7 @@ enum IJLERR : int {
   IJL_UNSUPPORTED_IO = -4,       // an I/O type other than writing a whole image to a file
   IJL_MEMORY_ERROR = -5,         // the encoder's working memory could not be had
   IJL_FILE_CREATE_FAILED = -6,   // the output file could not be created
-  IJL_ENCODE_FAILED = -7,        // the encoder gave up on the image
+  IJL_ENCODE_FAILED = -7,        // the encoder gave up on the image (ours never does)
   IJL_WRITE_FAILED = -8,         // the encoded data could not be written out whole (disk full, ...)
 };
 
@@ -65,7 +65,3 @@ int ijlInit(JPEG_CORE_PROPERTIES* jcprops);
 int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype);
 // Releases what ijlInit took; the record may be prepared again afterwards.
 int ijlFree(JPEG_CORE_PROPERTIES* jcprops);
-
-// For fault-injection tests: the next ijlWrite fails with status after handing over rows_before_failure
-// rows (its output file is left as the failure leaves it). A status of IJL_OK disarms it.
-void ijlInjectWriteFailure(int status, int rows_before_failure);
