@@ -19,7 +19,7 @@ std::unique_ptr<cDIBSection> cDIBSection::Resample(LONG lNewHeight, LONG lNewWid
   auto resampled = std::make_unique<cDIBSection>();
   if (!resampled->Create(lNewWidth, lNewHeight)) return nullptr;
   if (lNewWidth == Width() && lNewHeight == Height()) {
-    resampled->LoadPictureBlt(hdc_, 0, 0, -1, -1, SRCCOPY);
+    resampled->LoadPictureBlt(hdc(), 0, 0, -1, -1, SRCCOPY);
     ::GdiFlush();
   } else {
     ResampleBilinear(*resampled);

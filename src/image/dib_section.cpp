@@ -4,7 +4,6 @@
 #include <olectl.h>
 
 #include "platform/runtime/checked.h"
-#include "platform/win/unique.h"
 
 LONG cDIBSection::BytesPerScanLine() const {
   return static_cast<LONG>(static_cast<uint32_t>(rt::Add32(rt::Mul32(header_.biWidth, 3), 3)) & 0xFFFFFFFCu);
@@ -34,51 +33,36 @@ bool cDIBSection::CreateDIB(HDC lhDC, LONG lWidth, LONG lHeight, HBITMAP& hDib) 
 
 bool cDIBSection::Create(LONG lWidth, LONG lHeight) {
   ClearUp();
-  hdc_ = ::CreateCompatibleDC(nullptr);
-  if (!hdc_) return false;
-  bool created = false;
-  try {
-    created = CreateDIB(hdc_, lWidth, lHeight, hDib_);
-  } catch (...) {
-    // A size whose byte count overflows: give the new context back so the object stays empty.
-    ::DeleteDC(hdc_);
-    hdc_ = nullptr;
-    throw;
-  }
-  if (created) {
-    previous_bitmap_ = ::SelectObject(hdc_, hDib_);
-    return true;
-  }
-  ::DeleteDC(hdc_);
-  hdc_ = nullptr;
-  return false;
+  // A size whose byte count overflows raises in CreateDIB: the new context's owner gives it back, and
+  // the object stays empty.
+  win::MemoryDC dc(::CreateCompatibleDC(nullptr));
+  if (!dc) return false;
+  HBITMAP dib = nullptr;
+  if (!CreateDIB(dc.get(), lWidth, lHeight, dib)) return false;
+  dib_.reset(dib);
+  dc_ = std::move(dc);
+  selection_.emplace(dc_.get(), dib_.get());
+  return true;
 }
 
 void cDIBSection::ClearUp() {
-  if (hdc_) {
-    if (hDib_) {
-      ::SelectObject(hdc_, previous_bitmap_);
-      ::DeleteObject(hDib_);
-    }
-    ::DeleteDC(hdc_);
-  }
-  hdc_ = nullptr;
-  hDib_ = nullptr;
-  previous_bitmap_ = nullptr;
+  selection_.reset();
+  dc_.reset();
+  dib_.reset();
   bits_ = nullptr;
 }
 
 void cDIBSection::LoadPictureBlt(HDC lhDC, LONG lSrcLeft, LONG lSrcTop, LONG lSrcWidth, LONG lSrcHeight, DWORD eRop) {
   if (lSrcWidth < 0) lSrcWidth = Width();
   if (lSrcHeight < 0) lSrcHeight = Height();
-  ::BitBlt(hdc_, 0, 0, lSrcWidth, lSrcHeight, lhDC, lSrcLeft, lSrcTop, eRop);
+  ::BitBlt(dc_.get(), 0, 0, lSrcWidth, lSrcHeight, lhDC, lSrcLeft, lSrcTop, eRop);
 }
 
 void cDIBSection::PaintPicture(HDC lhDC, LONG lDestLeft, LONG lDestTop, LONG lDestWidth, LONG lDestHeight,
                                LONG lSrcLeft, LONG lSrcTop, DWORD eRop) {
   if (lDestWidth < 0) lDestWidth = Width();
   if (lDestHeight < 0) lDestHeight = Height();
-  ::BitBlt(lhDC, lDestLeft, lDestTop, lDestWidth, lDestHeight, hdc_, lSrcLeft, lSrcTop, eRop);
+  ::BitBlt(lhDC, lDestLeft, lDestTop, lDestWidth, lDestHeight, dc_.get(), lSrcLeft, lSrcTop, eRop);
 }
 
 void cDIBSection::CreateFromPicture(const win::ComPtr<IDispatch>& picThis) {
@@ -86,6 +70,9 @@ void cDIBSection::CreateFromPicture(const win::ComPtr<IDispatch>& picThis) {
   win::ComPtr<IPicture> picture;
   if (picThis && SUCCEEDED(picThis.As(&picture))) {
     OLE_HANDLE handle = 0;
+    // OLE_HANDLE is 32 bits wide. That holds a GDI handle whole: 64-bit Windows keeps handles to 32
+    // significant bits, sign-extended, so that 32-bit and 64-bit processes can share them
+    // ("Interprocess Communication Between 32-bit and 64-bit Applications"). Hence through LONG.
     if (SUCCEEDED(picture->get_Handle(&handle)))
       picture_bitmap = reinterpret_cast<HBITMAP>(static_cast<LONG_PTR>(static_cast<LONG>(handle)));
   }

@@ -9,15 +9,17 @@
 #include <ole2.h>
 
 #include <memory>
+#include <optional>
 
 #include "platform/win/com.h"
+#include "platform/win/unique.h"
 
 class cDIBSection {
  public:
   cDIBSection() = default;
   cDIBSection(const cDIBSection&) = delete;
   cDIBSection& operator=(const cDIBSection&) = delete;
-  ~cDIBSection() { ClearUp(); }
+  ~cDIBSection() = default;  // the owners below unselect, delete the context, then the DIB
 
   // Copies the image to the clipboard as a screen-compatible bitmap; bAsDIB only explains that a DIB
   // cannot be offered. True when the clipboard accepted the bitmap.
@@ -41,8 +43,8 @@ class cDIBSection {
                     LONG lSrcLeft = 0, LONG lSrcTop = 0, DWORD eRop = SRCCOPY);
 
   // Borrowed: the object keeps ownership.
-  HDC hdc() const { return hdc_; }
-  HBITMAP hDib() const { return hDib_; }
+  HDC hdc() const { return dc_.get(); }
+  HBITMAP hDib() const { return dib_.get(); }
   void* DIBSectionBitsPtr() const { return bits_; }
 
   // Fills the pixels with gray noise (bGray) or with colour noise whose blue is 0.
@@ -56,9 +58,10 @@ class cDIBSection {
  private:
   void ResampleBilinear(cDIBSection& target);
 
-  HBITMAP hDib_ = nullptr;
-  HGDIOBJ previous_bitmap_ = nullptr;
-  HDC hdc_ = nullptr;
+  // In release order: destruction unselects the DIB, deletes the context, then deletes the DIB.
+  win::GdiBitmap dib_;
+  win::MemoryDC dc_;
+  std::optional<win::SelectGuard> selection_;
   void* bits_ = nullptr;
   BITMAPINFOHEADER header_{};
 };
