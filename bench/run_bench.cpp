@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@
 #include "desktop/desktop.h"
 #include "image/dib_section.h"
 #include "jpeg/jpeg_writer.h"
-#include "mail/message_filter.h"
+#include "mail/session.h"
 #include "mail/outlook.h"
 #include "platform/ijl/encoder.h"
 #include "platform/runtime/errors.h"
@@ -270,7 +271,7 @@ int wmain(int argc, wchar_t** argv) {
     // running, with its main window open; each round makes its application object anew, as a new
     // process would.
     testing_support::StandIn mail_program;
-    mail::BusyRetry patience;
+    std::optional<mail::Session> session(std::in_place);
     const std::wstring attachment = folder + L"\\capture-1280x720.bmp";
     const auto c0 = Clock::now();
     modMain::EnsureOutlookWindow(outlook::olMinimized);
@@ -280,7 +281,7 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<double> ensure, compose;
     for (int i = 0; i < repetitions; ++i) {
       CloseWindows(L"OrvaneStandInMail");
-      modMain::ReleaseOutlookApp();
+      session.emplace();  // a new process's session: no application object yet
       const auto t0 = Clock::now();
       modMain::EnsureOutlookWindow(outlook::olMinimized);
       const auto t1 = Clock::now();
@@ -289,7 +290,7 @@ int wmain(int argc, wchar_t** argv) {
       ensure.push_back(Ms(t0, t1));
       compose.push_back(Ms(t1, t2));
     }
-    modMain::ReleaseOutlookApp();
+    session.reset();
     const double ensure_ms = Median(ensure), compose_ms = Median(compose);
 
     std::printf("Steps of a run, in process (median of %d, milliseconds)\n\n", repetitions);

@@ -5,7 +5,7 @@
 
 #include "driver/frm_capture.h"
 #include "driver/mod_main.h"
-#include "mail/outlook.h"
+#include "mail/session.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
 
@@ -23,7 +23,9 @@ int ReportError(long number, const std::wstring& description) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  // No apartment here: the mail steps enter one when they need it, after the question.
+  // The mail calls' apartment, filter and application object, held to the end of the process; nothing
+  // is entered until the first mail call, after the question.
+  mail::Session mail_session;
   int exit_code = 0;
   try {
     modMain::Main();
@@ -33,11 +35,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     exit_code = ReportError(rt::kErrOutOfMemory, L"Out of memory");
   } catch (const std::exception& error) {
     std::string what = error.what();
-    exit_code = ReportError(51, L"Internal error: " + std::wstring(what.begin(), what.end()));
+    exit_code = ReportError(rt::kErrInternal, L"Internal error: " + std::wstring(what.begin(), what.end()));
   }
   frmCapture::Unload();
-  // The mail program's application object is held to the end of the process, and let go before the
-  // apartment closes.
-  modMain::ReleaseOutlookApp();
-  return exit_code;
+  return exit_code;  // the mail session ends here: application object, filter, apartment
 }

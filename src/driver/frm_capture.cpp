@@ -58,8 +58,6 @@ frmCapture& frmCapture::Load() {
   return *form;
 }
 
-frmCapture* frmCapture::Loaded() { return Instance().get(); }
-
 void frmCapture::Unload() { Instance().reset(); }
 
 frmCapture::frmCapture() {

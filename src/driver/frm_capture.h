@@ -20,17 +20,10 @@ class frmCapture {
 
   // The loaded form, loading it (and running Form_Load) on first use.
   static frmCapture& Load();
-  // The loaded form, or null.
-  static frmCapture* Loaded();
   // Destroys the form and releases the picture it holds; harmless when not loaded.
   static void Unload();
 
   HWND hWnd() const { return window_.get(); }
-  // Position and size of the form in twips.
-  float Left() const { return left_; }
-  float Top() const { return top_; }
-  float Width() const { return width_; }
-  float Height() const { return height_; }
 
   PictureBox picScreenshot;
   Label lblStatus;
@@ -39,7 +32,9 @@ class frmCapture {
   frmCapture();
   void Form_Load();
 
-  win::Window window_;
+  // The label's font outlives the windows: destroyed in reverse, the windows go first.
   win::GdiFont status_font_;
+  win::Window window_;
+  // Position and size of the form, in twips.
   float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace modMain {
 
@@ -27,6 +28,11 @@ using NameTaken = std::function<bool(const std::wstring& path)>;
 std::wstring NextScreenshotName(const std::wstring& folder);
 // The same with another test of what is taken. Raises the overflow error past number 32767.
 std::wstring NextScreenshotName(const std::wstring& folder, const NameTaken& taken);
+
+// The full path for this run's screenshot once another run has published under the paths it chose
+// before: the next name neither among `taken_meanwhile` nor found by the directory search, since the
+// other run's file may not be visible to the search yet.
+std::wstring NextFreeScreenshotPath(const std::wstring& folder, const std::vector<std::wstring>& taken_meanwhile);
 
 // "Screen Capture: " + the foreground window's title (at most 511 characters), or "Screen Capture".
 std::wstring ForegroundSubject();

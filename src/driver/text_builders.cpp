@@ -14,7 +14,8 @@ std::wstring ScreenshotName(int16_t number) { return L"Screenshot" + PadWithZero
 
 std::wstring PadWithZeros(int16_t number, int16_t width) {
   std::wstring digits = std::to_wstring(number);
-  int16_t missing = rt::Sub16(width, static_cast<int16_t>(digits.size()));
+  // At most six characters, so the difference fits an int for every width, -32768 included.
+  const int missing = int{width} - static_cast<int>(digits.size());
   if (missing <= 0) return digits;
   return std::wstring(static_cast<size_t>(missing), L'0') + digits;
 }

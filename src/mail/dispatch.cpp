@@ -13,11 +13,10 @@ std::wstring Source(std::wstring_view member) {
   return member.empty() ? rt::App::EXEName() : rt::App::EXEName() + L"." + std::wstring(member);
 }
 
-}  // namespace
-
-win::Variant Invoke(IDispatch* object, DISPID id, Call kind, std::initializer_list<const VARIANT*> args,
-                    std::wstring_view member) {
-  if (!object) rt::Raise(91, Source(member), L"Object variable or With block variable not set");
+// The one place a member is invoked; args in their natural order.
+win::Variant InvokeWith(IDispatch* object, DISPID id, Call kind, const std::vector<const VARIANT*>& args,
+                        std::wstring_view member) {
+  if (!object) rt::Raise(rt::kErrObjectNotSet, Source(member), L"Object variable or With block variable not set");
   // Copies, so the caller's VARIANTs stay untouched whatever the server does with its arguments.
   std::vector<win::Variant> reversed(args.size());
   size_t slot = args.size();
@@ -57,6 +56,25 @@ win::Variant Invoke(IDispatch* object, DISPID id, Call kind, std::initializer_li
   }
   if (FAILED(hr)) rt::RaiseHresult(hr, Source(member));
   return result;
+}
+
+}  // namespace
+
+win::Variant Invoke(IDispatch* object, DISPID id, Call kind, std::initializer_list<const VARIANT*> args,
+                    std::wstring_view member) {
+  return InvokeWith(object, id, kind, std::vector<const VARIANT*>(args), member);
+}
+
+win::Variant Invoke(IDispatch* object, const Member& member, std::initializer_list<Arg> args) {
+  std::vector<const VARIANT*> raw;
+  raw.reserve(args.size());
+  for (const Arg& arg : args) raw.push_back(arg.get());
+  return InvokeWith(object, member.id, member.kind, raw, member.name);
+}
+
+win::ComPtr<IDispatch> InvokeFor(IDispatch* object, const Member& member, REFIID iid,
+                                 std::initializer_list<Arg> args) {
+  return QueryResult(Invoke(object, member, args), iid, member.name);
 }
 
 win::ComPtr<IDispatch> ObjectOf(const win::Variant& result) {

@@ -5,6 +5,7 @@
 #include <oleauto.h>
 
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "platform/win/com.h"
@@ -19,6 +20,27 @@ enum class Call : WORD {
   kPut = DISPATCH_PROPERTYPUT,
 };
 
+// A member of a published interface as its type library lists it: dispatch ID, how it is called, and
+// its name (for the source of an error).
+struct Member {
+  DISPID id;
+  Call kind;
+  std::wstring_view name;
+};
+
+// An argument of a call, made from a plain value: a 32-bit number or a text.
+class Arg {
+ public:
+  Arg(LONG value) : variant_(win::Variant::Long(value)) {}  // NOLINT: converts by design
+  Arg(std::wstring_view text) : variant_(win::Variant::String(text)) {}  // NOLINT
+  Arg(const std::wstring& text) : Arg(std::wstring_view(text)) {}  // NOLINT
+  Arg(const wchar_t* text) : Arg(std::wstring_view(text)) {}  // NOLINT
+  const VARIANT* get() const { return variant_.get(); }
+
+ private:
+  win::Variant variant_;
+};
+
 // Calls member `id` with the arguments in their natural order; they go into DISPPARAMS last to
 // first, and a put passes them as the named DISPID_PROPERTYPUT argument. Omitted trailing optional
 // arguments are simply not passed. A failure raises an error: the server's own number and
@@ -31,6 +53,15 @@ inline void Perform(IDispatch* object, DISPID id, Call kind, std::initializer_li
                     std::wstring_view member = {}) {
   win::Variant ignored = Invoke(object, id, kind, args, member);
 }
+
+// Calls a member with plain values, as Invoke above does.
+win::Variant Invoke(IDispatch* object, const Member& member, std::initializer_list<Arg> args = {});
+inline void Perform(IDispatch* object, const Member& member, std::initializer_list<Arg> args = {}) {
+  win::Variant ignored = Invoke(object, member, args);
+}
+// The object a member returns, asked for the interface `iid`.
+win::ComPtr<IDispatch> InvokeFor(IDispatch* object, const Member& member, REFIID iid,
+                                 std::initializer_list<Arg> args = {});
 
 // The object a call returned, asked for the interface `iid`; raises E_NOINTERFACE when it is none.
 win::ComPtr<IDispatch> QueryResult(const win::Variant& result, REFIID iid, std::wstring_view member = {});

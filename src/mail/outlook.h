@@ -7,7 +7,11 @@
 
 #include <string>
 
+#include "mail/dispatch.h"
+
 namespace modMain {
+
+// Both run in the process's mail session (mail/session.h), which must be alive.
 
 // Makes sure the mail program shows a main window: when it has none, opens one on the Inbox,
 // activates it and then sets it to lWindowState (1 = minimised). Failures are raised with the
@@ -18,15 +22,6 @@ void EnsureOutlookWindow(LONG lWindowState);
 // create the mail passes silently, a failure while filling it in shows "Problem creating email message".
 void ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
                       const std::wstring& sRecipient);
-
-// Enters the single-threaded apartment the mail calls need, once per process (the operations above
-// enter it themselves; a caller that registers a message filter first calls this before). Nothing
-// before the question needs it, and entering it costs tens of milliseconds.
-void PrepareOutlookCalls();
-
-// Lets go of the application object ComposeMailDraft keeps, then leaves the apartment; called once, as
-// the process ends.
-void ReleaseOutlookApp();
 
 }  // namespace modMain
 
@@ -40,19 +35,20 @@ inline constexpr IID kIidMAPIFolder = {0x00063006, 0x0000, 0x0000, {0xC0, 0x00, 
 inline constexpr IID kIidMailItem = {0x00063034, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID kIidAttachments = {0x0006303C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-// Dispatch IDs of the members the program calls.
-inline constexpr DISPID kActiveExplorer = 0x111;
-inline constexpr DISPID kGetNamespace = 0x110;
-inline constexpr DISPID kCreateItem = 0x10A;
-inline constexpr DISPID kGetDefaultFolder = 0x210B;
-inline constexpr DISPID kGetExplorer = 0x3101;
-inline constexpr DISPID kActivate = 0x2113;
-inline constexpr DISPID kWindowState = 0x2112;
-inline constexpr DISPID kAttachments = 0xF815;
-inline constexpr DISPID kTo = 0xE04;
-inline constexpr DISPID kSubject = 0x37;
-inline constexpr DISPID kDisplay = 0xF0A6;
-inline constexpr DISPID kAdd = 0x65;
+// The members the program calls, as the type library lists them.
+using mail::Call;
+inline constexpr mail::Member kActiveExplorer{0x111, Call::kMethodOrGet, L"ActiveExplorer"};
+inline constexpr mail::Member kGetNamespace{0x110, Call::kMethodOrGet, L"GetNamespace"};
+inline constexpr mail::Member kCreateItem{0x10A, Call::kMethodOrGet, L"CreateItem"};
+inline constexpr mail::Member kGetDefaultFolder{0x210B, Call::kMethodOrGet, L"GetDefaultFolder"};
+inline constexpr mail::Member kGetExplorer{0x3101, Call::kMethodOrGet, L"GetExplorer"};
+inline constexpr mail::Member kActivate{0x2113, Call::kMethod, L"Activate"};
+inline constexpr mail::Member kWindowState{0x2112, Call::kPut, L"WindowState"};
+inline constexpr mail::Member kAttachments{0xF815, Call::kGet, L"Attachments"};
+inline constexpr mail::Member kTo{0xE04, Call::kPut, L"To"};
+inline constexpr mail::Member kSubject{0x37, Call::kPut, L"Subject"};
+inline constexpr mail::Member kDisplay{0xF0A6, Call::kMethod, L"Display"};
+inline constexpr mail::Member kAdd{0x65, Call::kMethodOrGet, L"Add"};
 
 inline constexpr LONG olFolderInbox = 6;
 inline constexpr LONG olMailItem = 0;

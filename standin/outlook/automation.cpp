@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "standin/outlook/com_object.h"
+#include "platform/win/com_object.h"
 #include "standin/outlook/standin.h"
 
 namespace standin {
 namespace {
+
+using win::ComObject;
 
 constexpr IID kIidApplication = {0x00063001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr IID kIidNameSpace = {0x00063002, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};

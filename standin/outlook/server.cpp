@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <string>
 
-#include "standin/outlook/com_object.h"
+#include "platform/win/com_object.h"
 #include "standin/outlook/standin.h"
 
 namespace standin {
 namespace {
+
+using win::ComObject;
 
 LONG g_objects = 0;
 LONG g_locks = 0;

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <thread>
 #include <string>
 #include <vector>
@@ -12,8 +13,10 @@
 #include "mail/dispatch.h"
 #include "mail/message_filter.h"
 #include "mail/outlook.h"
+#include "mail/session.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"
+#include "platform/win/com_object.h"
 
 namespace {
 
@@ -35,24 +38,12 @@ std::wstring Show(const VARIANT& v) {
 
 using Handler = std::function<HRESULT(VARIANT* result, EXCEPINFO* exception)>;
 
-class Stub : public IDispatch {
+class Stub : public win::ComObject<IDispatch> {
  public:
   Stub(std::wstring name, const IID& iid, std::vector<Recorded>& log) : name_(std::move(name)), iid_(iid), log_(log) {}
-  virtual ~Stub() = default;
   void On(DISPID id, Handler handler) { handlers_[id] = std::move(handler); }
-  LONG refs() const { return refs_; }
+  LONG refs() const { return references(); }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (::IsEqualIID(riid, IID_IUnknown) || ::IsEqualIID(riid, IID_IDispatch) || ::IsEqualIID(riid, iid_)) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs_); }  // owned by the test
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     *count = 0;
     return S_OK;
@@ -77,7 +68,11 @@ class Stub : public IDispatch {
   IID iid_;
   std::vector<Recorded>& log_;
   std::map<DISPID, Handler> handlers_;
-  LONG refs_ = 1;
+
+  bool Answers(REFIID riid) const override {
+    return ::IsEqualIID(riid, IID_IDispatch) || ::IsEqualIID(riid, iid_);
+  }
+  void LastReleased() override {}  // owned by the test
 };
 
 Handler Returns(IDispatch* object) {
@@ -131,15 +126,15 @@ class MailUnitTest : public ::testing::Test {
     // In-process only: a local-server registration would be seen by every process of the machine.
     ASSERT_HRESULT_SUCCEEDED(::CoRegisterClassObject(outlook::kClsidApplication, &factory_, CLSCTX_INPROC_SERVER,
                                                      REGCLS_MULTIPLEUSE, &cookie_));
-    app_.On(outlook::kGetNamespace, Returns(&name_space_));
-    app_.On(outlook::kCreateItem, Returns(&mail_));
-    name_space_.On(outlook::kGetDefaultFolder, Returns(&folder_));
-    folder_.On(outlook::kGetExplorer, Returns(&explorer_));
-    mail_.On(outlook::kAttachments, Returns(&attachments_));
-    attachments_.On(outlook::kAdd, Returns(&attachment_));
+    app_.On(outlook::kGetNamespace.id, Returns(&name_space_));
+    app_.On(outlook::kCreateItem.id, Returns(&mail_));
+    name_space_.On(outlook::kGetDefaultFolder.id, Returns(&folder_));
+    folder_.On(outlook::kGetExplorer.id, Returns(&explorer_));
+    mail_.On(outlook::kAttachments.id, Returns(&attachments_));
+    attachments_.On(outlook::kAdd.id, Returns(&attachment_));
   }
   void TearDown() override {
-    modMain::ReleaseOutlookApp();
+    session_.reset();  // as at the end of the process
     ::CoRevokeClassObject(cookie_);
     // Every reference the program took has been given back.
     for (Stub* stub : {&app_, &name_space_, &folder_, &explorer_, &mail_, &attachments_, &attachment_})
@@ -153,6 +148,7 @@ class MailUnitTest : public ::testing::Test {
   }
 
   win::ComApartment apartment_;
+  std::optional<mail::Session> session_{std::in_place};
   std::vector<Recorded> log_;
   Stub app_{L"app", outlook::kIidApplication, log_};
   Stub name_space_{L"ns", outlook::kIidNameSpace, log_};
@@ -212,13 +208,13 @@ TEST_F(MailUnitTest, EnsureOutlookWindowOpensActivatesThenMinimisesAnInbox) {
 }
 
 TEST_F(MailUnitTest, EnsureOutlookWindowLeavesAnExistingMainWindowAlone) {
-  app_.On(outlook::kActiveExplorer, Returns(&explorer_));
+  app_.On(outlook::kActiveExplorer.id, Returns(&explorer_));
   modMain::EnsureOutlookWindow(outlook::olMinimized);
   EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:273"}));
 }
 
 TEST_F(MailUnitTest, EnsureOutlookWindowPassesFailuresOnAfterReleasingWhatItHolds) {
-  folder_.On(outlook::kGetExplorer, Throws(L"No explorer today", E_FAIL));
+  folder_.On(outlook::kGetExplorer.id, Throws(L"No explorer today", E_FAIL));
   try {
     modMain::EnsureOutlookWindow(outlook::olMinimized);
     FAIL();
@@ -256,10 +252,10 @@ TEST_F(MailUnitTest, ComposeMailDraftIsSilentWhenNoMailCanBeMade) {
   modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");  // no message box: a test would hang on one
   EXPECT_TRUE(log_.empty());
   factory_.failure = S_OK;
-  app_.On(outlook::kCreateItem, Returns(&attachment_));  // an item that is not a mail
+  app_.On(outlook::kCreateItem.id, Returns(&attachment_));  // an item that is not a mail
   modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
   EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:266"}));
-  app_.On(outlook::kCreateItem, Throws(L"no", E_FAIL));
+  app_.On(outlook::kCreateItem.id, Throws(L"no", E_FAIL));
   modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
   EXPECT_EQ(factory_.created, 1);
 }
@@ -269,13 +265,15 @@ TEST(BusyRetry, RetriesCallsTurnedAwayForLaterWhilePatienceLasts) {
   EXPECT_EQ(mail::RetryDelay(29999, SERVERCALL_RETRYLATER, 30000), 250u);
   EXPECT_EQ(mail::RetryDelay(30000, SERVERCALL_RETRYLATER, 30000), static_cast<DWORD>(-1));
   EXPECT_EQ(mail::RetryDelay(0, SERVERCALL_REJECTED, 30000), static_cast<DWORD>(-1));  // refused for good
-  // The guard puts back the filter that was there before it.
+  // The session's filter answers rejected calls, and the filter that was there before is put back
+  // when the session ends.
   win::ComApartment apartment;
   IMessageFilter* before = nullptr;
   ::CoRegisterMessageFilter(nullptr, &before);
   EXPECT_EQ(before, nullptr);
   {
-    mail::BusyRetry patience;
+    mail::Session session;
+    session.Begin();
     IMessageFilter* current = nullptr;
     ::CoRegisterMessageFilter(nullptr, &current);
     ASSERT_NE(current, nullptr);
@@ -297,10 +295,14 @@ TEST(OutlookApartment, IsEnteredOnceForTheMailCallsAndLeftWithTheApplicationObje
     ASSERT_EQ(free_thread, S_OK);
     ::CoUninitialize();
 
-    modMain::PrepareOutlookCalls();
-    modMain::PrepareOutlookCalls();
-    EXPECT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);  // single-threaded now
-    modMain::ReleaseOutlookApp();
+    {
+      mail::Session session;
+      EXPECT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK) << "entered before the first mail call";
+      ::CoUninitialize();
+      session.Begin();
+      session.Begin();
+      EXPECT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);  // single-threaded now
+    }
 
     HRESULT after = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     EXPECT_EQ(after, S_OK) << "the apartment was entered more often than left";

@@ -27,6 +27,7 @@ TEST(PadWithZeros, PadsToWidthAndNeverCuts) {
   EXPECT_EQ(PadWithZeros(0, 0), L"0");
   EXPECT_EQ(PadWithZeros(-5, 4), L"00-5");  // zeros go in front of the sign, as the text is built
   EXPECT_EQ(PadWithZeros(5, -3), L"5");
+  EXPECT_EQ(PadWithZeros(-32768, -32768), L"-32768");  // no width can make the difference overflow
 }
 
 TEST(NextScreenshotName, EmptyFolderAndFirstGap) {

@@ -17,6 +17,8 @@ inline constexpr long kErrFloatingPoint = 11;     // invalid operation, division
 inline constexpr long kErrFileNotFound = 53;      // a file operation found nothing to work on
 inline constexpr long kErrPermissionDenied = 70;  // a file operation was refused (locked, read-only)
 inline constexpr long kErrPathFileAccess = 75;    // any other failure of a file operation
+inline constexpr long kErrObjectNotSet = 91;      // an object was needed and there was none
+inline constexpr long kErrInternal = 51;          // an unexpected failure inside the program
 
 class Error : public std::exception {
  public:

@@ -73,13 +73,6 @@ class [[nodiscard]] Variant {
     v.value_.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     return v;
   }
-  // The marker for an optional argument that is passed but not given.
-  static Variant Missing() noexcept {
-    Variant v;
-    v.value_.vt = VT_ERROR;
-    v.value_.scode = DISP_E_PARAMNOTFOUND;
-    return v;
-  }
 
   VARIANT* get() noexcept { return &value_; }
   const VARIANT* get() const noexcept { return &value_; }

@@ -54,18 +54,6 @@ struct MemoryDcTraits {
   static void Close(HDC h) noexcept { ::DeleteDC(h); }
 };
 
-struct HGlobalTraits {
-  using handle_type = HGLOBAL;
-  static HGLOBAL Invalid() noexcept { return nullptr; }
-  static void Close(HGLOBAL h) noexcept { ::GlobalFree(h); }
-};
-
-struct KernelHandleTraits {
-  using handle_type = HANDLE;
-  static HANDLE Invalid() noexcept { return nullptr; }
-  static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
-};
-
 // CreateFile and friends report failure as INVALID_HANDLE_VALUE, not null.
 struct FileHandleTraits {
   using handle_type = HANDLE;
@@ -85,23 +73,14 @@ struct WindowTraits {
   static void Close(HWND h) noexcept { ::DestroyWindow(h); }
 };
 
-struct IconTraits {
-  using handle_type = HICON;
-  static HICON Invalid() noexcept { return nullptr; }
-  static void Close(HICON h) noexcept { ::DestroyIcon(h); }
-};
-
 using GdiBitmap = Unique<GdiObjectTraits<HBITMAP>>;
 using GdiPalette = Unique<GdiObjectTraits<HPALETTE>>;
 using GdiFont = Unique<GdiObjectTraits<HFONT>>;
 using GdiBrush = Unique<GdiObjectTraits<HBRUSH>>;
 using MemoryDC = Unique<MemoryDcTraits>;
-using HGlobal = Unique<HGlobalTraits>;
-using KernelHandle = Unique<KernelHandleTraits>;
 using FileHandle = Unique<FileHandleTraits>;
 using FindHandle = Unique<FindHandleTraits>;
 using Window = Unique<WindowTraits>;
-using Icon = Unique<IconTraits>;
 
 // A device context borrowed from a window: given back with ReleaseDC, never deleted.
 // Made only by the factories below, named after the calls that lend the context.

@@ -1,11 +1,11 @@
 #pragma once
-// The IUnknown part of the stand-in's COM objects: a reference count, deletion at zero, and the
-// interfaces a class answers for.
+// The IUnknown part of a hand-written COM object: a reference count, deletion at zero, and the
+// interfaces the class answers for.
 
 #include <windows.h>
 #include <unknwn.h>
 
-namespace standin {
+namespace win {
 
 template <typename Interface>
 class ComObject : public Interface {
@@ -25,16 +25,19 @@ class ComObject : public Interface {
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
   ULONG STDMETHODCALLTYPE Release() override {
     LONG left = --refs_;
-    if (left == 0) delete this;
+    if (left == 0) LastReleased();
     return static_cast<ULONG>(left);
   }
 
  protected:
   // Whether the object answers for this interface (IUnknown always).
   virtual bool Answers(REFIID riid) const = 0;
+  // What the last Release does: the object deletes itself, unless someone else owns its storage.
+  virtual void LastReleased() { delete this; }
+  LONG references() const { return refs_; }
 
  private:
   LONG refs_ = 1;
 };
 
-}  // namespace standin
+}  // namespace win

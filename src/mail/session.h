@@ -1,0 +1,44 @@
+#pragma once
+// What every mail call of the process shares, held by one guard from the start of the process to its
+// end: the single-threaded apartment, the filter that retries calls a busy mail program turns away,
+// and the mail program's application object.
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <optional>
+
+#include "platform/win/com.h"
+
+namespace mail {
+
+class [[nodiscard]] Session {
+ public:
+  // Enters nothing yet: nothing before the question needs the apartment, and entering it takes a while.
+  explicit Session(DWORD patience_ms = 30000);
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+  // Lets the application object go, takes the filter back out, then leaves the apartment: a proxy
+  // must never outlive the apartment it lives in.
+  ~Session();
+
+  // The live session of this thread; an internal error when there is none.
+  static Session& Current();
+
+  // Enters the apartment and registers the filter; only the first call does anything.
+  void Begin();
+  // The application object that the mail operations make once and keep to the end.
+  win::ComPtr<IDispatch>& Application() { return application_; }
+
+ private:
+  DWORD patience_ms_;
+  Session* outer_;
+  // In teardown order, reversed.
+  std::optional<win::ComApartment> apartment_;
+  win::ComPtr<IMessageFilter> filter_;
+  win::ComPtr<IMessageFilter> previous_filter_;
+  bool filter_registered_ = false;
+  win::ComPtr<IDispatch> application_;
+};
+
+}  // namespace mail
