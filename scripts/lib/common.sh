@@ -85,6 +85,9 @@ orvane_start_wine() {
     wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$program" /v Version /d "$version" /f \
       </dev/null >/dev/null 2>&1 || true
   done
+  # No default mail program, as on a Windows machine without one. Wine's own default hands mail to the
+  # host's mail program, which is not ours to drive; tests register the Simple MAPI stand-in themselves.
+  wine reg delete "HKLM\\Software\\Clients\\Mail" /ve /f </dev/null >/dev/null 2>&1 || true
 }
 
 orvane_stop() {

@@ -1,22 +1,42 @@
 #include <windows.h>
+#include <shlobj.h>
 
 #include <new>
 #include <string>
 
 #include "driver/frm_capture.h"
 #include "driver/mod_main.h"
+#include "driver/report.h"
 #include "mail/session.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
+#include "platform/runtime/ui.h"
+#include "platform/win/com.h"
 
 namespace {
 
-// An error that leaves the run ends it with a report of its number and description.
-int ReportError(long number, const std::wstring& description) {
-  // The hidden form goes first: a report owned by nobody must not sit behind a topmost ghost.
+// Explorer, with the file selected.
+void ShowInFolder(const std::wstring& path) {
+  win::ComApartment apartment;  // the shell's calls need one; the mail session may have left it
+  if (PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(path.c_str())) {
+    ::SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+    ::ILFree(item);
+  }
+}
+
+// An error that leaves the run ends it with a report: what happened, whether and where the screenshot
+// was saved, and the error's number and description. A saved screenshot is offered in its folder.
+int ReportError(const rt::Error& error, const std::wstring& saved) {
+  // Owned by the hidden topmost form while it is loaded, so the report is not left behind a window
+  // that the mail program has just activated.
+  const std::wstring text = modMain::ReportText(error, saved);
+  constexpr UINT kStyle = MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND;
+  if (saved.empty()) {
+    rt::MsgBox(text, MB_OK | kStyle);
+  } else if (rt::MsgBox(text + L"\r\n\r\nShow the screenshot in its folder?", MB_YESNO | kStyle) == IDYES) {
+    ShowInFolder(saved);
+  }
   frmCapture::Unload();
-  const std::wstring text = L"Run-time error '" + std::to_wstring(number) + L"':\r\n\r\n" + description;
-  ::MessageBoxW(nullptr, text.c_str(), rt::App::Title().c_str(), MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
   return 1;
 }
 
@@ -29,14 +49,24 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int exit_code = 0;
   try {
     modMain::Main();
+  } catch (const modMain::AlreadyTold&) {
+    exit_code = 1;
+  } catch (const modMain::ErrorAfterSave& error) {
+    exit_code = mail_session.GaveUp() ? mail::Watchdog::kExitGaveUp : ReportError(error, error.saved());
   } catch (const rt::Error& error) {
-    exit_code = ReportError(error.number(), error.description());
+    exit_code = mail_session.GaveUp() ? mail::Watchdog::kExitGaveUp : ReportError(error, L"");
   } catch (const std::bad_alloc&) {
-    exit_code = ReportError(rt::kErrOutOfMemory, L"Out of memory");
+    exit_code = ReportError(rt::Error(rt::kErrOutOfMemory, rt::App::EXEName(), L"Out of memory"), L"");
   } catch (const std::exception& error) {
     std::string what = error.what();
-    exit_code = ReportError(rt::kErrInternal, L"Internal error: " + std::wstring(what.begin(), what.end()));
+    exit_code = ReportError(
+        rt::Error(rt::kErrInternal, rt::App::EXEName(), L"Internal error: " + std::wstring(what.begin(), what.end())),
+        L"");
   }
   frmCapture::Unload();
-  return exit_code;  // the mail session ends here: application object, filter, apartment
+  // The application object goes now, under the calls' deadline, so that giving up on a mail program
+  // stuck while it quits still ends the run as given up.
+  mail_session.LetGo();
+  if (mail_session.GaveUp()) exit_code = mail::Watchdog::kExitGaveUp;
+  return exit_code;  // the session ends here: filter, watchdog, apartment
 }

@@ -69,6 +69,8 @@ frmCapture::frmCapture() {
   window_.reset(::CreateWindowExW(0, kClassName, L"Orvane", kStyle, 0, 0, frame.right - frame.left,
                                   frame.bottom - frame.top, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr));
   if (!window_) rt::Raise(rt::kErrOutOfMemory, rt::RuntimeErrorSource(), L"Out of memory");
+  // While the form is loaded it owns every message box, as it owns the question.
+  rt::SetMessageOwner(window_.get());
 
   picScreenshot.hWnd = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, PixelsX(120),
                                          PixelsY(120), PixelsX(1200), PixelsY(480), window_.get(), nullptr,
@@ -86,6 +88,8 @@ frmCapture::frmCapture() {
   if (lblStatus.hWnd && status_font_)
     ::SendMessageW(lblStatus.hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(status_font_.get()), FALSE);
 }
+
+frmCapture::~frmCapture() { rt::SetMessageOwner(nullptr); }
 
 void frmCapture::Form_Load() {
   left_ = rt::ScreenWidthTwips() / 2 - width_ / 2;

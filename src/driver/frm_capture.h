@@ -23,6 +23,10 @@ class frmCapture {
   // Destroys the form and releases the picture it holds; harmless when not loaded.
   static void Unload();
 
+  ~frmCapture();
+  frmCapture(const frmCapture&) = delete;
+  frmCapture& operator=(const frmCapture&) = delete;
+
   HWND hWnd() const { return window_.get(); }
 
   PictureBox picScreenshot;

@@ -7,11 +7,32 @@
 #include "driver/mod_main.h"
 #include "image/dib_section.h"
 #include "jpeg/jpeg_writer.h"
+#include "driver/report.h"
 #include "mail/outlook.h"
+#include "mail/session.h"
+#include "mail/simple_mapi.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/ui.h"
 
 namespace modMain {
+namespace {
+
+// The mail for the saved screenshot: through the desktop mail program's automation interfaces, or,
+// where its application class is not registered at all, through the default mail program.
+void MailScreenshot(HWND owner, const std::wstring& attachment, const std::wstring& subject,
+                    const std::wstring& recipient) {
+  try {
+    EnsureOutlookWindow(outlook::olMinimized);
+  } catch (const AutomationNotRegistered&) {
+    if (!mail::DefaultMailProgramRegistered()) throw;
+    // False when the user closed that mail unsent: their choice, nothing to report.
+    (void)mail::ShowMailInDefaultProgram(owner, attachment, subject, recipient);
+    return;
+  }
+  if (!ComposeMailDraft(attachment, subject, recipient)) throw AlreadyTold{};
+}
+
+}  // namespace
 
 void Main() {
   const std::wstring recipient = ReadSetting(L"Email", L"Recipient", L"");
@@ -41,8 +62,12 @@ void Main() {
     const std::wstring attachment = mIntelJPEGLibrary::WriteNewJpegFile(
         image, first_choice,
         [&folder](const std::vector<std::wstring>& taken) { return NextFreeScreenshotPath(folder, taken); }, 60);
-    EnsureOutlookWindow(outlook::olMinimized);
-    ComposeMailDraft(attachment, subject, recipient);
+    mail::Session::Current().SetScreenshot(attachment);  // named if the mail program stops answering
+    try {
+      MailScreenshot(form.hWnd(), attachment, subject, recipient);
+    } catch (const rt::Error& error) {
+      throw ErrorAfterSave(error, attachment);  // the report names the file the user still has
+    }
   }
   frmCapture::Unload();
 }

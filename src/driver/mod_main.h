@@ -19,6 +19,10 @@ std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::
 std::wstring ReadSettingIn(const std::wstring& folder, std::wstring_view section, std::wstring_view key,
                            std::wstring_view default_value);
 
+// The text without a half character at its end: when text cut at `limit` characters ends in the first
+// half of a surrogate pair (an emoji, for example), that half is dropped.
+std::wstring_view WholeCharacters(std::wstring_view text, size_t limit);
+
 // Decimal text of number with zeros in front up to width characters.
 std::wstring PadWithZeros(int16_t number, int16_t width);
 
@@ -26,12 +30,16 @@ std::wstring PadWithZeros(int16_t number, int16_t width);
 using NameTaken = std::function<bool(const std::wstring& path)>;
 // First "ScreenshotNNN.jpg" (file name only) not found as a normal file in the folder.
 std::wstring NextScreenshotName(const std::wstring& folder);
-// The same with another test of what is taken. Raises the overflow error past number 32767.
-std::wstring NextScreenshotName(const std::wstring& folder, const NameTaken& taken);
+// The same with another test of what is taken, searching from the number after `after` (0: from the
+// first). Raises the overflow error past number 32767.
+std::wstring NextScreenshotName(const std::wstring& folder, const NameTaken& taken, int16_t after = 0);
+// The number in a screenshot's path or name ("...\Screenshot042.jpg" gives 42); 0 when it has none.
+int16_t ScreenshotNumber(std::wstring_view path);
 
-// The full path for this run's screenshot once another run has published under the paths it chose
-// before: the next name neither among `taken_meanwhile` nor found by the directory search, since the
-// other run's file may not be visible to the search yet.
+// The full path for this run's screenshot once the paths it chose before were refused (another run
+// published there meanwhile, or a hidden file or a folder has the name): the next name after the last
+// refused one that no entry of the folder holds (read in one listing). Every number up to that one
+// was found or refused already, so no name is looked at twice.
 std::wstring NextFreeScreenshotPath(const std::wstring& folder, const std::vector<std::wstring>& taken_meanwhile);
 
 // "Screen Capture: " + the foreground window's title (at most 511 characters), or "Screen Capture".

@@ -16,7 +16,7 @@ std::wstring ReadSettingIn(const std::wstring& folder, std::wstring_view section
   // The reader NUL-terminates what it copies; a value that is empty leaves the NUL in front.
   size_t length = std::wstring_view(buffer, kBufferSize).find(L'\0');
   if (length == std::wstring_view::npos) length = kBufferSize - 1;
-  return std::wstring(buffer, length);
+  return std::wstring(WholeCharacters(std::wstring_view(buffer, length), kBufferSize - 1));
 }
 
 std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::wstring_view default_value) {

@@ -12,6 +12,12 @@ std::wstring ScreenshotName(int16_t number) { return L"Screenshot" + PadWithZero
 
 }  // namespace
 
+std::wstring_view WholeCharacters(std::wstring_view text, size_t limit) {
+  const bool cut = text.size() >= limit;
+  if (cut && !text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) text.remove_suffix(1);
+  return text;
+}
+
 std::wstring PadWithZeros(int16_t number, int16_t width) {
   std::wstring digits = std::to_wstring(number);
   // At most six characters, so the difference fits an int for every width, -32768 included.
@@ -20,8 +26,8 @@ std::wstring PadWithZeros(int16_t number, int16_t width) {
   return std::wstring(static_cast<size_t>(missing), L'0') + digits;
 }
 
-std::wstring NextScreenshotName(const std::wstring& folder, const NameTaken& taken) {
-  int16_t number = 1;
+std::wstring NextScreenshotName(const std::wstring& folder, const NameTaken& taken, int16_t after) {
+  int16_t number = rt::Add16(after < 0 ? 0 : after, 1);
   std::wstring name = ScreenshotName(number);
   while (taken(folder + L"\\" + name)) {
     number = rt::Add16(number, 1);
@@ -30,12 +36,28 @@ std::wstring NextScreenshotName(const std::wstring& folder, const NameTaken& tak
   return name;
 }
 
+int16_t ScreenshotNumber(std::wstring_view path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+  constexpr std::wstring_view kPrefix = L"Screenshot", kSuffix = L".jpg";
+  if (name.size() <= kPrefix.size() + kSuffix.size()) return 0;
+  if (name.substr(0, kPrefix.size()) != kPrefix || name.substr(name.size() - kSuffix.size()) != kSuffix) return 0;
+  const std::wstring_view digits = name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+  int value = 0;
+  for (wchar_t c : digits) {
+    if (c < L'0' || c > L'9') return 0;
+    value = value * 10 + (c - L'0');
+    if (value > INT16_MAX) return 0;
+  }
+  return static_cast<int16_t>(value);
+}
+
 std::wstring SubjectFromTitle(const wchar_t* title, size_t buffer_size, int copied) {
   std::wstring subject = L"Screen Capture";
   if (copied != 0 && title && buffer_size > 0) {
     size_t length = 0;
     while (length < buffer_size && title[length] != L'\0') ++length;  // the characters before the NUL
-    subject += L": " + std::wstring(title, length);
+    subject += L": " + std::wstring(WholeCharacters(std::wstring_view(title, length), buffer_size - 1));
   }
   return subject;
 }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "mail/session.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
 #include "platform/runtime/win_error.h"
@@ -40,8 +41,12 @@ win::Variant InvokeWith(IDispatch* object, DISPID id, Call kind, const std::vect
   win::Variant result;
   EXCEPINFO exception{};
   UINT bad_argument = 0;
-  HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, static_cast<WORD>(kind), &params,
-                              kind == Call::kPut ? nullptr : result.put(), &exception, &bad_argument);
+  HRESULT hr = E_UNEXPECTED;
+  {
+    Session::Watched watched(Session::kCallDeadlineMs);
+    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, static_cast<WORD>(kind), &params,
+                        kind == Call::kPut ? nullptr : result.put(), &exception, &bad_argument);
+  }
   if (hr == DISP_E_EXCEPTION) {
     if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
     win::Bstr source, description, help;
@@ -83,6 +88,7 @@ win::ComPtr<IDispatch> ObjectOf(const win::Variant& result) {
   if (v->vt == VT_DISPATCH && v->pdispVal) {
     object = v->pdispVal;
   } else if (v->vt == VT_UNKNOWN && v->punkVal) {
+    Session::Watched watched(Session::kCallDeadlineMs);
     v->punkVal->QueryInterface(IID_PPV_ARGS(&object));
   }
   return object;
@@ -92,7 +98,11 @@ win::ComPtr<IDispatch> QueryResult(const win::Variant& result, REFIID iid, std::
   win::ComPtr<IDispatch> object = ObjectOf(result);
   if (!object) rt::RaiseHresult(E_NOINTERFACE, Source(member));
   win::ComPtr<IDispatch> typed;
-  HRESULT hr = object->QueryInterface(iid, reinterpret_cast<void**>(typed.GetAddressOf()));
+  HRESULT hr = E_UNEXPECTED;
+  {
+    Session::Watched watched(Session::kCallDeadlineMs);
+    hr = object->QueryInterface(iid, reinterpret_cast<void**>(typed.GetAddressOf()));
+  }
   if (FAILED(hr) || !typed) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, Source(member));
   return typed;
 }

@@ -17,9 +17,14 @@ using win::ComPtr;
 ComPtr<IDispatch> CreateApplication() {
   mail::Session::Current().Begin();
   ComPtr<IDispatch> application;
-  // As scripting clients ask for it: any server kind (the mail program registers a local server only).
-  HRESULT hr = ::CoCreateInstance(outlook::kClsidApplication, nullptr, CLSCTX_SERVER, outlook::kIidApplication,
-                                  reinterpret_cast<void**>(application.GetAddressOf()));
+  HRESULT hr = E_UNEXPECTED;
+  {
+    mail::Session::Watched start(mail::Session::kStartDeadlineMs);
+    // As scripting clients ask for it: any server kind (the mail program registers a local server only).
+    hr = ::CoCreateInstance(outlook::kClsidApplication, nullptr, CLSCTX_SERVER, outlook::kIidApplication,
+                            reinterpret_cast<void**>(application.GetAddressOf()));
+  }
+  if (hr == REGDB_E_CLASSNOTREG) throw AutomationNotRegistered(rt::HresultError(hr, rt::App::EXEName()));
   if (FAILED(hr) || !application) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, rt::App::EXEName());
   return application;
 }
@@ -27,6 +32,8 @@ ComPtr<IDispatch> CreateApplication() {
 }  // namespace
 
 void EnsureOutlookWindow(LONG lWindowState) {
+  // The releases between the calls are calls too: the operation as a whole is watched as well.
+  mail::Session::Watched operation(mail::Session::kCallDeadlineMs);
   // References are released in reverse order when the call ends, by a raised error as well.
   ComPtr<IDispatch> application = CreateApplication();
   if (mail::ObjectOf(mail::Invoke(application.Get(), outlook::kActiveExplorer))) return;  // a main window shows
@@ -39,15 +46,23 @@ void EnsureOutlookWindow(LONG lWindowState) {
   Perform(explorer.Get(), outlook::kWindowState, {lWindowState});
 }
 
-void ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
+bool ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
                       const std::wstring& sRecipient) {
+  mail::Session& session = mail::Session::Current();
+  mail::Session::Watched operation(mail::Session::kCallDeadlineMs);
   ComPtr<IDispatch> mail_item;
   try {
-    ComPtr<IDispatch>& application = mail::Session::Current().Application();
+    ComPtr<IDispatch>& application = session.Application();
     if (!application) application = CreateApplication();
     mail_item = InvokeFor(application.Get(), outlook::kCreateItem, outlook::kIidMailItem, {outlook::olMailItem});
-  } catch (...) {
-    return;  // no mail could be made: nothing to tell the user
+  } catch (const rt::Error& error) {
+    if (session.GaveUp()) throw;  // the user has been asked and has given up: no further word
+    // The user pressed OK and would otherwise see nothing at all.
+    rt::MsgBox(L"The mail program could not create the new mail.\r\n\r\nThe screenshot was saved as " +
+                   sAttachmentPath + L".\r\n\r\nRun-time error '" + std::to_wstring(error.number()) + L"':\r\n\r\n" +
+                   error.description(),
+               MB_OK | MB_ICONEXCLAMATION);
+    return false;
   }
 
   try {
@@ -59,8 +74,10 @@ void ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& s
     Perform(mail_item.Get(), outlook::kSubject, {sSubject});
     Perform(mail_item.Get(), outlook::kDisplay);
   } catch (...) {
+    if (session.GaveUp()) throw;
     rt::MsgBox(L"Problem creating email message", MB_OK | MB_ICONEXCLAMATION);
   }
+  return true;
 }
 
 }  // namespace modMain

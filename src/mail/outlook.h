@@ -8,8 +8,16 @@
 #include <string>
 
 #include "mail/dispatch.h"
+#include "platform/runtime/errors.h"
 
 namespace modMain {
+
+// What EnsureOutlookWindow raises when the mail program's application class is not registered at
+// all: no desktop mail program with automation is installed.
+class AutomationNotRegistered : public rt::Error {
+ public:
+  explicit AutomationNotRegistered(const rt::Error& error) : rt::Error(error) {}
+};
 
 // Both run in the process's mail session (mail/session.h), which must be alive.
 
@@ -18,9 +26,11 @@ namespace modMain {
 // number and description the mail program or the system gave.
 void EnsureOutlookWindow(LONG lWindowState);
 
-// Creates a mail, attaches the file, sets To and Subject and displays it. Never raises: a failure to
-// create the mail passes silently, a failure while filling it in shows "Problem creating email message".
-void ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
+// Creates a mail, attaches the file, sets To and Subject and displays it. A failure to create the mail
+// is told in a message naming the saved file, and gives false; a failure while filling it in shows
+// "Problem creating email message". Raises only when the user has given up on a mail program that
+// stopped answering.
+bool ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
                       const std::wstring& sRecipient);
 
 }  // namespace modMain

@@ -1,13 +1,16 @@
 #pragma once
 // What every mail call of the process shares, held by one guard from the start of the process to its
 // end: the single-threaded apartment, the filter that retries calls a busy mail program turns away,
-// and the mail program's application object.
+// the watchdog that puts a deadline on every call, and the mail program's application object.
 
 #include <windows.h>
 #include <ole2.h>
 
+#include <memory>
 #include <optional>
+#include <string>
 
+#include "mail/watchdog.h"
 #include "platform/win/com.h"
 
 namespace mail {
@@ -29,12 +32,38 @@ class [[nodiscard]] Session {
   void Begin();
   // The application object that the mail operations make once and keep to the end.
   win::ComPtr<IDispatch>& Application() { return application_; }
+  // Lets the application object go now, as the end of the process would, under the calls' deadline.
+  void LetGo();
+
+  // The saved screenshot, which the not-responding message names.
+  void SetScreenshot(const std::wstring& path);
+  // Whether the user gave up waiting for the mail program: the run then ends without a further word.
+  bool GaveUp() const { return watchdog_ && watchdog_->GaveUp(); }
+
+  // How long the mail program may take to answer one call, and to come up when it is asked for.
+  static constexpr DWORD kCallDeadlineMs = 30000;
+  static constexpr DWORD kStartDeadlineMs = 60000;
+
+  // One call to the mail program (or its start), watched while this lives; nothing without a session
+  // that has begun.
+  class [[nodiscard]] Watched {
+   public:
+    explicit Watched(DWORD deadline_ms);
+    Watched(const Watched&) = delete;
+    Watched& operator=(const Watched&) = delete;
+    ~Watched();
+
+   private:
+    Watchdog* watchdog_;
+  };
 
  private:
   DWORD patience_ms_;
   Session* outer_;
   // In teardown order, reversed.
   std::optional<win::ComApartment> apartment_;
+  std::unique_ptr<Watchdog> watchdog_;
+  std::wstring screenshot_;
   win::ComPtr<IMessageFilter> filter_;
   win::ComPtr<IMessageFilter> previous_filter_;
   bool filter_registered_ = false;

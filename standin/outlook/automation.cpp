@@ -150,6 +150,7 @@ class Object : public ComObject<IDispatch> {
     }
     line += L" args=" + std::to_wstring(params ? params->cArgs : 0);
     Journal(line);
+    HangIfAt(step);
     if (FailsAt(step)) {
       failure = Exception(exception, L"The stand-in was told to fail at " + step + L".");
       return false;
@@ -363,6 +364,7 @@ class ApplicationFactory final : public ComObject<IClassFactory> {
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     Journal(L"Application.Create");
+    HangIfAt(L"CreateObject");
     if (FailsAt(L"CreateObject")) return CO_E_SERVER_EXEC_FAILURE;
     auto* application = new Application();
     HRESULT hr = application->QueryInterface(riid, out);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/win/com_object.h"
+#include "standin/journal.h"
 #include "standin/outlook/standin.h"
 
 namespace standin {
@@ -17,36 +18,24 @@ LONG g_windows = 0;
 bool g_served = false;  // an object was made at least once
 DWORD g_main_thread = 0;
 
-std::string Utf8(const std::wstring& text) {
-  int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-  return out;
-}
-
 }  // namespace
 
-std::wstring Setting(const wchar_t* name) {
-  wchar_t value[4096] = {};
-  DWORD size = sizeof value;
-  if (::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
-    return {};
-  return value;
-}
+std::wstring Setting(const wchar_t* name) { return SettingUnder(kSettingsKey, name); }
 
-void Journal(const std::wstring& line) {
-  std::wstring path = Setting(L"Journal");
-  if (path.empty()) return;
-  HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  std::string bytes = Utf8(line) + "\n";
-  DWORD written = 0;
-  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  ::CloseHandle(file);
-}
+void Journal(const std::wstring& line) { AppendJournal(Setting(L"Journal"), line); }
 
 bool FailsAt(const std::wstring& step) { return ::lstrcmpiW(Setting(L"FailAt").c_str(), step.c_str()) == 0; }
+
+void HangIfAt(const std::wstring& step) {
+  if (::lstrcmpiW(Setting(L"HangAt").c_str(), step.c_str()) != 0) return;
+  const std::wstring ms = Setting(L"HangMs");
+  Journal(L"hang: " + step + L" " + (ms.empty() ? L"for good" : ms + L" ms"));
+  // Until the time is up, or the tests wake every hung stand-in to shut it down cleanly: a server that
+  // is killed instead leaves its class registration behind under Wine.
+  HANDLE wake = ::CreateEventW(nullptr, TRUE, FALSE, kWakeEvent);
+  ::WaitForSingleObject(wake, ms.empty() ? INFINITE : static_cast<DWORD>(_wtoi(ms.c_str())));
+  if (wake) ::CloseHandle(wake);
+}
 
 void ObjectCreated() {
   ++g_objects;
@@ -123,6 +112,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
       filter->Release();  // COM holds it now
     }
     HWND control = standin::CreateControlWindow();
+    standin::HangIfAt(L"Start");
     IClassFactory* factory = standin::NewApplicationFactory();
     DWORD cookie = 0;
     HRESULT hr = ::CoRegisterClassObject(standin::kClsidApplication, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,

@@ -7,6 +7,9 @@
 //   FailAt   (text)  the step to fail: CreateObject, ActiveExplorer, GetNamespace, GetDefaultFolder,
 //                    GetExplorer, Activate, WindowState, CreateItem, CreateItem:NotMail, Attachments,
 //                    Attachments.Add, To, Subject or Display
+//   HangAt   (text)  the step to stop answering at, as a mail program that hangs: Start (before it
+//                    registers its class, so it never comes up), CreateObject, or a step of FailAt
+//   HangMs   (text)  for how long it hangs there, in milliseconds (empty: for good)
 //   BusyMs   (text)  for this many milliseconds after it starts, every call is turned away with
 //                    "retry later", as a mail program that is still starting does
 
@@ -21,11 +24,15 @@ namespace standin {
 inline constexpr CLSID kClsidApplication = {0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr wchar_t kProgId[] = L"Outlook.Application";
 inline constexpr wchar_t kSettingsKey[] = L"Software\\Orvane\\OutlookStandIn";
+// Set (manual reset) to wake a stand-in that hangs.
+inline constexpr wchar_t kWakeEvent[] = L"Local\\OrvaneStandInWake";
 
 std::wstring Setting(const wchar_t* name);
 void Journal(const std::wstring& line);
 // True when the stand-in was told to fail at this step.
 bool FailsAt(const std::wstring& step);
+// Stops answering here, without pumping a message, when told to hang at this step.
+void HangIfAt(const std::wstring& step);
 
 // Server lifetime: the process stays while objects, locks or windows live.
 void ObjectCreated();

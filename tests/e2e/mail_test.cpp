@@ -19,12 +19,7 @@ using testing_support::StandIn;
 using testing_support::TempFolder;
 using Lines = std::vector<std::string>;
 
-std::string Utf8(const std::wstring& text) {
-  int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-  return out;
-}
+using testing_support::Utf8;
 
 class MailTest : public ::testing::Test {
  protected:
@@ -59,6 +54,24 @@ class MailTest : public ::testing::Test {
     }
     if (dialogs_after) *dialogs_after = seen;
     return run.WaitForExit();
+  }
+
+  // A dialog of the run whose text holds `part`, waited for while the run lives; null otherwise.
+  static HWND WaitForText(OrvaneProcess& run, const std::wstring& part, DWORD timeout_ms) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeout_ms;) {
+      for (HWND dialog : desktop::WindowsOf(run.id(), L"#32770"))
+        if (desktop::ReadDialog(dialog).text.find(part) != std::wstring::npos) return dialog;
+      if (::WaitForSingleObject(run.handle(), 0) == WAIT_OBJECT_0) return nullptr;
+      desktop::WaitForDialog(run.id(), 200, run.handle());
+    }
+    return nullptr;
+  }
+
+  // Starts a run and confirms its question.
+  void StartConfirmed(OrvaneProcess& run) {
+    HWND question = desktop::WaitForDialog(run.id(), 15000, run.handle());
+    ASSERT_NE(question, nullptr);
+    desktop::Press(question, IDOK);
   }
 
   std::string Shot(int n) { return Utf8(app_ / (L"Screenshot00" + std::to_wstring(n) + L".jpg")); }
@@ -146,6 +159,9 @@ TEST_F(MailTest, AFailingAttachmentShowsTheMessageOnceAndStopsFillingIn) {
   EXPECT_EQ(message.text, L"Problem creating email message");
   EXPECT_EQ(message.buttons, (std::vector<int>{IDOK}));
   EXPECT_TRUE(message.has_icon);
+  // Owned by the hidden topmost form, so it stays in front of the mail program's windows.
+  EXPECT_EQ(message.owner_class, L"OrvaneCaptureForm");
+  EXPECT_TRUE(message.owner_topmost);
   Lines journal = standin_.Journal();
   EXPECT_EQ(journal.back(), "Attachments.Add method|get (\"" + Shot(1) + "\") args=1");
   EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty());
@@ -153,13 +169,30 @@ TEST_F(MailTest, AFailingAttachmentShowsTheMessageOnceAndStopsFillingIn) {
   EXPECT_NE(std::find(all.begin(), all.end(), "release _MailItem"), all.end());
 }
 
-TEST_F(MailTest, AMailThatCannotBeCreatedPassesSilently) {
+TEST_F(MailTest, AMailThatCannotBeCreatedIsToldWithTheSavedFileAndFailsTheRun) {
+  int run = 0;
   for (const wchar_t* step : {L"CreateItem", L"CreateItem:NotMail"}) {
     standin_.FailAt(step);
     standin_.ClearJournal();
     int dialogs = -1;
-    ASSERT_EQ(ConfirmedRun({}, &dialogs), 0u) << Utf8(step);
-    EXPECT_EQ(dialogs, 0) << Utf8(step);
+    desktop::DialogInfo message;
+    EXPECT_EQ(ConfirmedRun(
+                  [&](HWND dialog) {
+                    message = desktop::ReadDialog(dialog);
+                    desktop::Press(dialog, IDOK);
+                  },
+                  &dialogs),
+              1u)
+        << Utf8(step);
+    ++run;
+    EXPECT_EQ(dialogs, 1) << Utf8(step);
+    EXPECT_EQ(message.text.rfind(L"The mail program could not create the new mail.\r\n\r\nThe screenshot was saved as " +
+                                     app_ / (L"Screenshot00" + std::to_wstring(run) + L".jpg") + L".",
+                                 0),
+              0u)
+        << Utf8(message.text);
+    EXPECT_EQ(message.buttons, (std::vector<int>{IDOK}));
+    EXPECT_EQ(message.owner_class, L"OrvaneCaptureForm");
     Lines journal = standin_.Journal();
     EXPECT_EQ(journal.back(), "_Application.CreateItem method|get (0) args=1") << Utf8(step);
     EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty());
@@ -174,12 +207,17 @@ TEST_F(MailTest, AFailureWhileOpeningTheInboxEndsTheRunWithItsNumberAndDescripti
   DWORD code = ConfirmedRun(
       [&](HWND dialog) {
         report = desktop::ReadDialog(dialog);
-        desktop::Press(dialog, IDOK);
+        desktop::Press(dialog, IDNO);  // not shown in its folder
       },
       &dialogs);
   EXPECT_EQ(code, 1u);
   EXPECT_EQ(dialogs, 1);
-  EXPECT_EQ(report.text, L"Run-time error '-2147467259':\r\n\r\nThe stand-in was told to fail at Activate.");
+  // In plain words, where the file is, then the error as the mail program raised it; and the offer.
+  EXPECT_EQ(report.text, L"Orvane could not finish.\r\n\r\nThe screenshot was saved as " + app_ /
+                             L"Screenshot001.jpg" +
+                             L".\r\n\r\nRun-time error '-2147467259':\r\n\r\nThe stand-in was told to fail at Activate."
+                             L"\r\n\r\nShow the screenshot in its folder?");
+  EXPECT_EQ(report.buttons, (std::vector<int>{IDYES, IDNO}));
   Lines journal = standin_.Journal();
   EXPECT_EQ(journal.back(), "_Explorer.Activate method () args=0");  // no mail was composed
   Lines all = standin_.Journal(true);
@@ -193,12 +231,63 @@ TEST_F(MailTest, WithoutARegisteredMailProgramTheRunReportsTheErrorAndSendsNothi
   desktop::DialogInfo report;
   DWORD code = ConfirmedRun([&](HWND dialog) {
     report = desktop::ReadDialog(dialog);
-    desktop::Press(dialog, IDOK);
+    desktop::Press(dialog, IDNO);
   });
   EXPECT_EQ(code, 1u);
-  EXPECT_EQ(report.text.rfind(L"Run-time error '-2147221164':\r\n\r\n", 0), 0u) << Utf8(report.text);
-  EXPECT_GT(report.text.size(), std::wstring(L"Run-time error '-2147221164':\r\n\r\n").size());
+  // No default mail program is registered either (see the Simple MAPI tests for one that is).
+  EXPECT_NE(report.text.find(L"Run-time error '-2147221164':\r\n\r\nClass not registered"), std::wstring::npos)
+      << Utf8(report.text);
+  EXPECT_NE(report.text.find(L"saved as " + app_ / L"Screenshot001.jpg"), std::wstring::npos);
   EXPECT_TRUE(standin_.Journal().empty());
+}
+
+// A mail program that stops answering: the user is told within the deadline (30 s for a call, 60 s to
+// come up), with the saved file named, and decides.
+TEST_F(MailTest, AMailProgramThatNeverComesUpIsToldAndGivingUpEndsTheRunWithTheFileKept) {
+  standin_.HangAt(L"CreateObject");  // its process runs but never hands out the application object
+  ASSERT_TRUE(target_.BringToFront());
+  OrvaneProcess run(app_.path());
+  StartConfirmed(run);
+  const DWORD asked_at = ::GetTickCount();
+  HWND message = WaitForText(run, L"not responding", 80000);
+  ASSERT_NE(message, nullptr) << "no word within the deadline";
+  EXPECT_GE(::GetTickCount() - asked_at, 55000u);  // not before the deadline
+  const desktop::DialogInfo info = desktop::ReadDialog(message);
+  EXPECT_EQ(info.caption, L"Orvane");
+  EXPECT_NE(info.text.find(L"The screenshot was saved as " + app_ / L"Screenshot001.jpg" + L"."), std::wstring::npos)
+      << Utf8(info.text);
+  EXPECT_EQ(info.buttons, (std::vector<int>{IDYES, IDNO}));
+  desktop::Press(message, IDNO);  // give up
+  EXPECT_EQ(run.WaitForExit(15000), 2u);
+  EXPECT_TRUE(testing_support::FileExists(app_ / L"Screenshot001.jpg"));
+}
+
+TEST_F(MailTest, AMailProgramHangingInACallIsToldAndGivingUpEndsTheRunWithoutAnotherWord) {
+  standin_.HangAt(L"Attachments");
+  ASSERT_TRUE(target_.BringToFront());
+  OrvaneProcess run(app_.path());
+  StartConfirmed(run);
+  HWND message = WaitForText(run, L"not responding", 50000);
+  ASSERT_NE(message, nullptr);
+  desktop::Press(message, IDNO);
+  for (int i = 0; i < 250 && ::IsWindow(message); ++i) desktop::WaitForDialog(run.id(), 20, run.handle());
+  // No "Problem creating email message", no report: the user chose this.
+  EXPECT_EQ(WaitForText(run, L"", 3000), nullptr);
+  EXPECT_EQ(run.WaitForExit(15000), 2u);
+  EXPECT_TRUE(testing_support::FileExists(app_ / L"Screenshot001.jpg"));
+}
+
+TEST_F(MailTest, WaitingLongerForAMailProgramThatRecoversCompletesTheMail) {
+  standin_.HangAt(L"Attachments", 40000);
+  ASSERT_TRUE(target_.BringToFront());
+  OrvaneProcess run(app_.path());
+  StartConfirmed(run);
+  HWND message = WaitForText(run, L"not responding", 50000);
+  ASSERT_NE(message, nullptr);
+  desktop::Press(message, IDYES);  // wait as long again; the stand-in answers after 40 s
+  EXPECT_EQ(run.WaitForExit(40000), 0u);
+  EXPECT_EQ(standin_.Journal().back(), "_MailItem.Display method () args=0");
+  EXPECT_EQ(StandIn::Windows(L"OrvaneStandInMail").size(), 1u);
 }
 
 TEST_F(MailTest, CancelNeverStartsTheMailProgram) {

@@ -10,10 +10,31 @@ namespace testing_support {
 namespace {
 
 constexpr wchar_t kSettings[] = L"Software\\Orvane\\OutlookStandIn";
+constexpr wchar_t kMapiSettings[] = L"Software\\Orvane\\MapiStandIn";
 
-void SetSetting(const wchar_t* name, const std::wstring& value) {
-  ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettings, name, REG_SZ, value.c_str(),
+void SetSettingUnder(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(),
                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetSetting(const wchar_t* name, const std::wstring& value) { SetSettingUnder(kSettings, name, value); }
+
+std::wstring FreshJournal(const wchar_t* prefix) {
+  wchar_t temp[MAX_PATH + 1];
+  ::GetTempPathW(MAX_PATH + 1, temp);
+  std::wstring path = std::wstring(temp) + prefix + std::to_wstring(::GetCurrentProcessId()) + L".txt";
+  ::DeleteFileW(path.c_str());
+  return path;
+}
+
+std::vector<std::string> LinesOf(const std::wstring& path, bool with_releases) {
+  std::vector<std::string> lines;
+  if (!FileExists(path)) return lines;
+  std::istringstream text(ReadBytes(path));
+  std::string line;
+  while (std::getline(text, line))
+    if (with_releases || line.rfind("release ", 0) != 0) lines.push_back(line);
+  return lines;
 }
 
 struct Found {
@@ -34,19 +55,18 @@ BOOL CALLBACK Collect(HWND window, LPARAM param) {
 StandIn::StandIn() {
   Shutdown();
   Run(L"/RegServer");
-  wchar_t temp[MAX_PATH + 1];
-  ::GetTempPathW(MAX_PATH + 1, temp);
-  journal_ = std::wstring(temp) + L"standin-journal-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
-  ClearJournal();
+  journal_ = FreshJournal(L"standin-journal-");
   SetSetting(L"Journal", journal_);
   SetSetting(L"FailAt", L"");
   SetSetting(L"BusyMs", L"");
+  SetSetting(L"HangAt", L"");
 }
 
 StandIn::~StandIn() {
   Shutdown();
   SetSetting(L"FailAt", L"");
   SetSetting(L"BusyMs", L"");
+  SetSetting(L"HangAt", L"");
   Run(L"/RegServer");  // a test may have removed it
   ::DeleteFileW(journal_.c_str());
 }
@@ -57,18 +77,14 @@ int StandIn::Run(const std::wstring& arguments) {
 
 void StandIn::FailAt(const std::wstring& step) { SetSetting(L"FailAt", step); }
 void StandIn::BusyFor(DWORD milliseconds) { SetSetting(L"BusyMs", std::to_wstring(milliseconds)); }
+void StandIn::HangAt(const std::wstring& step, DWORD milliseconds) {
+  SetSetting(L"HangAt", step);
+  SetSetting(L"HangMs", milliseconds ? std::to_wstring(milliseconds) : L"");
+}
 
 void StandIn::ClearJournal() { ::DeleteFileW(journal_.c_str()); }
 
-std::vector<std::string> StandIn::Journal(bool with_releases) const {
-  std::vector<std::string> lines;
-  if (!FileExists(journal_)) return lines;
-  std::istringstream text(ReadBytes(journal_));
-  std::string line;
-  while (std::getline(text, line))
-    if (with_releases || line.rfind("release ", 0) != 0) lines.push_back(line);
-  return lines;
-}
+std::vector<std::string> StandIn::Journal(bool with_releases) const { return LinesOf(journal_, with_releases); }
 
 std::vector<HWND> StandIn::Windows(const wchar_t* window_class) {
   Found found{window_class, {}};
@@ -77,6 +93,10 @@ std::vector<HWND> StandIn::Windows(const wchar_t* window_class) {
 }
 
 void StandIn::Shutdown() {
+  // A stand-in told to hang is woken first, so that it ends cleanly rather than being killed.
+  SetSetting(L"HangAt", L"");
+  HANDLE wake = ::CreateEventW(nullptr, TRUE, FALSE, L"Local\\OrvaneStandInWake");
+  if (wake) ::SetEvent(wake);
   std::vector<HANDLE> processes;
   for (const wchar_t* window_class : {L"OrvaneStandInControl", L"OrvaneStandInMail", L"OrvaneStandInExplorer"})
     for (HWND window : Windows(window_class)) {
@@ -89,6 +109,42 @@ void StandIn::Shutdown() {
     if (desktop::WaitForExit(process, 10000) == STILL_ACTIVE) ::TerminateProcess(process, 1);
     ::CloseHandle(process);
   }
+  if (wake) {
+    ::ResetEvent(wake);
+    ::CloseHandle(wake);
+  }
+}
+
+MapiStandIn::MapiStandIn() : journal_(FreshJournal(L"mapi-journal-")) {
+  SetSettingUnder(kMapiSettings, L"Journal", journal_);
+  SetSettingUnder(kMapiSettings, L"Answer", L"");
+  Register();
+}
+
+MapiStandIn::~MapiStandIn() {
+  for (HWND window : MailWindows()) ::PostMessageW(window, WM_CLOSE, 0, 0);
+  Register(true);
+  SetSettingUnder(kMapiSettings, L"Answer", L"");
+  ::DeleteFileW(journal_.c_str());
+}
+
+int MapiStandIn::Register(bool remove) {
+  wchar_t system[MAX_PATH + 1];
+  ::GetSystemDirectoryW(system, MAX_PATH + 1);
+  const std::wstring library = L"\"" + BuildFolder() + L"\\mapi_standin.dll\"";
+  return static_cast<int>(
+      RunAndWait(std::wstring(system) + L"\\regsvr32.exe", (remove ? L"/u /s " : L"/s ") + library, 30000));
+}
+
+void MapiStandIn::Answer(const std::wstring& answer) { SetSettingUnder(kMapiSettings, L"Answer", answer); }
+
+std::vector<std::string> MapiStandIn::Journal() const { return LinesOf(journal_, true); }
+
+std::vector<HWND> MapiStandIn::MailWindows() {
+  std::vector<HWND> visible;
+  for (HWND window : StandIn::Windows(L"OrvaneStandInMapiMail"))
+    if (::IsWindowVisible(window)) visible.push_back(window);
+  return visible;
 }
 
 }  // namespace testing_support

@@ -18,6 +18,8 @@ class StandIn {
   static int Run(const std::wstring& arguments);  // outlook_standin.exe with arguments; its exit code
   void FailAt(const std::wstring& step);
   void BusyFor(DWORD milliseconds);
+  // Stops answering at the step ("Start", "CreateObject", "Attachments", ...) for that long (0: for good).
+  void HangAt(const std::wstring& step, DWORD milliseconds = 0);
   // The journal's lines, without the release lines unless asked for.
   std::vector<std::string> Journal(bool with_releases = false) const;
   void ClearJournal();
@@ -25,6 +27,26 @@ class StandIn {
   static void Shutdown();
   // The visible windows of the stand-in of a class ("OrvaneStandInMail", "OrvaneStandInExplorer").
   static std::vector<HWND> Windows(const wchar_t* window_class);
+
+ private:
+  std::wstring journal_;
+};
+
+// The default mail program stand-in (Simple MAPI), as the end-to-end tests drive it.
+class MapiStandIn {
+ public:
+  MapiStandIn();   // registers it as the default mail program, journal in a fresh file, normal answers
+  ~MapiStandIn();  // closes its mail windows and unregisters it
+  MapiStandIn(const MapiStandIn&) = delete;
+  MapiStandIn& operator=(const MapiStandIn&) = delete;
+
+  // regsvr32 of the stand-in (registering, or unregistering with `remove`); its exit code.
+  static int Register(bool remove = false);
+  // "UserAbort", "Failure", or empty for the normal answer.
+  void Answer(const std::wstring& answer);
+  std::vector<std::string> Journal() const;
+  // Its visible mail windows, in any process.
+  static std::vector<HWND> MailWindows();
 
  private:
   std::wstring journal_;

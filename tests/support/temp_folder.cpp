@@ -93,4 +93,12 @@ std::wstring ListFolder(const std::wstring& path) {
   return joined;
 }
 
+std::string Utf8(std::wstring_view text) {
+  int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0)
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+  return out;
+}
+
 }  // namespace testing_support

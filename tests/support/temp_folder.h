@@ -28,6 +28,8 @@ void WriteBytes(const std::wstring& path, std::string_view bytes);
 void WriteUtf16(const std::wstring& path, std::wstring_view text);
 std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
+// UTF-8 of a text, for test output and the stand-ins' journals.
+std::string Utf8(std::wstring_view text);
 // Names of the entries of a folder, sorted.
 std::wstring ListFolder(const std::wstring& path);
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <map>
 #include <optional>
 #include <thread>
@@ -14,6 +16,8 @@
 #include "mail/message_filter.h"
 #include "mail/outlook.h"
 #include "mail/session.h"
+#include "mail/watchdog.h"
+#include "desktop/desktop.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"
 #include "platform/win/com_object.h"
@@ -247,17 +251,115 @@ TEST_F(MailUnitTest, ComposeMailDraftFillsInOrderWithOmittedArgumentsAndReusesTh
   EXPECT_EQ(app_.refs(), 2);       // ... and held until the process ends
 }
 
-TEST_F(MailUnitTest, ComposeMailDraftIsSilentWhenNoMailCanBeMade) {
+// Answers the message boxes this process shows from another thread, keeping their texts.
+class BoxAnswerer {
+ public:
+  explicit BoxAnswerer(int button) : thread_([this, button] {
+      while (!stop_) {
+        for (HWND box : desktop::WindowsOf(::GetCurrentProcessId(), L"#32770")) {
+          {
+            std::lock_guard<std::mutex> lock(mutex_);
+            texts_.push_back(desktop::ReadDialog(box).text);
+          }
+          desktop::Press(box, button);
+          for (int i = 0; i < 100 && ::IsWindow(box) && ::IsWindowVisible(box); ++i) ::Sleep(10);
+        }
+        ::Sleep(20);
+      }
+    }) {}
+  ~BoxAnswerer() {
+    stop_ = true;
+    thread_.join();
+  }
+  // Waits until `count` boxes were answered; their texts.
+  std::vector<std::wstring> Answered(size_t count, DWORD timeout_ms = 10000) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeout_ms; ::Sleep(20)) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (texts_.size() >= count) break;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return texts_;
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::vector<std::wstring> texts_;
+  std::thread thread_;
+};
+
+TEST_F(MailUnitTest, AMailThatCannotBeMadeIsToldWithTheSavedFile) {
+  BoxAnswerer answerer(IDOK);
   factory_.failure = CO_E_SERVER_EXEC_FAILURE;
-  modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");  // no message box: a test would hang on one
+  EXPECT_FALSE(modMain::ComposeMailDraft(L"C:\\app\\Screenshot003.jpg", L"s", L"r"));
   EXPECT_TRUE(log_.empty());
   factory_.failure = S_OK;
   app_.On(outlook::kCreateItem.id, Returns(&attachment_));  // an item that is not a mail
-  modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
+  EXPECT_FALSE(modMain::ComposeMailDraft(L"x.jpg", L"s", L"r"));
   EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:266"}));
   app_.On(outlook::kCreateItem.id, Throws(L"no", E_FAIL));
-  modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
+  EXPECT_FALSE(modMain::ComposeMailDraft(L"x.jpg", L"s", L"r"));
   EXPECT_EQ(factory_.created, 1);
+  const auto texts = answerer.Answered(3);
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[0].rfind(L"The mail program could not create the new mail.\r\n\r\nThe screenshot was saved as "
+                           L"C:\\app\\Screenshot003.jpg.\r\n\r\nRun-time error '-2146959355':",
+                           0),
+            0u);
+  EXPECT_NE(texts[2].find(L"Run-time error '-2147467259':\r\n\r\nno"), std::wstring::npos);
+}
+
+// The watchdog with deadlines short enough for a test; what the session gives it is the same code.
+TEST(MailWatchdog, AskWhenACallOutlivesItsDeadlineAgainAfterWaitingAndNeverOnceItCameBack) {
+  {
+    BoxAnswerer answerer(IDYES);  // wait longer, each time
+    mail::Watchdog watchdog;
+    watchdog.SetScreenshot(L"C:\\app\\Screenshot009.jpg");
+    watchdog.Arm(300);
+    const auto texts = answerer.Answered(2);
+    watchdog.Disarm();
+    ASSERT_GE(texts.size(), 2u) << "asked again after the same deadline";
+    EXPECT_EQ(texts[0], L"The mail program is not responding.\r\n\r\nThe screenshot was saved as "
+                        L"C:\\app\\Screenshot009.jpg.\r\n\r\nKeep waiting for it? (No gives up and ends Orvane.)");
+    EXPECT_FALSE(watchdog.GaveUp());
+    // Calls that come back in time are never asked about; an operation's progress resets its clock.
+    const size_t asked = answerer.Answered(0).size();
+    watchdog.Arm(400);
+    for (int i = 0; i < 6; ++i) {
+      watchdog.Arm(250);
+      ::Sleep(150);
+      watchdog.Disarm();
+    }
+    watchdog.Disarm();
+    ::Sleep(300);
+    EXPECT_EQ(answerer.Answered(0).size(), asked);
+  }
+  {
+    BoxAnswerer answerer(IDNO);  // give up
+    mail::Watchdog watchdog;
+    watchdog.Arm(200);
+    answerer.Answered(1);
+    for (int i = 0; i < 100 && !watchdog.GaveUp(); ++i) ::Sleep(20);
+    EXPECT_TRUE(watchdog.GaveUp());
+    watchdog.Disarm();  // the call came back cancelled, within the grace: the process goes on
+  }
+}
+
+// While a question is open and the call comes back, the question goes by itself.
+TEST(MailWatchdog, AQuestionStillOpenWhenTheCallComesBackIsClosed) {
+  mail::Watchdog watchdog;
+  watchdog.Arm(200);
+  HWND box = nullptr;
+  for (int i = 0; i < 250 && !box; ++i) {
+    ::Sleep(20);
+    auto boxes = desktop::WindowsOf(::GetCurrentProcessId(), L"#32770");
+    if (!boxes.empty()) box = boxes.front();
+  }
+  ASSERT_NE(box, nullptr);
+  watchdog.Disarm();
+  for (int i = 0; i < 250 && ::IsWindow(box); ++i) ::Sleep(20);
+  EXPECT_FALSE(::IsWindow(box));
+  EXPECT_FALSE(watchdog.GaveUp());
 }
 
 TEST(BusyRetry, RetriesCallsTurnedAwayForLaterWhilePatienceLasts) {

@@ -93,6 +93,58 @@ TEST(NextScreenshotName, CounterOverflowsPast32767) {
             L"Screenshot32767.jpg");
 }
 
+// After a refused publish the chooser goes on from the refused number and gives the name that trying
+// each name in turn would end on, from one look at the folder.
+TEST(NextFreeScreenshotPath, GoesOnAfterTheLastRefusedNameAndLooksAtNoNameTwice) {
+  TempFolder folder;
+  const std::wstring base = folder.path();
+  Touch(folder / L"Screenshot001.jpg");                                  // normal: taken
+  Touch(folder / L"Screenshot002.jpg", FILE_ATTRIBUTE_HIDDEN);           // hidden: refused at publish
+  Touch(folder / L"Screenshot003.jpg", FILE_ATTRIBUTE_SYSTEM);
+  ::CreateDirectoryW((folder / L"Screenshot004.jpg").c_str(), nullptr);  // a folder: refused too
+  Touch(folder / L"Screenshot005.jpg");
+  ASSERT_EQ(NextScreenshotName(base), L"Screenshot002.jpg");
+  struct Step {
+    std::vector<std::wstring> refused;
+    const wchar_t* next;
+  };
+  // 2, 3 and 4 are held by entries the search does not count, 5 by a normal file: tried one by one,
+  // each would be refused, so the chooser ends on 6 at once.
+  const Step steps[] = {
+      {{base + L"\\Screenshot002.jpg"}, L"Screenshot006.jpg"},
+      {{base + L"\\Screenshot002.jpg", base + L"\\Screenshot003.jpg"}, L"Screenshot006.jpg"},
+      // Another run took 6 meanwhile: the next candidate is 7.
+      {{base + L"\\Screenshot006.jpg"}, L"Screenshot007.jpg"},
+      {{}, L"Screenshot006.jpg"},
+  };
+  for (const Step& step : steps)
+    EXPECT_EQ(modMain::NextFreeScreenshotPath(base, step.refused), base + L"\\" + step.next) << step.refused.size();
+  EXPECT_EQ(modMain::ScreenshotNumber(base + L"\\Screenshot1001.jpg"), 1001);
+  EXPECT_EQ(modMain::ScreenshotNumber(L"Screenshot32767.jpg"), 32767);
+  for (const wchar_t* none : {L"Screenshot.jpg", L"Screenshot99999.jpg", L"shot001.jpg", L"Screenshot01a.jpg", L""})
+    EXPECT_EQ(modMain::ScreenshotNumber(none), 0) << testing_support::Utf8(none);
+  // Past the counter's limit the overflow error, as the search from 1 raises it.
+  EXPECT_THROW(modMain::NextFreeScreenshotPath(base, {base + L"\\Screenshot32767.jpg"}), rt::Error);
+}
+
+TEST(WholeCharacters, DropsTheFirstHalfOfACutPairAtTheLimitOnly) {
+  const std::wstring emoji = L"\U0001F4CA";  // two UTF-16 units
+  // The title reader's buffer: 511 units of a longer title, then its NUL; the cut falls inside the pair.
+  std::wstring buffer = (std::wstring(510, L'a') + emoji).substr(0, 511) + L'\0';
+  EXPECT_EQ(modMain::SubjectFromTitle(buffer.c_str(), 512, 511), L"Screen Capture: " + std::wstring(510, L'a'));
+  std::wstring whole = std::wstring(509, L'a') + emoji;  // 511 units: the pair fits whole
+  EXPECT_EQ(modMain::SubjectFromTitle(whole.c_str(), 512, 511), L"Screen Capture: " + whole);
+  EXPECT_EQ(modMain::WholeCharacters(std::wstring(1022, L'b') + L"\xD83D", 1023), std::wstring(1022, L'b'));
+  EXPECT_EQ(modMain::WholeCharacters(L"short\xD83D", 1023), L"short\xD83D");  // not cut: left as it is
+}
+
+TEST(ReadSetting, AValueCutAt1023CharactersKeepsWholeCharacters) {
+  TempFolder folder;
+  const std::wstring value = std::wstring(1022, L'v') + L"\U0001F600";
+  testing_support::WriteUtf16(folder / L"Orvane.ini", L"[Email]\r\nRecipient=" + value + L"\r\n");
+  EXPECT_EQ(modMain::ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), std::wstring(1022, L'v'));
+}
+
 TEST(Dir, ReportsNormalFilesOnly) {
   TempFolder folder;
   Touch(folder / L"a.txt");

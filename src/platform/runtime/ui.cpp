@@ -5,6 +5,8 @@
 namespace rt {
 namespace {
 
+HWND g_message_owner = nullptr;
+
 int LogicalPixels(int index) {
   HDC screen = ::GetDC(nullptr);
   int value = screen ? ::GetDeviceCaps(screen, index) : 0;
@@ -17,8 +19,11 @@ int LogicalPixels(int index) {
 int MsgBox(std::wstring_view prompt, UINT style, std::wstring_view title) {
   std::wstring text(prompt);
   std::wstring caption(title.empty() ? App::Title() : std::wstring(title));
-  return ::MessageBoxW(::GetActiveWindow(), text.c_str(), caption.c_str(), style);
+  HWND owner = g_message_owner ? g_message_owner : ::GetActiveWindow();
+  return ::MessageBoxW(owner, text.c_str(), caption.c_str(), style);
 }
+
+void SetMessageOwner(HWND owner) { g_message_owner = owner; }
 
 void DoEvents() {
   MSG message;

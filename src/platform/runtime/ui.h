@@ -8,9 +8,14 @@
 
 namespace rt {
 
-// A message box titled with the application title unless another title is given.
-// Owned by the thread's active window, like the runtime's own boxes. Returns the button pressed.
+// A message box titled with the application title unless another title is given, owned by the
+// program's owner window while one is set, else by the thread's active window. Returns the button
+// pressed.
 int MsgBox(std::wstring_view prompt, UINT style = MB_OK, std::wstring_view title = {});
+
+// The window that owns the program's message boxes (null: none). An owned box stays above its owner,
+// so a topmost owner keeps it in front of a window another program has just activated.
+void SetMessageOwner(HWND owner);
 
 // Processes the window messages that are waiting, once, without waiting for more.
 void DoEvents();

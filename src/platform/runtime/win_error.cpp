@@ -16,10 +16,47 @@ std::wstring SystemMessage(DWORD code) {
   return message;
 }
 
-void RaiseHresult(HRESULT hr, std::wstring_view source, std::wstring_view fallback) {
+namespace {
+
+// The system's texts on Windows, for the codes that reach a user.
+const wchar_t* OwnName(HRESULT hr) {
+  switch (hr) {
+    case REGDB_E_CLASSNOTREG:
+      return L"Class not registered";
+    case CO_E_SERVER_EXEC_FAILURE:
+      return L"Server execution failed";
+    case RPC_E_CALL_REJECTED:
+      return L"Call was rejected by callee.";
+    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+      return L"The RPC server is unavailable.";
+    case RPC_E_DISCONNECTED:
+      return L"The object invoked has disconnected from its clients.";
+    case RPC_E_SERVERFAULT:
+      return L"The server threw an exception.";
+    case RPC_E_CALL_CANCELED:
+      return L"Call was canceled by the message filter.";
+    case CO_E_APPNOTFOUND:
+      return L"The application was not found.";
+    case E_NOINTERFACE:
+      return L"No such interface supported";
+    case E_ACCESSDENIED:
+      return L"Access is denied.";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+Error HresultError(HRESULT hr, std::wstring_view source, std::wstring_view fallback) {
   std::wstring description = SystemMessage(static_cast<DWORD>(hr));
+  if (description.empty() && OwnName(hr)) description = OwnName(hr);
   if (description.empty()) description = fallback.empty() ? L"Automation error" : std::wstring(fallback);
-  Raise(static_cast<long>(hr), std::wstring(source), description);
+  return Error(static_cast<long>(hr), std::wstring(source), description);
+}
+
+void RaiseHresult(HRESULT hr, std::wstring_view source, std::wstring_view fallback) {
+  throw HresultError(hr, source, fallback);
 }
 
 void RaiseFileError(DWORD code) {

@@ -6,13 +6,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/runtime/errors.h"
+
 namespace rt {
 
 // The system's text for a Win32 error code or HRESULT, without the trailing line break.
 std::wstring SystemMessage(DWORD code);
 
-// Raises a COM failure: the number is the HRESULT itself (as automation clients report it), the
-// description the system's text for it, or the given fallback when the system has none.
+// A COM failure as an error: the number is the HRESULT itself (as automation clients report it), the
+// description the system's text for it, else our own name for the codes a run meets, else the given
+// fallback ("Automation error" without one). Wine's system has no text for many of them.
+Error HresultError(HRESULT hr, std::wstring_view source, std::wstring_view fallback = {});
 [[noreturn]] void RaiseHresult(HRESULT hr, std::wstring_view source, std::wstring_view fallback = {});
 
 // Raises the runtime's file error for a failed file operation, reading GetLastError at once.

@@ -1,0 +1,177 @@
+#include "mail/simple_mapi.h"
+
+#include "mail/mapi_w.h"
+#include "platform/runtime/app.h"
+#include "platform/runtime/errors.h"
+#include "platform/runtime/win_error.h"
+
+namespace mail {
+namespace {
+
+constexpr wchar_t kMailClients[] = L"Software\\Clients\\Mail";
+
+std::wstring_view Trimmed(std::wstring_view text) {
+  while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.remove_suffix(1);
+  return text;
+}
+
+// A text value of a registry key (empty name: its default value); empty when there is none.
+std::wstring RegistryText(HKEY root, const std::wstring& key, const wchar_t* name) {
+  wchar_t value[1024] = {};
+  DWORD size = sizeof value - sizeof(wchar_t);
+  if (::RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value,
+                     &size) != ERROR_SUCCESS)
+    return {};
+  return value;
+}
+
+bool ClientHasLibrary(HKEY root, const std::wstring& client) {
+  const std::wstring key = std::wstring(kMailClients) + L"\\" + client;
+  return !RegistryText(root, key, L"DLLPath").empty() || !RegistryText(root, key, L"DLLPathEx").empty();
+}
+
+std::string Ansi(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0)
+    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                          nullptr);
+  return out;
+}
+
+// An export of a library, as the function type it is documented with.
+template <typename Function>
+Function Export(HMODULE library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
+}
+
+std::wstring Source() { return rt::App::EXEName() + L".MAPISendMail"; }
+
+// The texts of one mail, kept alive while the records point into them.
+struct MailTexts {
+  std::wstring subject, path, file_name;
+  std::vector<std::wstring> names, addresses;
+};
+
+MailTexts TextsOf(const std::wstring& attachment_path, const std::wstring& subject, const std::wstring& recipients) {
+  MailTexts texts{subject, attachment_path, attachment_path, {}, {}};
+  const size_t slash = attachment_path.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) texts.file_name = attachment_path.substr(slash + 1);
+  for (const Recipient& recipient : SplitRecipients(recipients)) {
+    // "SMTP:" + address is the form Simple MAPI documents for an address typed by the user.
+    texts.addresses.push_back(L"SMTP:" + recipient.address);
+    texts.names.push_back(recipient.name.empty() ? recipient.address : recipient.name);
+  }
+  return texts;
+}
+
+ULONG SendWide(MapiSendMailW send, HWND owner, MailTexts& texts, FLAGS flags) {
+  std::vector<MapiRecipDescW> recipients;
+  for (size_t i = 0; i < texts.addresses.size(); ++i)
+    recipients.push_back(MapiRecipDescW{.ulReserved = 0, .ulRecipClass = MAPI_TO, .lpszName = texts.names[i].data(),
+                                        .lpszAddress = texts.addresses[i].data(), .ulEIDSize = 0,
+                                        .lpEntryID = nullptr});
+  MapiFileDescW file{.ulReserved = 0, .flFlags = 0, .nPosition = static_cast<ULONG>(-1),  // not in the text
+                     .lpszPathName = texts.path.data(), .lpszFileName = texts.file_name.data(),
+                     .lpFileType = nullptr};
+  MapiMessageW message{.ulReserved = 0, .lpszSubject = texts.subject.data(), .lpszNoteText = nullptr,
+                       .lpszMessageType = nullptr, .lpszDateReceived = nullptr, .lpszConversationID = nullptr,
+                       .flFlags = 0, .lpOriginator = nullptr, .nRecipCount = static_cast<ULONG>(recipients.size()),
+                       .lpRecips = recipients.empty() ? nullptr : recipients.data(), .nFileCount = 1,
+                       .lpFiles = &file};
+  return send(0, reinterpret_cast<ULONG_PTR>(owner), &message, flags, 0);
+}
+
+ULONG SendAnsi(MapiSendMailA send, HWND owner, const MailTexts& texts, FLAGS flags) {
+  std::string subject = Ansi(texts.subject), path = Ansi(texts.path), file_name = Ansi(texts.file_name);
+  std::vector<std::string> names, addresses;
+  for (size_t i = 0; i < texts.addresses.size(); ++i) {
+    names.push_back(Ansi(texts.names[i]));
+    addresses.push_back(Ansi(texts.addresses[i]));
+  }
+  std::vector<MapiRecipDesc> recipients;
+  for (size_t i = 0; i < addresses.size(); ++i)
+    recipients.push_back(MapiRecipDesc{.ulReserved = 0, .ulRecipClass = MAPI_TO, .lpszName = names[i].data(),
+                                       .lpszAddress = addresses[i].data(), .ulEIDSize = 0, .lpEntryID = nullptr});
+  MapiFileDesc file{.ulReserved = 0, .flFlags = 0, .nPosition = static_cast<ULONG>(-1), .lpszPathName = path.data(),
+                    .lpszFileName = file_name.data(), .lpFileType = nullptr};
+  MapiMessage message{.ulReserved = 0, .lpszSubject = subject.data(), .lpszNoteText = nullptr,
+                      .lpszMessageType = nullptr, .lpszDateReceived = nullptr, .lpszConversationID = nullptr,
+                      .flFlags = 0, .lpOriginator = nullptr, .nRecipCount = static_cast<ULONG>(recipients.size()),
+                      .lpRecips = recipients.empty() ? nullptr : recipients.data(), .nFileCount = 1,
+                      .lpFiles = &file};
+  return send(0, reinterpret_cast<ULONG_PTR>(owner), &message, flags, 0);
+}
+
+}  // namespace
+
+std::vector<Recipient> SplitRecipients(std::wstring_view setting) {
+  std::vector<Recipient> recipients;
+  while (!setting.empty()) {
+    const size_t semicolon = setting.find(L';');
+    std::wstring_view part = Trimmed(setting.substr(0, semicolon));
+    setting = semicolon == std::wstring_view::npos ? std::wstring_view() : setting.substr(semicolon + 1);
+    if (part.empty()) continue;
+    Recipient recipient;
+    const size_t open = part.rfind(L'<');
+    if (part.back() == L'>' && open != std::wstring_view::npos) {
+      std::wstring_view name = Trimmed(part.substr(0, open));
+      if (name.size() >= 2 && name.front() == L'"' && name.back() == L'"') name = name.substr(1, name.size() - 2);
+      recipient.name = name;
+      recipient.address = Trimmed(part.substr(open + 1, part.size() - open - 2));
+    } else {
+      recipient.address = part;
+    }
+    if (!recipient.address.empty()) recipients.push_back(std::move(recipient));
+  }
+  return recipients;
+}
+
+bool DefaultMailProgramRegistered() {
+  for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    const std::wstring client = RegistryText(hive, kMailClients, nullptr);
+    if (client.empty()) continue;
+    // The user's choice decides; its client may be registered for the whole machine.
+    return ClientHasLibrary(hive, client) || (hive == HKEY_CURRENT_USER && ClientHasLibrary(HKEY_LOCAL_MACHINE, client));
+  }
+  return false;
+}
+
+bool ShowMailInDefaultProgram(HWND owner, const std::wstring& attachment_path, const std::wstring& subject,
+                              const std::wstring& recipients) {
+  // From the system folder only: the application folder is writable, and a mapi32.dll put there must
+  // never be loaded. The library stays loaded to the end of the process, as mail programs expect.
+  HMODULE mapi = ::LoadLibraryExW(L"mapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!mapi) rt::RaiseHresult(HRESULT_FROM_WIN32(::GetLastError()), Source());
+  MailTexts texts = TextsOf(attachment_path, subject, recipients);
+  // Shown to the user, who sends it; logging on may ask who they are.
+  constexpr FLAGS kFlags = MAPI_DIALOG | MAPI_LOGON_UI;
+  ULONG code = MAPI_E_NOT_SUPPORTED;
+  if (auto wide = Export<MapiSendMailW>(mapi, "MAPISendMailW")) {
+    code = SendWide(wide, owner, texts, kFlags);
+  } else if (auto ansi = Export<MapiSendMailA>(mapi, "MAPISendMail")) {
+    code = SendAnsi(ansi, owner, texts, kFlags);
+  }
+  if (code == SUCCESS_SUCCESS) return true;
+  if (code == MAPI_USER_ABORT) return false;
+  rt::Raise(static_cast<long>(code), Source(), L"The mail program answered " + MapiCodeName(code));
+}
+
+std::wstring MapiCodeName(ULONG code) {
+  static const wchar_t* const kNames[] = {
+      L"SUCCESS_SUCCESS", L"MAPI_USER_ABORT", L"MAPI_E_FAILURE", L"MAPI_E_LOGON_FAILURE", L"MAPI_E_DISK_FULL",
+      L"MAPI_E_INSUFFICIENT_MEMORY", L"MAPI_E_ACCESS_DENIED", nullptr, L"MAPI_E_TOO_MANY_SESSIONS",
+      L"MAPI_E_TOO_MANY_FILES", L"MAPI_E_TOO_MANY_RECIPIENTS", L"MAPI_E_ATTACHMENT_NOT_FOUND",
+      L"MAPI_E_ATTACHMENT_OPEN_FAILURE", L"MAPI_E_ATTACHMENT_WRITE_FAILURE", L"MAPI_E_UNKNOWN_RECIPIENT",
+      L"MAPI_E_BAD_RECIPTYPE", L"MAPI_E_NO_MESSAGES", L"MAPI_E_INVALID_MESSAGE", L"MAPI_E_TEXT_TOO_LARGE",
+      L"MAPI_E_INVALID_SESSION", L"MAPI_E_TYPE_NOT_SUPPORTED", L"MAPI_E_AMBIGUOUS_RECIPIENT",
+      L"MAPI_E_MESSAGE_IN_USE", L"MAPI_E_NETWORK_FAILURE", L"MAPI_E_INVALID_EDITFIELDS", L"MAPI_E_INVALID_RECIPS",
+      L"MAPI_E_NOT_SUPPORTED"};
+  if (code < sizeof kNames / sizeof kNames[0] && kNames[code]) return std::wstring(kNames[code]) + L" (" + std::to_wstring(code) + L")";
+  return L"code " + std::to_wstring(code);
+}
+
+}  // namespace mail

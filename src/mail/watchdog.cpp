@@ -1,0 +1,124 @@
+#include "mail/watchdog.h"
+
+#include <ole2.h>
+
+#include <chrono>
+
+#include "platform/runtime/app.h"
+
+namespace mail {
+namespace {
+
+// How long a cancelled call may take to come back before the process ends without it.
+constexpr std::chrono::seconds kCancelGrace{5};
+
+BOOL CALLBACK AnswerWait(HWND window, LPARAM) {
+  wchar_t name[16] = {};
+  ::GetClassNameW(window, name, 16);
+  if (::lstrcmpW(name, L"#32770") == 0) ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+  return TRUE;
+}
+
+}  // namespace
+
+Watchdog::Watchdog() : watched_thread_(::GetCurrentThreadId()), thread_([this] { Run(); }) {}
+
+Watchdog::~Watchdog() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  CloseOpenQuestion();
+  thread_.join();
+}
+
+void Watchdog::Arm(DWORD deadline_ms) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    deadlines_.push_back(deadline_ms);
+    ++call_;
+    since_ = ::GetTickCount64();
+  }
+  changed_.notify_all();
+}
+
+void Watchdog::Disarm() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!deadlines_.empty()) deadlines_.pop_back();
+    ++call_;
+    since_ = ::GetTickCount64();  // progress for the operation around it
+  }
+  changed_.notify_all();
+  CloseOpenQuestion();  // the mail program answered after all: the question is moot
+}
+
+void Watchdog::SetScreenshot(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  screenshot_ = path;
+}
+
+void Watchdog::CloseOpenQuestion() {
+  // Answered as "wait": the watchdog then finds the call back, or no longer its own, and goes on.
+  if (DWORD asking = asking_thread_.load()) ::EnumThreadWindows(asking, AnswerWait, 0);
+}
+
+bool Watchdog::AskToWait() {
+  std::wstring screenshot;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    screenshot = screenshot_;
+  }
+  const std::wstring saved = screenshot.empty() ? L"The screenshot was not saved."
+                                                : L"The screenshot was saved as " + screenshot + L".";
+  const std::wstring text = L"The mail program is not responding.\r\n\r\n" + saved +
+                            L"\r\n\r\nKeep waiting for it? (No gives up and ends Orvane.)";
+  // No owner: the form belongs to the thread that is stuck in the call, and an owner's thread must
+  // answer its owned windows' messages. Topmost instead.
+  asking_thread_ = ::GetCurrentThreadId();
+  const int answer = ::MessageBoxW(nullptr, text.c_str(), rt::App::Title().c_str(),
+                                   MB_YESNO | MB_ICONWARNING | MB_TOPMOST | MB_SETFOREGROUND);
+  asking_thread_ = 0;
+  return answer != IDNO;
+}
+
+void Watchdog::Run() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    if (stopping_) return;
+    if (deadlines_.empty()) {
+      changed_.wait(lock);
+      continue;
+    }
+    const uint64_t call = call_;
+    if (!gave_up_) {
+      const ULONGLONG now = ::GetTickCount64(), due = since_ + deadlines_.back();
+      if (now < due) {
+        changed_.wait_for(lock, std::chrono::milliseconds(due - now));
+        continue;
+      }
+      lock.unlock();
+      const bool wait = AskToWait();
+      lock.lock();
+      if (stopping_ || call_ != call) continue;  // it came back while the question was open
+      if (wait) {
+        since_ = ::GetTickCount64();  // the same deadline again
+        continue;
+      }
+      gave_up_ = true;
+    }
+    // Given up: this call, and any later one, is cancelled at once. A message for the call's modal
+    // loop: COM shows it to the message filter, which answers PENDINGMSG_CANCELCALL, and the call
+    // returns RPC_E_CALL_CANCELED. (Not CoCancelCall: it cancels method calls only, which the filter
+    // does already, and Wine aborts the process when it is called.)
+    lock.unlock();
+    ::PostThreadMessageW(watched_thread_, WM_NULL, 0, 0);
+    lock.lock();
+    const bool back = changed_.wait_for(lock, kCancelGrace, [&] { return stopping_ || call_ != call; });
+    // Nothing brought the call back. The screenshot is saved and closed; nothing is left to lose.
+    if (!back) ::TerminateProcess(::GetCurrentProcess(), kExitGaveUp);
+  }
+}
+
+}  // namespace mail
