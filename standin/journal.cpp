@@ -15,12 +15,14 @@ std::string Utf8(const std::wstring& text) {
 
 }  // namespace
 
-std::wstring SettingUnder(const wchar_t* key, const wchar_t* name) {
+std::wstring RegistryText(HKEY root, const wchar_t* key, const wchar_t* name) {
   wchar_t value[4096] = {};
   DWORD size = sizeof value - sizeof(wchar_t);
-  if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return {};
+  if (::RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return {};
   return value;
 }
+
+std::wstring SettingUnder(const wchar_t* key, const wchar_t* name) { return RegistryText(HKEY_CURRENT_USER, key, name); }
 
 void AppendJournal(const std::wstring& path, const std::wstring& line) {
   if (path.empty()) return;

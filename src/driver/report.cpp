@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "jpeg/jpeg_writer.h"
+#include "platform/runtime/ui.h"
 
 namespace modMain {
 namespace {
@@ -42,10 +43,8 @@ std::wstring PlainExplanation(const rt::Error& error) {
 }
 
 std::wstring ReportText(const rt::Error& error, const std::wstring& saved) {
-  const std::wstring where =
-      saved.empty() ? L"The screenshot was not saved." : L"The screenshot was saved as " + saved + L".";
-  return PlainExplanation(error) + L"\r\n\r\n" + where + L"\r\n\r\n" + L"Run-time error '" +
-         std::to_wstring(error.number()) + L"':\r\n\r\n" + error.description();
+  return PlainExplanation(error) + L"\r\n\r\n" + rt::SavedScreenshotText(saved) + L"\r\n\r\n" +
+         rt::RunTimeErrorText(error);
 }
 
 }  // namespace modMain

@@ -41,12 +41,10 @@ win::Variant InvokeWith(IDispatch* object, DISPID id, Call kind, const std::vect
   win::Variant result;
   EXCEPINFO exception{};
   UINT bad_argument = 0;
-  HRESULT hr = E_UNEXPECTED;
-  {
-    Session::Watched watched(Session::kCallDeadlineMs);
-    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, static_cast<WORD>(kind), &params,
-                        kind == Call::kPut ? nullptr : result.put(), &exception, &bad_argument);
-  }
+  const HRESULT hr = Session::Within(Session::kCallDeadlineMs, [&] {
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, static_cast<WORD>(kind), &params,
+                          kind == Call::kPut ? nullptr : result.put(), &exception, &bad_argument);
+  });
   if (hr == DISP_E_EXCEPTION) {
     if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
     win::Bstr source, description, help;
@@ -88,8 +86,7 @@ win::ComPtr<IDispatch> ObjectOf(const win::Variant& result) {
   if (v->vt == VT_DISPATCH && v->pdispVal) {
     object = v->pdispVal;
   } else if (v->vt == VT_UNKNOWN && v->punkVal) {
-    Session::Watched watched(Session::kCallDeadlineMs);
-    v->punkVal->QueryInterface(IID_PPV_ARGS(&object));
+    Session::Within(Session::kCallDeadlineMs, [&] { return v->punkVal->QueryInterface(IID_PPV_ARGS(&object)); });
   }
   return object;
 }
@@ -98,11 +95,9 @@ win::ComPtr<IDispatch> QueryResult(const win::Variant& result, REFIID iid, std::
   win::ComPtr<IDispatch> object = ObjectOf(result);
   if (!object) rt::RaiseHresult(E_NOINTERFACE, Source(member));
   win::ComPtr<IDispatch> typed;
-  HRESULT hr = E_UNEXPECTED;
-  {
-    Session::Watched watched(Session::kCallDeadlineMs);
-    hr = object->QueryInterface(iid, reinterpret_cast<void**>(typed.GetAddressOf()));
-  }
+  const HRESULT hr = Session::Within(Session::kCallDeadlineMs, [&] {
+    return object->QueryInterface(iid, reinterpret_cast<void**>(typed.GetAddressOf()));
+  });
   if (FAILED(hr) || !typed) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, Source(member));
   return typed;
 }

@@ -17,13 +17,11 @@ using win::ComPtr;
 ComPtr<IDispatch> CreateApplication() {
   mail::Session::Current().Begin();
   ComPtr<IDispatch> application;
-  HRESULT hr = E_UNEXPECTED;
-  {
-    mail::Session::Watched start(mail::Session::kStartDeadlineMs);
-    // As scripting clients ask for it: any server kind (the mail program registers a local server only).
-    hr = ::CoCreateInstance(outlook::kClsidApplication, nullptr, CLSCTX_SERVER, outlook::kIidApplication,
-                            reinterpret_cast<void**>(application.GetAddressOf()));
-  }
+  // As scripting clients ask for it: any server kind (the mail program registers a local server only).
+  const HRESULT hr = mail::Session::Within(mail::Session::kStartDeadlineMs, [&] {
+    return ::CoCreateInstance(outlook::kClsidApplication, nullptr, CLSCTX_SERVER, outlook::kIidApplication,
+                              reinterpret_cast<void**>(application.GetAddressOf()));
+  });
   if (hr == REGDB_E_CLASSNOTREG) throw AutomationNotRegistered(rt::HresultError(hr, rt::App::EXEName()));
   if (FAILED(hr) || !application) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, rt::App::EXEName());
   return application;
@@ -58,9 +56,8 @@ bool ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& s
   } catch (const rt::Error& error) {
     if (session.GaveUp()) throw;  // the user has been asked and has given up: no further word
     // The user pressed OK and would otherwise see nothing at all.
-    rt::MsgBox(L"The mail program could not create the new mail.\r\n\r\nThe screenshot was saved as " +
-                   sAttachmentPath + L".\r\n\r\nRun-time error '" + std::to_wstring(error.number()) + L"':\r\n\r\n" +
-                   error.description(),
+    rt::MsgBox(L"The mail program could not create the new mail.\r\n\r\n" + rt::SavedScreenshotText(sAttachmentPath) +
+                   L"\r\n\r\n" + rt::RunTimeErrorText(error),
                MB_OK | MB_ICONEXCLAMATION);
     return false;
   }

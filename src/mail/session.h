@@ -57,6 +57,13 @@ class [[nodiscard]] Session {
     Watchdog* watchdog_;
   };
 
+  // Makes one call to the mail program under the deadline; what the call returns.
+  template <typename Call>
+  static auto Within(DWORD deadline_ms, Call&& call) {
+    Watched watched(deadline_ms);
+    return call();
+  }
+
  private:
   DWORD patience_ms_;
   Session* outer_;

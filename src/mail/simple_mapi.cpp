@@ -31,6 +31,34 @@ bool ClientHasLibrary(HKEY root, const std::wstring& client) {
   return !RegistryText(root, key, L"DLLPath").empty() || !RegistryText(root, key, L"DLLPathEx").empty();
 }
 
+// An export of a library, as the function type it is documented with.
+template <typename Function>
+Function Export(HMODULE library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
+}
+
+std::wstring Source() { return rt::App::EXEName() + L".MAPISendMail"; }
+
+// The texts of one mail in one character set, kept alive while the records point into them.
+template <typename String>
+struct MailTexts {
+  String subject, path, file_name;
+  std::vector<String> names, addresses;
+};
+
+MailTexts<std::wstring> TextsOf(const std::wstring& attachment_path, const std::wstring& subject,
+                                const std::wstring& recipients) {
+  MailTexts<std::wstring> texts{subject, attachment_path, attachment_path, {}, {}};
+  const size_t slash = attachment_path.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) texts.file_name = attachment_path.substr(slash + 1);
+  for (const Recipient& recipient : SplitRecipients(recipients)) {
+    // "SMTP:" + address is the form Simple MAPI documents for an address typed by the user.
+    texts.addresses.push_back(L"SMTP:" + recipient.address);
+    texts.names.push_back(recipient.name.empty() ? recipient.address : recipient.name);
+  }
+  return texts;
+}
+
 std::string Ansi(const std::wstring& text) {
   if (text.empty()) return {};
   const int size = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
@@ -42,67 +70,26 @@ std::string Ansi(const std::wstring& text) {
   return out;
 }
 
-// An export of a library, as the function type it is documented with.
-template <typename Function>
-Function Export(HMODULE library, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
+MailTexts<std::string> Ansi(const MailTexts<std::wstring>& texts) {
+  MailTexts<std::string> out{Ansi(texts.subject), Ansi(texts.path), Ansi(texts.file_name), {}, {}};
+  for (const auto& name : texts.names) out.names.push_back(Ansi(name));
+  for (const auto& address : texts.addresses) out.addresses.push_back(Ansi(address));
+  return out;
 }
 
-std::wstring Source() { return rt::App::EXEName() + L".MAPISendMail"; }
-
-// The texts of one mail, kept alive while the records point into them.
-struct MailTexts {
-  std::wstring subject, path, file_name;
-  std::vector<std::wstring> names, addresses;
-};
-
-MailTexts TextsOf(const std::wstring& attachment_path, const std::wstring& subject, const std::wstring& recipients) {
-  MailTexts texts{subject, attachment_path, attachment_path, {}, {}};
-  const size_t slash = attachment_path.find_last_of(L"\\/");
-  if (slash != std::wstring::npos) texts.file_name = attachment_path.substr(slash + 1);
-  for (const Recipient& recipient : SplitRecipients(recipients)) {
-    // "SMTP:" + address is the form Simple MAPI documents for an address typed by the user.
-    texts.addresses.push_back(L"SMTP:" + recipient.address);
-    texts.names.push_back(recipient.name.empty() ? recipient.address : recipient.name);
-  }
-  return texts;
-}
-
-ULONG SendWide(MapiSendMailW send, HWND owner, MailTexts& texts, FLAGS flags) {
-  std::vector<MapiRecipDescW> recipients;
+// The records over the texts and the call, the same in either character set.
+template <typename Message, typename RecipDesc, typename FileDesc, typename Send, typename String>
+ULONG SendWith(Send send, HWND owner, MailTexts<String>& texts, FLAGS flags) {
+  std::vector<RecipDesc> recipients;
   for (size_t i = 0; i < texts.addresses.size(); ++i)
-    recipients.push_back(MapiRecipDescW{.ulReserved = 0, .ulRecipClass = MAPI_TO, .lpszName = texts.names[i].data(),
-                                        .lpszAddress = texts.addresses[i].data(), .ulEIDSize = 0,
-                                        .lpEntryID = nullptr});
-  MapiFileDescW file{.ulReserved = 0, .flFlags = 0, .nPosition = static_cast<ULONG>(-1),  // not in the text
-                     .lpszPathName = texts.path.data(), .lpszFileName = texts.file_name.data(),
-                     .lpFileType = nullptr};
-  MapiMessageW message{.ulReserved = 0, .lpszSubject = texts.subject.data(), .lpszNoteText = nullptr,
-                       .lpszMessageType = nullptr, .lpszDateReceived = nullptr, .lpszConversationID = nullptr,
-                       .flFlags = 0, .lpOriginator = nullptr, .nRecipCount = static_cast<ULONG>(recipients.size()),
-                       .lpRecips = recipients.empty() ? nullptr : recipients.data(), .nFileCount = 1,
-                       .lpFiles = &file};
-  return send(0, reinterpret_cast<ULONG_PTR>(owner), &message, flags, 0);
-}
-
-ULONG SendAnsi(MapiSendMailA send, HWND owner, const MailTexts& texts, FLAGS flags) {
-  std::string subject = Ansi(texts.subject), path = Ansi(texts.path), file_name = Ansi(texts.file_name);
-  std::vector<std::string> names, addresses;
-  for (size_t i = 0; i < texts.addresses.size(); ++i) {
-    names.push_back(Ansi(texts.names[i]));
-    addresses.push_back(Ansi(texts.addresses[i]));
-  }
-  std::vector<MapiRecipDesc> recipients;
-  for (size_t i = 0; i < addresses.size(); ++i)
-    recipients.push_back(MapiRecipDesc{.ulReserved = 0, .ulRecipClass = MAPI_TO, .lpszName = names[i].data(),
-                                       .lpszAddress = addresses[i].data(), .ulEIDSize = 0, .lpEntryID = nullptr});
-  MapiFileDesc file{.ulReserved = 0, .flFlags = 0, .nPosition = static_cast<ULONG>(-1), .lpszPathName = path.data(),
-                    .lpszFileName = file_name.data(), .lpFileType = nullptr};
-  MapiMessage message{.ulReserved = 0, .lpszSubject = subject.data(), .lpszNoteText = nullptr,
-                      .lpszMessageType = nullptr, .lpszDateReceived = nullptr, .lpszConversationID = nullptr,
-                      .flFlags = 0, .lpOriginator = nullptr, .nRecipCount = static_cast<ULONG>(recipients.size()),
-                      .lpRecips = recipients.empty() ? nullptr : recipients.data(), .nFileCount = 1,
-                      .lpFiles = &file};
+    recipients.push_back(RecipDesc{.ulReserved = 0, .ulRecipClass = MAPI_TO, .lpszName = texts.names[i].data(),
+                                   .lpszAddress = texts.addresses[i].data(), .ulEIDSize = 0, .lpEntryID = nullptr});
+  FileDesc file{.ulReserved = 0, .flFlags = 0, .nPosition = static_cast<ULONG>(-1),  // not in the text
+                .lpszPathName = texts.path.data(), .lpszFileName = texts.file_name.data(), .lpFileType = nullptr};
+  Message message{.ulReserved = 0, .lpszSubject = texts.subject.data(), .lpszNoteText = nullptr,
+                  .lpszMessageType = nullptr, .lpszDateReceived = nullptr, .lpszConversationID = nullptr,
+                  .flFlags = 0, .lpOriginator = nullptr, .nRecipCount = static_cast<ULONG>(recipients.size()),
+                  .lpRecips = recipients.empty() ? nullptr : recipients.data(), .nFileCount = 1, .lpFiles = &file};
   return send(0, reinterpret_cast<ULONG_PTR>(owner), &message, flags, 0);
 }
 
@@ -146,14 +133,15 @@ bool ShowMailInDefaultProgram(HWND owner, const std::wstring& attachment_path, c
   // never be loaded. The library stays loaded to the end of the process, as mail programs expect.
   HMODULE mapi = ::LoadLibraryExW(L"mapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!mapi) rt::RaiseHresult(HRESULT_FROM_WIN32(::GetLastError()), Source());
-  MailTexts texts = TextsOf(attachment_path, subject, recipients);
+  MailTexts<std::wstring> texts = TextsOf(attachment_path, subject, recipients);
   // Shown to the user, who sends it; logging on may ask who they are.
   constexpr FLAGS kFlags = MAPI_DIALOG | MAPI_LOGON_UI;
   ULONG code = MAPI_E_NOT_SUPPORTED;
   if (auto wide = Export<MapiSendMailW>(mapi, "MAPISendMailW")) {
-    code = SendWide(wide, owner, texts, kFlags);
+    code = SendWith<MapiMessageW, MapiRecipDescW, MapiFileDescW>(wide, owner, texts, kFlags);
   } else if (auto ansi = Export<MapiSendMailA>(mapi, "MAPISendMail")) {
-    code = SendAnsi(ansi, owner, texts, kFlags);
+    MailTexts<std::string> ansi_texts = Ansi(texts);
+    code = SendWith<MapiMessage, MapiRecipDesc, MapiFileDesc>(ansi, owner, ansi_texts, kFlags);
   }
   if (code == SUCCESS_SUCCESS) return true;
   if (code == MAPI_USER_ABORT) return false;

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "platform/runtime/app.h"
+#include "platform/runtime/ui.h"
 
 namespace mail {
 namespace {
@@ -70,9 +71,7 @@ bool Watchdog::AskToWait() {
     std::lock_guard<std::mutex> lock(mutex_);
     screenshot = screenshot_;
   }
-  const std::wstring saved = screenshot.empty() ? L"The screenshot was not saved."
-                                                : L"The screenshot was saved as " + screenshot + L".";
-  const std::wstring text = L"The mail program is not responding.\r\n\r\n" + saved +
+  const std::wstring text = L"The mail program is not responding.\r\n\r\n" + rt::SavedScreenshotText(screenshot) +
                             L"\r\n\r\nKeep waiting for it? (No gives up and ends Orvane.)";
   // No owner: the form belongs to the thread that is stuck in the call, and an owner's thread must
   // answer its owned windows' messages. Topmost instead.

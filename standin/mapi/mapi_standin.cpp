@@ -138,13 +138,6 @@ ULONG Answer(const wchar_t* entry, const Mail& mail, ULONG_PTR ui_param, FLAGS f
   return SUCCESS_SUCCESS;
 }
 
-std::wstring RegistryText(HKEY root, const std::wstring& key, const wchar_t* name) {
-  wchar_t value[1024] = {};
-  DWORD size = sizeof value - sizeof(wchar_t);
-  if (::RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return {};
-  return value;
-}
-
 }  // namespace
 
 extern "C" {
@@ -165,7 +158,7 @@ ULONG WINAPI MAPISendMail(LHANDLE, ULONG_PTR ui_param, MapiMessage* message, FLA
 // Registers as the default mail program, unless another one is the default for the user or the machine.
 HRESULT WINAPI DllRegisterServer() {
   for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    const std::wstring current = RegistryText(hive, kMailClients, nullptr);
+    const std::wstring current = standin::RegistryText(hive, kMailClients, nullptr);
     if (!current.empty() && current != kClientName) return SELFREG_E_CLASS;  // a real client stays the default
   }
   wchar_t path[MAX_PATH * 4] = {};
@@ -183,7 +176,7 @@ HRESULT WINAPI DllRegisterServer() {
 
 // Removes its own entries only; another default stays as it is.
 HRESULT WINAPI DllUnregisterServer() {
-  if (RegistryText(HKEY_LOCAL_MACHINE, kMailClients, nullptr) == kClientName)
+  if (standin::RegistryText(HKEY_LOCAL_MACHINE, kMailClients, nullptr) == kClientName)
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kMailClients, nullptr);
   const std::wstring client_key = std::wstring(kMailClients) + L"\\" + kClientName;
   ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, client_key.c_str());

@@ -17,6 +17,9 @@ int MsgBox(std::wstring_view prompt, UINT style = MB_OK, std::wstring_view title
 // so a topmost owner keeps it in front of a window another program has just activated.
 void SetMessageOwner(HWND owner);
 
+// What the program's messages say of the screenshot: where it was saved (empty: that it was not).
+std::wstring SavedScreenshotText(const std::wstring& saved);
+
 // Processes the window messages that are waiting, once, without waiting for more.
 void DoEvents();
 
