@@ -63,7 +63,8 @@ orvane_start_display() {
 # test runner waiting on them would wait forever.
 orvane_start_wine() {
   export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$ORVANE_BUILD/prefix}
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No Mono, no Gecko, and no menu builder writing icons and menu entries into the home folder.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEARCH=win64
   mkdir -p "$WINEPREFIX"

@@ -1,9 +1,11 @@
 // Shows a sample window, starts orvane.exe as a keyboard shortcut would, and answers its question
-// with OK when asked to (nobody at the display); otherwise the user answers. Prints the JPEG written.
+// with OK when asked to (nobody at the display); otherwise the user answers, and the demo ends when
+// the user has closed the mail program stand-in's windows. Prints the JPEG written.
 //
 //   orvane_demo.exe APP_FOLDER [--auto-ok]
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -35,6 +37,27 @@ std::wstring NewScreenshot(const std::wstring& folder, const std::wstring& befor
   return result.empty() ? result : folder + L"\\" + result;
 }
 
+// The running mail program stand-in, or null.
+HANDLE OpenMailStandIn() {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return nullptr;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  HANDLE process = nullptr;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !process; more = ::Process32NextW(snapshot, &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, L"outlook_standin.exe") == 0) {
+      process = ::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    }
+  }
+  ::CloseHandle(snapshot);
+  return process;
+}
+
+void Say(const wchar_t* text) {
+  std::wprintf(L"%ls\n", text);
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -60,6 +83,7 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   ::CloseHandle(process.hThread);
+  if (!auto_ok) Say(L"orvane.exe started: its question shows on the display.");
 
   HWND question = desktop::WaitForDialog(process.dwProcessId, 30000, process.hProcess);
   if (question) {
@@ -67,16 +91,24 @@ int wmain(int argc, wchar_t** argv) {
     std::wprintf(L"question: %ls\n", info.text.c_str());
     if (auto_ok) {
       desktop::Press(question, IDOK);
-      std::wprintf(L"answered: OK\n");
+      Say(L"answered: OK");
     } else {
-      std::wprintf(L"waiting for your answer on the display...\n");
+      Say(L"The question is waiting for your answer on the display (OK mails the picture, Cancel ends).");
     }
   }
-  std::fflush(stdout);
   DWORD code = desktop::WaitForExit(process.hProcess, auto_ok ? 60000 : INFINITE);
   ::CloseHandle(process.hProcess);
   std::wstring written = NewScreenshot(folder, before);
   if (!written.empty()) std::wprintf(L"written: %ls\n", written.c_str());
   else std::wprintf(L"no screenshot written (exit code %lu)\n", code);
+  if (!auto_ok) {
+    // The mail stays on the display until the user closes it; ending Wine now would take it away.
+    if (HANDLE mail = OpenMailStandIn()) {
+      Say(L"The mail is open on the display: close the mail program's windows to end the demo.");
+      ::WaitForSingleObject(mail, INFINITE);
+      ::CloseHandle(mail);
+    }
+  }
+  std::fflush(stdout);
   return code == 0 ? 0 : 1;
 }
