@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr wchar_t kSettingsKey[] = L"Software\\Orvane\\MapiStandIn";
+constexpr wchar_t kSettingsKey[] = L"Software\\OrvaneStandIn\\Mapi";
 constexpr wchar_t kClientName[] = L"Orvane MAPI Stand-in";
 constexpr wchar_t kMailClients[] = L"Software\\Clients\\Mail";
 constexpr wchar_t kWindowClass[] = L"OrvaneStandInMapiMail";

@@ -23,7 +23,7 @@ namespace standin {
 
 inline constexpr CLSID kClsidApplication = {0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr wchar_t kProgId[] = L"Outlook.Application";
-inline constexpr wchar_t kSettingsKey[] = L"Software\\Orvane\\OutlookStandIn";
+inline constexpr wchar_t kSettingsKey[] = L"Software\\OrvaneStandIn\\Outlook";
 // Set (manual reset) to wake a stand-in that hangs.
 inline constexpr wchar_t kWakeEvent[] = L"Local\\OrvaneStandInWake";
 

@@ -9,8 +9,8 @@
 namespace testing_support {
 namespace {
 
-constexpr wchar_t kSettings[] = L"Software\\Orvane\\OutlookStandIn";
-constexpr wchar_t kMapiSettings[] = L"Software\\Orvane\\MapiStandIn";
+constexpr wchar_t kSettings[] = L"Software\\OrvaneStandIn\\Outlook";
+constexpr wchar_t kMapiSettings[] = L"Software\\OrvaneStandIn\\Mapi";
 
 void SetSettingUnder(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
   ::RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(),
