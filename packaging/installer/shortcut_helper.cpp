@@ -1,56 +1,21 @@
 // Run by the installer: checks a keyboard shortcut written as text and creates the Start-menu
 // shortcut that carries it (NSIS can only give a shortcut a hotkey fixed when the installer is built).
 //
-//   orvane_shortcut check "Ctrl+Alt+S"                         exit 0 when Windows can bind it, else 2
+//   orvane_shortcut rule                                       prints the rule for shortcuts
+//   orvane_shortcut normalise "ctrl+alt+s"                     prints "Ctrl+Alt+S"; exit 2 if refused
 //   orvane_shortcut create LINK.lnk TARGET.exe "Ctrl+Alt+S" DESCRIPTION
 
 #include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <cwctype>
+#include <cstdio>
 #include <string>
 
+#include "hotkey.h"
 #include "platform/win/com.h"
 
 namespace {
-
-// "Ctrl+Alt+S" as IShellLink::SetHotkey wants it (virtual key low, HOTKEYF_ modifiers high), or 0.
-WORD ParseHotkey(const std::wstring& text) {
-  BYTE modifiers = 0;
-  UINT key = 0;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t plus = text.find(L'+', start);
-    std::wstring part = text.substr(start, plus == std::wstring::npos ? std::wstring::npos : plus - start);
-    while (!part.empty() && part.front() == L' ') part.erase(0, 1);
-    while (!part.empty() && part.back() == L' ') part.pop_back();
-    std::wstring upper = part;
-    for (auto& c : upper) c = static_cast<wchar_t>(std::towupper(c));
-    if (upper == L"CTRL" || upper == L"CONTROL") {
-      modifiers |= HOTKEYF_CONTROL;
-    } else if (upper == L"ALT") {
-      modifiers |= HOTKEYF_ALT;
-    } else if (upper == L"SHIFT") {
-      modifiers |= HOTKEYF_SHIFT;
-    } else if (key != 0) {
-      return 0;  // two keys
-    } else if (upper.size() == 1 && ((upper[0] >= L'A' && upper[0] <= L'Z') || (upper[0] >= L'0' && upper[0] <= L'9'))) {
-      key = upper[0];
-    } else if (upper.size() >= 2 && upper.size() <= 3 && upper[0] == L'F') {
-      int number = _wtoi(upper.c_str() + 1);
-      if (number < 1 || number > 12 || upper.find_first_not_of(L"0123456789", 1) != std::wstring::npos) return 0;
-      key = VK_F1 + static_cast<UINT>(number - 1);
-    } else {
-      return 0;
-    }
-    if (plus == std::wstring::npos) break;
-    start = plus + 1;
-  }
-  // Windows only binds shortcut keys that hold Ctrl or Alt.
-  if (key == 0 || !(modifiers & (HOTKEYF_CONTROL | HOTKEYF_ALT))) return 0;
-  return static_cast<WORD>(MAKEWORD(key, modifiers));
-}
 
 int CreateLink(const std::wstring& link, const std::wstring& target, WORD hotkey, const std::wstring& description) {
   win::ComApartment apartment;
@@ -71,11 +36,21 @@ int CreateLink(const std::wstring& link, const std::wstring& target, WORD hotkey
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 3 && std::wstring(argv[1]) == L"check") return ParseHotkey(argv[2]) ? 0 : 2;
-  if (argc == 6 && std::wstring(argv[1]) == L"create") {
-    WORD hotkey = ParseHotkey(argv[4]);
+  const std::wstring command = argc > 1 ? argv[1] : L"";
+  if (argc == 2 && command == L"rule") {
+    std::fputws(installer::kHotkeyRule, stdout);
+    return 0;
+  }
+  if (argc == 3 && command == L"normalise") {
+    auto hotkey = installer::ParseHotkey(argv[2]);
     if (!hotkey) return 2;
-    return CreateLink(argv[2], argv[3], hotkey, argv[5]);
+    std::fputws(hotkey->spelling.c_str(), stdout);
+    return 0;
+  }
+  if (argc == 6 && command == L"create") {
+    auto hotkey = installer::ParseHotkey(argv[4]);
+    if (!hotkey) return 2;
+    return CreateLink(argv[2], argv[3], hotkey->link_value, argv[5]);
   }
   return 3;
 }
