@@ -5,13 +5,40 @@
 set(ORVANE_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
 add_library(orvane_portable STATIC
   ${ORVANE_PORTABLE_DIR}/image/kernels.cpp
+  ${ORVANE_PORTABLE_DIR}/image/resample_sse2.cpp
   ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder.cpp
   ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_colour.cpp
   ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_dct.cpp
+  ${ORVANE_PORTABLE_DIR}/platform/runtime/cpu.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/errors.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/random.cpp
 )
 target_include_directories(orvane_portable PUBLIC ${ORVANE_PORTABLE_DIR})
+# The wider vector levels, each in its own files with its own flags, chosen at run time by cpuid.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+  set(ORVANE_AVX2_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx2.cpp)
+  set(ORVANE_AVX512_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx512.cpp)
+  target_sources(orvane_portable PRIVATE ${ORVANE_AVX2_SOURCES} ${ORVANE_AVX512_SOURCES})
+  target_compile_definitions(orvane_portable PRIVATE ORVANE_SIMD_X86)
+  if(MSVC)
+    set(avx2_flags /arch:AVX2)
+    set(avx512_flags /arch:AVX512)
+  else()
+    set(avx2_flags -mavx2)
+    set(avx512_flags -mavx512f -mavx512bw)
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      list(APPEND avx512_flags -Wno-maybe-uninitialized)  # GCC 12's own AVX-512 headers trip it
+    endif()
+    if(WIN32)
+      # GCC cannot align the Windows x64 stack beyond 16 bytes, yet spills 32- and 64-byte vectors with
+      # aligned moves; the assembler makes every such move an unaligned one.
+      list(APPEND avx2_flags -Wa,-muse-unaligned-vector-move)
+      list(APPEND avx512_flags -Wa,-muse-unaligned-vector-move)
+    endif()
+  endif()
+  set_source_files_properties(${ORVANE_AVX2_SOURCES} PROPERTIES COMPILE_OPTIONS "${avx2_flags}")
+  set_source_files_properties(${ORVANE_AVX512_SOURCES} PROPERTIES COMPILE_OPTIONS "${avx512_flags}")
+endif()
 if(NOT WIN32)
   target_sources(orvane_portable PRIVATE ${ORVANE_PORTABLE_DIR}/platform/runtime/native_source.cpp)
 endif()

@@ -10,6 +10,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "image/resample_simd.h"
 #include "platform/runtime/checked.h"
 
 // Why the integer arithmetic below equals the double-precision arithmetic it replaces.
@@ -26,7 +27,23 @@
 //
 // The first pass depends only on the memory row pair, its fraction and the source byte column, so it
 // is computed once per target row for the byte columns the row samples, and reused by every target
-// pixel that reads it (and by the next row when it samples the same rows with the same fraction).
+// pixel that reads it (and by the next row when it samples the same rows with the same fraction):
+// each source byte a row needs is read once, and the second pass reads only that one blended row.
+//
+// The 32-bit forms. With q <= 23 and a, b <= 255, a * (2^q - F) + b * F <= 255 * 2^q < 2^31, and so is
+// that plus 2^(q-1): round-half-even(N / 2^q) is (N + 2^(q-1) - 1 + parity(N >> q)) >> q in unsigned
+// 32-bit arithmetic. pmaddwd multiplies signed 16-bit halves, so weights of up to 23 bits are split:
+// w = (w >> s) * 2^s + (w & (2^s - 1)), and N = (a * keep_hi + b * take_hi) * 2^s + (a * keep_lo +
+// b * take_lo), each partial sum exact in 32 bits. The first pass splits at s = 8 (both weights are
+// below 2^23 there, as take >= 1); the second at s = 9, because a whole-number fraction gives keep =
+// 2^Q, whose high half 2^(Q-9) <= 2^14 still fits a signed 16-bit word.
+//
+// One shift for the whole second pass. The wide levels do sixteen output bytes at once, which belong
+// to different target columns and so to different fractions F / 2^q. Each is rewritten over the
+// image's widest shift Q >= q as F * 2^(Q-q) / 2^Q: the same rational number, so N / 2^q and
+// N * 2^(Q-q) / 2^Q round alike, and with Q <= 23 the bound above still holds. Columns whose fraction
+// has more than 23 bits have sx < 1 (for sx >= 1 every fraction is a multiple of ulp(sx) >= 2^-23);
+// they lie at the start of the row and stay on the per-pixel path.
 
 namespace pixels {
 namespace {
@@ -123,46 +140,133 @@ inline uint32_t RoundShift32(uint32_t n, int q, uint32_t below_half) {
   return (n + below_half + ((n >> q) & 1u)) >> q;
 }
 
-// The first pass for one row pair, byte columns first..last, with a fraction of 1..23 bits.
-void BlendRowsNarrow(const uint8_t* top, const uint8_t* next, uint8_t* out, int32_t first, int32_t last,
-                     const Fraction& f) {
-  const int q = f.shift;
-  const uint32_t take = static_cast<uint32_t>(f.numerator);
-  const uint32_t keep = (1u << q) - take;
-  const uint32_t below_half = (1u << (q - 1)) - 1;
-  int32_t k = first;
-#if defined(__SSE2__) || defined(_M_X64)
-  // Eight bytes at a time: pmaddwd forms a * keep + b * take from 16-bit halves of the weights,
-  // (a * keep_hi + b * take_hi) * 256 + (a * keep_lo + b * take_lo), all exact in 32 bits.
-  const __m128i weights_hi = _mm_set1_epi32(static_cast<int>(((take >> 8) << 16) | (keep >> 8)));
-  const __m128i weights_lo = _mm_set1_epi32(static_cast<int>(((take & 0xFF) << 16) | (keep & 0xFF)));
-  const bool single = q <= 15;
-  const __m128i weights_whole = _mm_set1_epi32(static_cast<int>((take << 16) | keep));
-  const __m128i bias = _mm_set1_epi32(static_cast<int>(below_half));
-  const __m128i one = _mm_set1_epi32(1);
-  const __m128i shift = _mm_cvtsi32_si128(q);
-  const __m128i zero = _mm_setzero_si128();
-  for (; k + 7 <= last; k += 8) {
-    const __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + k)), zero);
-    const __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(next + k)), zero);
-    __m128i result[2];
-    for (int half = 0; half < 2; ++half) {
-      const __m128i pairs = half == 0 ? _mm_unpacklo_epi16(a, b) : _mm_unpackhi_epi16(a, b);
-      // Weights below 2^15 fit pmaddwd whole.
-      const __m128i n = single ? _mm_madd_epi16(pairs, weights_whole)
-                               : _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(pairs, weights_hi), 8),
-                                               _mm_madd_epi16(pairs, weights_lo));
-      const __m128i odd = _mm_and_si128(_mm_srl_epi32(n, shift), one);
-      result[half] = _mm_srl_epi32(_mm_add_epi32(_mm_add_epi32(n, bias), odd), shift);
-    }
-    const __m128i words = _mm_packs_epi32(result[0], result[1]);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(words, zero));
+// The second pass over whole groups of sixteen output bytes, for the levels with a byte shuffle (AVX2
+// and wider). Columns from `first_x` on all have fractions of at most 23 bits; each takes the image's
+// widest of them as its shift Q (see the proof at the top), so that one shift serves every lane.
+struct ColumnPlan {
+  std::vector<simd::ColumnGroup> groups;
+  int32_t first_x = 0;  // the first target column the groups cover
+  int32_t end_x = 0;    // the column of the first output byte after them
+  int shift = 1;
+  bool whole = false;
+};
+
+ColumnPlan PlanColumns(const std::vector<Column>& columns) {
+  ColumnPlan plan;
+  const int32_t new_w = static_cast<int32_t>(columns.size());
+  // Wider fractions occur only where sx < 1, at the start of the row; those columns stay per pixel.
+  for (int32_t x = 0; x < new_w; ++x) {
+    if (columns[static_cast<size_t>(x)].fx.shift > kNarrowBits) plan.first_x = x + 1;
   }
-#endif
-  for (; k <= last; ++k)
-    out[k] = static_cast<uint8_t>(RoundShift32(top[k] * keep + next[k] * take, q, below_half));
+  for (int32_t x = plan.first_x; x < new_w; ++x) plan.shift = std::max(plan.shift, columns[static_cast<size_t>(x)].fx.shift);
+  plan.whole = plan.shift <= 14;
+  const int32_t start = 3 * plan.first_x;
+  const int32_t count = (3 * new_w - start) / 16;
+  plan.end_x = (start + 16 * count) / 3;
+  plan.groups.resize(static_cast<size_t>(count));
+  for (int32_t g = 0; g < count; ++g) {
+    simd::ColumnGroup& group = plan.groups[static_cast<size_t>(g)];
+    for (int lane = 0; lane < 4; ++lane) {
+      // A lane's bytes need not rise: the next pixel may sample the same source pixel again.
+      const int32_t lane_start = start + 16 * g + 4 * lane;
+      group.base[lane] = INT32_MAX;
+      for (int32_t o = lane_start; o < lane_start + 4; ++o)
+        group.base[lane] = std::min(group.base[lane], columns[static_cast<size_t>(o / 3)].c + o % 3);
+      for (int i = 0; i < 4; ++i) {
+        const int32_t o = lane_start + i;
+        const Column& column = columns[static_cast<size_t>(o / 3)];
+        const int32_t a = column.c + o % 3 - group.base[lane];  // b is three bytes on
+        if (a + 3 > 15) {  // too far apart for one lane: pixel by pixel
+          ColumnPlan none;
+          none.first_x = none.end_x = new_w;
+          return none;
+        }
+        uint8_t* pick = group.pick + 16 * lane + 4 * i;
+        pick[0] = static_cast<uint8_t>(a);
+        pick[1] = 0x80;
+        pick[2] = static_cast<uint8_t>(a + 3);
+        pick[3] = 0x80;
+        const uint32_t take = column.fx.shift == 0 ? 0u : static_cast<uint32_t>(column.fx.numerator) << (plan.shift - column.fx.shift);
+        const uint32_t keep = (1u << plan.shift) - take;
+        const int element = 4 * lane + i;
+        if (plan.whole) {
+          group.weights_low[element] = static_cast<int32_t>(keep | take << 16);
+          group.weights_high[element] = 0;
+        } else {
+          group.weights_low[element] = static_cast<int32_t>((keep & 511) | (take & 511) << 16);
+          group.weights_high[element] = static_cast<int32_t>(keep >> 9 | (take >> 9) << 16);
+        }
+      }
+    }
+  }
+  return plan;
 }
 
+// The second pass pixel by pixel, for target columns [begin, end).
+void BlendPixels(const std::vector<Column>& columns, const uint8_t* m, uint8_t* out, int32_t begin, int32_t end) {
+  const int32_t new_w = static_cast<int32_t>(columns.size());
+#if defined(__SSE2__) || defined(_M_X64)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i one = _mm_set1_epi32(1);
+#endif
+  for (int32_t x = begin; x < end; ++x) {
+    const Column& col = columns[static_cast<size_t>(x)];
+    const uint8_t* left = m + col.c;
+    uint8_t* pixel = out + 3 * x;
+#if defined(__SSE2__) || defined(_M_X64)
+    if (col.narrow && x + 1 < new_w) {
+      // Pairs (m0, m3), (m1, m4), (m2, m5) side by side, then one pmaddwd per weight half. The
+      // four bytes stored include one of the next pixel, which is written after this one.
+      const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(left)), zero);
+      const __m128i pairs = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 6));
+      __m128i n = _mm_madd_epi16(pairs, _mm_set1_epi32(col.weights_lo));
+      if (!col.single) n = _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(pairs, _mm_set1_epi32(col.weights_hi)), 8), n);
+      const __m128i shift = _mm_cvtsi32_si128(col.fx.shift);
+      const __m128i bias = _mm_set1_epi32(static_cast<int>(col.below_half));
+      const __m128i odd = _mm_and_si128(_mm_srl_epi32(n, shift), one);
+      const __m128i r = _mm_srl_epi32(_mm_add_epi32(_mm_add_epi32(n, bias), odd), shift);
+      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(r, zero), zero);
+      const int32_t packed = _mm_cvtsi128_si32(bytes);
+      std::memcpy(pixel, &packed, 4);
+      continue;
+    }
+#endif
+    if (col.narrow) {
+      const int q = col.fx.shift;
+      pixel[0] = static_cast<uint8_t>(RoundShift32(left[0] * col.keep + left[3] * col.take, q, col.below_half));
+      pixel[1] = static_cast<uint8_t>(RoundShift32(left[1] * col.keep + left[4] * col.take, q, col.below_half));
+      pixel[2] = static_cast<uint8_t>(RoundShift32(left[2] * col.keep + left[5] * col.take, q, col.below_half));
+    } else if (col.fx.shift == 0) {
+      pixel[0] = left[0];
+      pixel[1] = left[1];
+      pixel[2] = left[2];
+    } else {
+      pixel[0] = Clamp(Lerp(col.fx, left[0], left[3]));
+      pixel[1] = Clamp(Lerp(col.fx, left[1], left[4]));
+      pixel[2] = Clamp(Lerp(col.fx, left[2], left[5]));
+    }
+  }
+}
+
+struct Kernels {
+  simd::BlendRows blend_rows = simd::BlendRowsSse2;
+  simd::BlendColumns blend_columns = nullptr;  // none: the second pass goes pixel by pixel
+};
+
+}  // namespace
+
+rt::SimdLevel ResampleLevel(rt::SimdLevel wanted);
+
+namespace {
+
+Kernels KernelsFor(rt::SimdLevel wanted) {
+  const rt::SimdLevel level = ResampleLevel(wanted);
+#if defined(ORVANE_SIMD_X86)
+  if (level == rt::SimdLevel::kAvx512) return {simd::BlendRowsAvx512, simd::BlendColumnsAvx512};
+  if (level == rt::SimdLevel::kAvx2) return {simd::BlendRowsAvx2, simd::BlendColumnsAvx2};
+#endif
+  return {};
+}
 }  // namespace
 
 uint8_t NoiseByte(float r) {
@@ -170,6 +274,20 @@ uint8_t NoiseByte(float r) {
 }
 
 void ResampleBilinear(const Image& source, const Image& target) {
+  ResampleBilinear(source, target, rt::BestSimdLevel());
+}
+
+rt::SimdLevel ResampleLevel(rt::SimdLevel wanted) {
+#if defined(ORVANE_SIMD_X86)
+  return std::min(wanted, rt::BestSimdLevel());
+#else
+  (void)wanted;
+  return rt::SimdLevel::kSse2;
+#endif
+}
+
+void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel level) {
+  const Kernels kernels = KernelsFor(level);
   PixelView from(source);
   PixelView to(target);
   const int32_t w = source.width, h = source.height;
@@ -212,79 +330,87 @@ void ResampleBilinear(const Image& source, const Image& target) {
     }
   }
 
-  // Slack at the end: the vector loop below loads eight bytes where it uses six.
-  std::vector<uint8_t> blended(static_cast<size_t>(from.columns()) + 8);
+  ColumnPlan plan;
+  if (kernels.blend_columns) plan = PlanColumns(columns);
+
+  // The first passes of up to kRowsTogether target rows, then one walk over the groups for all of
+  // them. A row that samples the same rows with the same fraction as the one before reuses its first
+  // pass. Slack at the end of each buffer: the vector loops load eight or sixteen bytes where they use
+  // fewer. The rows gathered stay within about half of a first-level data cache, where the second pass
+  // finds them.
+  constexpr int32_t kGatheredBytes = 24 * 1024;
+  const int together =
+      plan.groups.empty() ? 1 : static_cast<int>(std::clamp<int32_t>(kGatheredBytes / from.columns(), 1, simd::kRowsTogether));
+  std::vector<uint8_t> buffers[simd::kRowsTogether];
+  for (int i = 0; i < together; ++i) buffers[i].resize(static_cast<size_t>(from.columns()) + 32);
+  const uint8_t* blended[simd::kRowsTogether] = {};
+  uint8_t* out[simd::kRowsTogether] = {};
+  uint8_t* group_out[simd::kRowsTogether] = {};
+  const uint8_t* last_blended = nullptr;
+  int32_t last_iy = -1;
+  float last_fy = -1;
   BlendTable table;
-  int32_t blended_row = -1;
-  float blended_fy = -1;
-  for (int32_t y = 0; y < new_h; ++y) {
-    const float sy = static_cast<float>(static_cast<double>(y_scale) * y);
-    const int32_t iy = static_cast<int32_t>(std::floor(sy));
-    const float fy = static_cast<float>(static_cast<double>(sy) - iy);
-    const uint8_t* top = from.CheckedRow(iy, first_byte, last_byte);
-    const uint8_t* next = from.CheckedRow(rt::Add32(iy, 1), first_byte, last_byte);
-    uint8_t* out = to.CheckedRow(y, 0, rt::Mul32(3, new_w) - 1);
 
-    if (iy != blended_row || fy != blended_fy) {
-      const Fraction f = Split(fy);
-      if (f.shift == 0) {
-        for (int32_t k = first_byte; k <= last_byte; ++k) blended[static_cast<size_t>(k)] = top[k];
-      } else if (f.shift <= kNarrowBits) {
-        BlendRowsNarrow(top, next, blended.data(), first_byte, last_byte, f);
-      } else if (f.exact) {
-        table.Fill(f);
-        uint8_t* row = blended.data();
-        for (int32_t k = first_byte; k <= last_byte; ++k) row[k] = table.Blend(top[k], next[k]);
-      } else {
-        for (int32_t k = first_byte; k <= last_byte; ++k)
-          blended[static_cast<size_t>(k)] = Clamp(LerpDouble(fy, top[k], next[k]));
-      }
-      blended_row = iy;
-      blended_fy = fy;
+  // The second pass of the first `rows` rows gathered.
+  auto finish = [&](int rows) {
+    if (plan.groups.empty()) {
+      for (int r = 0; r < rows; ++r) BlendPixels(columns, blended[r], out[r], 0, new_w);
+      return;
     }
+    for (int r = 0; r < rows; ++r) {
+      BlendPixels(columns, blended[r], out[r], 0, plan.first_x);
+      group_out[r] = out[r] + 3 * plan.first_x;
+    }
+    kernels.blend_columns(blended, group_out, rows, plan.groups.data(), static_cast<int32_t>(plan.groups.size()),
+                          plan.shift, plan.whole);
+    for (int r = 0; r < rows; ++r) BlendPixels(columns, blended[r], out[r], plan.end_x, new_w);
+  };
 
-    const uint8_t* m = blended.data();
-#if defined(__SSE2__) || defined(_M_X64)
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i one = _mm_set1_epi32(1);
-#endif
-    for (int32_t x = 0; x < new_w; ++x) {
-      const Column& col = columns[static_cast<size_t>(x)];
-      const uint8_t* left = m + col.c;
-      uint8_t* pixel = out + 3 * x;
-#if defined(__SSE2__) || defined(_M_X64)
-      if (col.narrow && x + 1 < new_w) {
-        // Pairs (m0, m3), (m1, m4), (m2, m5) side by side, then one pmaddwd per weight half. The
-        // four bytes stored include one of the next pixel, which its own turn overwrites.
-        const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(left)), zero);
-        const __m128i pairs = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 6));
-        __m128i n = _mm_madd_epi16(pairs, _mm_set1_epi32(col.weights_lo));
-        if (!col.single) n = _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(pairs, _mm_set1_epi32(col.weights_hi)), 8), n);
-        const __m128i shift = _mm_cvtsi32_si128(col.fx.shift);
-        const __m128i bias = _mm_set1_epi32(static_cast<int>(col.below_half));
-        const __m128i odd = _mm_and_si128(_mm_srl_epi32(n, shift), one);
-        const __m128i r = _mm_srl_epi32(_mm_add_epi32(_mm_add_epi32(n, bias), odd), shift);
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(r, zero), zero);
-        const int32_t packed = _mm_cvtsi128_si32(bytes);
-        std::memcpy(pixel, &packed, 4);
-        continue;
+  for (int32_t y0 = 0; y0 < new_h; y0 += together) {
+    const int rows = static_cast<int>(std::min<int32_t>(together, new_h - y0));
+    int r = 0;
+    try {
+      for (; r < rows; ++r) {
+        const int32_t y = y0 + r;
+        const float sy = static_cast<float>(static_cast<double>(y_scale) * y);
+        const int32_t iy = static_cast<int32_t>(std::floor(sy));
+        const float fy = static_cast<float>(static_cast<double>(sy) - iy);
+        const uint8_t* top = from.CheckedRow(iy, first_byte, last_byte);
+        const uint8_t* next = from.CheckedRow(rt::Add32(iy, 1), first_byte, last_byte);
+        out[r] = to.CheckedRow(y, 0, rt::Mul32(3, new_w) - 1);
+        if (iy == last_iy && fy == last_fy) {
+          blended[r] = last_blended;
+          continue;
+        }
+        // A buffer none of the rows gathered so far reads.
+        uint8_t* row = nullptr;
+        for (int i = 0; !row; ++i) {
+          row = buffers[i].data();
+          for (int j = 0; j < r; ++j) {
+            if (blended[j] == row) row = nullptr;
+          }
+        }
+        const Fraction f = Split(fy);
+        if (f.shift == 0) {
+          for (int32_t k = first_byte; k <= last_byte; ++k) row[k] = top[k];
+        } else if (f.shift <= kNarrowBits) {
+          const uint32_t take = static_cast<uint32_t>(f.numerator);
+          kernels.blend_rows(top, next, row, first_byte, last_byte, (1u << f.shift) - take, take, f.shift);
+        } else if (f.exact) {
+          table.Fill(f);
+          for (int32_t k = first_byte; k <= last_byte; ++k) row[k] = table.Blend(top[k], next[k]);
+        } else {
+          for (int32_t k = first_byte; k <= last_byte; ++k) row[k] = Clamp(LerpDouble(fy, top[k], next[k]));
+        }
+        blended[r] = last_blended = row;
+        last_iy = iy;
+        last_fy = fy;
       }
-#endif
-      if (col.narrow) {
-        const int q = col.fx.shift;
-        pixel[0] = static_cast<uint8_t>(RoundShift32(left[0] * col.keep + left[3] * col.take, q, col.below_half));
-        pixel[1] = static_cast<uint8_t>(RoundShift32(left[1] * col.keep + left[4] * col.take, q, col.below_half));
-        pixel[2] = static_cast<uint8_t>(RoundShift32(left[2] * col.keep + left[5] * col.take, q, col.below_half));
-      } else if (col.fx.shift == 0) {
-        pixel[0] = left[0];
-        pixel[1] = left[1];
-        pixel[2] = left[2];
-      } else {
-        pixel[0] = Clamp(Lerp(col.fx, left[0], left[3]));
-        pixel[1] = Clamp(Lerp(col.fx, left[1], left[4]));
-        pixel[2] = Clamp(Lerp(col.fx, left[2], left[5]));
-      }
+    } catch (...) {
+      finish(r);  // the rows before the failing one are written, as row by row they would have been
+      throw;
     }
+    finish(rows);
   }
 }
 

@@ -2,6 +2,7 @@
 // Bilinear resampling and noise fill on 24-bit bottom-up pixel memory.
 
 #include "image/pixel_view.h"
+#include "platform/runtime/cpu.h"
 #include "platform/runtime/random.h"
 
 namespace pixels {
@@ -12,7 +13,14 @@ namespace pixels {
 // interpolations are evaluated exactly as double precision evaluates them. Raises the subscript-range
 // error when a sample falls outside the source (a source 1 pixel wide or high, or one without memory),
 // the overflow error when a byte column overflows 32 bits.
+// Uses the widest vector instructions the processor has; every level gives the same bytes.
 void ResampleBilinear(const Image& source, const Image& target);
+
+// The same with the vector instructions of at most `level` (for tests and benchmarks).
+void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel level);
+
+// The level ResampleBilinear(..., wanted) uses on this processor and in this build.
+rt::SimdLevel ResampleLevel(rt::SimdLevel wanted);
 
 // Fills the pixels (not the row padding) with noise from the generator: gray (blue = green = red, row
 // by row, one draw per pixel) or colour (blue 0, green and red drawn in turn, column by column).

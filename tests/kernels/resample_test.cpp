@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <random>
 #include <vector>
@@ -87,32 +88,70 @@ TEST(Resample, SourcesOnePixelWideOrHighOrWithoutMemoryFailWithTheSubscriptError
   EXPECT_EQ(RaisedNumber([&] { pixels::ResampleBilinear(never, target.image); }), rt::kErrSubscriptRange);
 }
 
-TEST(Resample, EqualsTheLiteralArithmeticOnRandomSizesAndPixels) {
-  std::mt19937 random(20261208);
-  for (int round = 0; round < 400; ++round) {
-    std::uniform_int_distribution<int32_t> size(2, round < 300 ? 24 : 300);
-    const int32_t w = size(random), h = size(random);
-    const int32_t nw = std::uniform_int_distribution<int32_t>(1, round < 300 ? 40 : 500)(random);
-    const int32_t nh = std::uniform_int_distribution<int32_t>(1, round < 300 ? 40 : 500)(random);
-    Buffer source(w, h), fast(nw, nh), literal(nw, nh);
-    std::uniform_int_distribution<int> byte(0, 255);
-    const bool flat_colours = round % 3 == 0;  // many equal neighbours and exact halves
-    for (auto& b : source.bytes) b = static_cast<uint8_t>(flat_colours ? (byte(random) & 0x81) : byte(random));
-    pixels::ResampleBilinear(source.image, fast.image);
-    reference::ResampleBilinear(source.image, literal.image);
-    ASSERT_EQ(fast.bytes, literal.bytes) << w << "x" << h << " -> " << nw << "x" << nh;
+// Every vector level this processor and this build have.
+std::vector<rt::SimdLevel> Levels() {
+  std::vector<rt::SimdLevel> levels;
+  for (rt::SimdLevel level : {rt::SimdLevel::kSse2, rt::SimdLevel::kAvx2, rt::SimdLevel::kAvx512}) {
+    if (pixels::ResampleLevel(level) == level) levels.push_back(level);
+  }
+  return levels;
+}
+
+TEST(Resample, EveryLevelEqualsTheLiteralArithmeticOnRandomSizesAndPixels) {
+  std::printf("levels checked:");
+  for (rt::SimdLevel level : Levels()) std::printf(" %s", rt::SimdLevelName(level));
+  std::printf("\n");
+  for (rt::SimdLevel level : Levels()) {
+    SCOPED_TRACE(rt::SimdLevelName(level));
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 400; ++round) {
+      std::uniform_int_distribution<int32_t> size(2, round < 300 ? 24 : 300);
+      const int32_t w = size(random), h = size(random);
+      const int32_t nw = std::uniform_int_distribution<int32_t>(1, round < 300 ? 40 : 500)(random);
+      const int32_t nh = std::uniform_int_distribution<int32_t>(1, round < 300 ? 40 : 500)(random);
+      Buffer source(w, h), fast(nw, nh), literal(nw, nh);
+      std::uniform_int_distribution<int> byte(0, 255);
+      const bool flat_colours = round % 3 == 0;  // many equal neighbours and exact halves
+      for (auto& b : source.bytes) b = static_cast<uint8_t>(flat_colours ? (byte(random) & 0x81) : byte(random));
+      pixels::ResampleBilinear(source.image, fast.image, level);
+      reference::ResampleBilinear(source.image, literal.image);
+      ASSERT_EQ(fast.bytes, literal.bytes) << w << "x" << h << " -> " << nw << "x" << nh;
+    }
   }
 }
 
-TEST(Resample, EqualsTheLiteralArithmeticForExtremeScales) {
+TEST(Resample, EveryLevelEqualsTheLiteralArithmeticOnOddWidthsAndTheCommonRatios) {
+  // Odd widths and row lengths that leave every remainder of the sixteen-byte groups; ratios near 2,
+  // 1.5 and 1/3 (the 23-bit fractions of real screens), a 1:1 width with a changed height, exact
+  // halves and a shrink too steep for one group's window.
+  const int32_t cases[][4] = {{1921, 1081, 1281, 721}, {385, 217, 191, 107}, {213, 161, 641, 361}, {97, 31, 97, 17},
+                              {31, 7, 61, 13},         {9, 5, 4, 3},         {401, 3, 37, 2},     {17, 11, 33, 5},
+                              {1000, 4, 123, 2},       {3, 3, 1001, 3}};
+  for (rt::SimdLevel level : Levels()) {
+    SCOPED_TRACE(rt::SimdLevelName(level));
+    std::mt19937 random(7);
+    for (const auto& c : cases) {
+      Buffer source(c[0], c[1]), fast(c[2], c[3]), literal(c[2], c[3]);
+      for (auto& b : source.bytes) b = static_cast<uint8_t>(random());
+      pixels::ResampleBilinear(source.image, fast.image, level);
+      reference::ResampleBilinear(source.image, literal.image);
+      ASSERT_EQ(fast.bytes, literal.bytes) << c[0] << "x" << c[1] << " -> " << c[2] << "x" << c[3];
+    }
+  }
+}
+
+TEST(Resample, EveryLevelEqualsTheLiteralArithmeticForExtremeScales) {
   // Tiny fractions (positions within 2^-21 of a whole number) and long rows.
   const int32_t cases[][4] = {{2, 2, 3000000, 1}, {3, 2, 1, 2}, {2, 3, 5000, 7}, {7, 2, 2000003, 2}, {2, 9, 1, 600001}};
-  for (const auto& c : cases) {
-    Buffer source(c[0], c[1]), fast(c[2], c[3]), literal(c[2], c[3]);
-    for (size_t i = 0; i < source.bytes.size(); ++i) source.bytes[i] = static_cast<uint8_t>(i * 97 + 13);
-    pixels::ResampleBilinear(source.image, fast.image);
-    reference::ResampleBilinear(source.image, literal.image);
-    ASSERT_EQ(fast.bytes, literal.bytes) << c[0] << "x" << c[1] << " -> " << c[2] << "x" << c[3];
+  for (rt::SimdLevel level : Levels()) {
+    SCOPED_TRACE(rt::SimdLevelName(level));
+    for (const auto& c : cases) {
+      Buffer source(c[0], c[1]), fast(c[2], c[3]), literal(c[2], c[3]);
+      for (size_t i = 0; i < source.bytes.size(); ++i) source.bytes[i] = static_cast<uint8_t>(i * 97 + 13);
+      pixels::ResampleBilinear(source.image, fast.image, level);
+      reference::ResampleBilinear(source.image, literal.image);
+      ASSERT_EQ(fast.bytes, literal.bytes) << c[0] << "x" << c[1] << " -> " << c[2] << "x" << c[3];
+    }
   }
 }
 
