@@ -1,6 +1,7 @@
 // JPEG encoder fuzzer: any size up to 200x200, quality, row order and pixels, in memory that ends
 // exactly where the last row ends (no padding), so that a read past the picture is caught. Every file
-// must decode, with libjpeg-turbo, to a picture of the same size.
+// must decode, with libjpeg-turbo, to a picture of the same size, and every vector level this processor
+// runs must write the same bytes.
 
 #include <turbojpeg.h>
 
@@ -23,7 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ijl::Pixels picture{pixels.data(), static_cast<ptrdiff_t>(stride), width, height};
   if (bottom_up) picture = {pixels.data() + stride * (height - 1), -static_cast<ptrdiff_t>(stride), width, height};
   ijl::MemorySink sink;
-  if (ijl::Encode(picture, quality, sink) != ijl::EncodeResult::kOk) __builtin_trap();
+  if (ijl::Encode(picture, quality, sink, rt::SimdLevel::kSse2) != ijl::EncodeResult::kOk) __builtin_trap();
+  for (rt::SimdLevel level : {rt::SimdLevel::kAvx2}) {
+    if (ijl::EncodeLevel(level) != level) continue;
+    ijl::MemorySink wider;
+    if (ijl::Encode(picture, quality, wider, level) != ijl::EncodeResult::kOk || wider.bytes != sink.bytes)
+      __builtin_trap();
+  }
 
   tjhandle handle = tjInitDecompress();
   int w = 0, h = 0, subsampling = 0, colourspace = 0;

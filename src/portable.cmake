@@ -16,7 +16,7 @@ add_library(orvane_portable STATIC
 target_include_directories(orvane_portable PUBLIC ${ORVANE_PORTABLE_DIR})
 # The wider vector levels, each in its own files with its own flags, chosen at run time by cpuid.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-  set(ORVANE_AVX2_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx2.cpp)
+  set(ORVANE_AVX2_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx2.cpp ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_avx2.cpp)
   set(ORVANE_AVX512_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx512.cpp)
   target_sources(orvane_portable PRIVATE ${ORVANE_AVX2_SOURCES} ${ORVANE_AVX512_SOURCES})
   target_compile_definitions(orvane_portable PRIVATE ORVANE_SIMD_X86)

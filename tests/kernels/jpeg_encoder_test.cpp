@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/ijl/encoder.h"
+#include "platform/ijl/encoder_kernels.h"
 
 namespace {
 
@@ -71,6 +73,12 @@ std::vector<uint8_t> EncodeOrFail(const ijl::Pixels& pixels, int quality) {
   return sink.bytes;
 }
 
+std::vector<uint8_t> EncodeOrFail(const ijl::Pixels& pixels, int quality, rt::SimdLevel level) {
+  MemorySink sink;
+  EXPECT_EQ(ijl::Encode(pixels, quality, sink, level), EncodeResult::kOk);
+  return sink.bytes;
+}
+
 struct Decoded {
   int width = 0, height = 0;
   std::vector<uint8_t> bgr;  // top row first, no padding
@@ -126,6 +134,14 @@ std::vector<std::vector<uint8_t>> TableSegments(const std::vector<uint8_t>& jpeg
     i += 2 + length;
   }
   return segments;
+}
+
+// The vector levels the encoder has that this processor runs.
+std::vector<rt::SimdLevel> Levels() {
+  std::vector<rt::SimdLevel> levels;
+  for (rt::SimdLevel level : {rt::SimdLevel::kSse2, rt::SimdLevel::kAvx2})
+    if (ijl::EncodeLevel(level) == level) levels.push_back(level);
+  return levels;
 }
 
 double CosineSum(const uint8_t* s, ptrdiff_t stride, int u, int v) {
@@ -186,11 +202,13 @@ TEST(JpegEncoder, QuantisationRoundsHalvesAwayFromZeroForEveryDivisorAndCoeffici
 }
 
 TEST(JpegEncoder, ColourConversionFollowsTheJfifWeights) {
-  std::mt19937 random(5);
+  for (rt::SimdLevel level : Levels())
   for (int count : {2, 8, 10, 16, 18, 64, 66}) {
+    SCOPED_TRACE(rt::SimdLevelName(level));
     Picture p = Noise(count, 2, static_cast<uint32_t>(count));
     std::vector<uint8_t> y0(count), y1(count), cb(count / 2), cr(count / 2);
-    ijl::detail::ConvertRowPair(p.pixel(0, 0), p.pixel(0, 1), count, y0.data(), y1.data(), cb.data(), cr.data());
+    ijl::detail::EncoderKernelsFor(level).convert(p.pixel(0, 0), p.pixel(0, 1), count, y0.data(), y1.data(),
+                                                   cb.data(), cr.data());
     for (int x = 0; x < count; ++x)
       for (int row = 0; row < 2; ++row) {
         const uint8_t* px = p.pixel(x, row);
@@ -263,10 +281,78 @@ TEST(JpegEncoder, WritesTheSameBytesAsEver) {
       {333, 211, 100, false, 0x03034e52c11c35beu}, {96, 64, 30, true, 0xf3a7b00d267d6f13u},
       {101, 53, 90, true, 0xd9099a5ba81efc6eu},
   };
-  for (const Case& c : cases) {
-    const Picture p = c.noise ? Noise(c.width, c.height, 5) : ScreenLike(c.width, c.height, 6);
-    EXPECT_EQ(Fnv1a(EncodeOrFail(p.TopDown(), c.quality)), c.hash)
-        << c.width << "x" << c.height << " q" << c.quality << (c.noise ? " noise" : " screen");
+  for (rt::SimdLevel level : Levels()) {
+    SCOPED_TRACE(rt::SimdLevelName(level));
+    for (const Case& c : cases) {
+      const Picture p = c.noise ? Noise(c.width, c.height, 5) : ScreenLike(c.width, c.height, 6);
+      EXPECT_EQ(Fnv1a(EncodeOrFail(p.TopDown(), c.quality, level)), c.hash)
+          << c.width << "x" << c.height << " q" << c.quality << (c.noise ? " noise" : " screen");
+    }
+  }
+}
+
+// Every level against the first on random sizes (odd ones, and widths on either side of where the
+// wider loops hand over to the narrower), qualities and pictures, top-down and bottom-up.
+TEST(JpegEncoder, EveryLevelWritesTheSameBytes) {
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 120; ++round) {
+    const int w = 1 + static_cast<int>(random() % (round < 80 ? 70 : 400));
+    const int h = 1 + static_cast<int>(random() % (round < 80 ? 40 : 120));
+    const int quality = static_cast<int>(random() % 101);
+    const bool noise = round % 3 == 0;
+    const Picture p = noise ? Noise(w, h, random()) : ScreenLike(w, h, random());
+    const ijl::Pixels bottom_up{p.bits.data() + (h - 1) * p.stride(), -p.stride(), w, h};
+    const ijl::Pixels pixels = round % 2 ? p.TopDown() : bottom_up;
+    const std::vector<uint8_t> first = EncodeOrFail(pixels, quality, rt::SimdLevel::kSse2);
+    for (rt::SimdLevel level : Levels())
+      ASSERT_EQ(EncodeOrFail(pixels, quality, level), first)
+          << rt::SimdLevelName(level) << " " << w << "x" << h << " q" << quality << (noise ? " noise" : " screen");
+  }
+}
+
+// The transform of two blocks at each level against the single-block transform and quantisation, and
+// the entropy coder's categories against their definition, for blocks from flat to the extremes.
+TEST(JpegEncoder, EveryLevelTransformsPairsAsTheSingleBlockCodeAndCategorisesByDefinition) {
+  std::mt19937 random(7);
+  ijl::detail::QuantTable tables[3];
+  tables[0].Set(ijl::detail::kLuminanceBase, 100);
+  tables[1].Set(ijl::detail::kChrominanceBase, 60);
+  for (int i = 0; i < 64; ++i) tables[2].SetDivisor(i, 8);  // the finest: the largest coefficients
+  for (rt::SimdLevel level : Levels()) {
+    SCOPED_TRACE(rt::SimdLevelName(level));
+    const ijl::detail::TransformPair transform = ijl::detail::EncoderKernelsFor(level).transform;
+    for (int n = 0; n < 600; ++n) {
+      // Two blocks side by side in rows of 24 bytes, as luminance blocks sit, or chrominance apart.
+      std::vector<uint8_t> samples(8 * 24);
+      const int kind = n % 4;
+      for (size_t i = 0; i < samples.size(); ++i) {
+        const int x = static_cast<int>(i % 24), y = static_cast<int>(i / 24);
+        samples[i] = kind == 0   ? static_cast<uint8_t>(random())
+                     : kind == 1 ? static_cast<uint8_t>((x + y) % 2 ? 255 : 0)
+                     : kind == 2 ? static_cast<uint8_t>(n)
+                                 : static_cast<uint8_t>(std::clamp(128 + static_cast<int>(random() % 9) - 4, 0, 255));
+      }
+      const ijl::detail::QuantTable& table = tables[n % 3];
+      const uint8_t* a = samples.data();
+      const uint8_t* b = samples.data() + (n % 2 ? 8 : 16);
+      ijl::detail::QuantisedBlock out[2];
+      transform(a, b, 24, table, out);
+      for (int which = 0; which < 2; ++which) {
+        int16_t dct[64], expected[64];
+        ijl::detail::ForwardDct(which ? b : a, 24, dct);
+        ijl::detail::Quantise(dct, table.divisor, expected);
+        uint64_t nonzero = 0;
+        for (int i = 0; i < 64; ++i) {
+          ASSERT_EQ(out[which].coef[i], expected[i]) << "block " << n << " coefficient " << i;
+          const int c = expected[i], magnitude = std::abs(c);
+          const int bits = magnitude == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(magnitude));
+          const uint32_t coded = static_cast<uint32_t>(c < 0 ? c - 1 : c) & ((1u << bits) - 1);
+          ASSERT_EQ(out[which].category[i], static_cast<uint32_t>(bits) << 16 | coded) << "c=" << c;
+          if (c != 0) nonzero |= uint64_t{1} << i;
+        }
+        ASSERT_EQ(out[which].nonzero, nonzero) << "block " << n;
+      }
+    }
   }
 }
 

@@ -18,10 +18,16 @@
 // luminance rows and to chrominance rows at half width and half height, padded on the right and at the
 // bottom by repeating the last column and row. Each 8x8 block is then transformed, quantised and
 // Huffman coded straight into the output buffer. Colour conversion is in encoder_colour.cpp, the
-// transform and quantisation in encoder_dct.h, the entropy coding in encoder_entropy.h.
+// transform and quantisation in encoder_dct.h (their AVX2 forms in encoder_avx2.cpp), the entropy
+// coding in encoder_entropy.h.
+//
+// The blocks go through the transform two at a time, the two that share a table: the two halves of a
+// luminance row of the unit, then its two chrominance blocks. AVX2 transforms both at once, one in
+// each half of its registers, with the same instructions as the SSE2 code for one (kernels in
+// encoder_kernels.h, chosen at run time).
 //
 // A block whose 64 samples are equal transforms to its DC term alone (64 * (sample - 128), exactly what
-// the transform gives for it), so such blocks skip the transform: screens are full of them.
+// the transform gives for it), so a pair of such blocks skips the transform: screens are full of them.
 
 namespace ijl {
 namespace detail {
@@ -48,8 +54,8 @@ struct Component {
 
 class Encoder {
  public:
-  Encoder(const Pixels& pixels, int quality, Sink& sink)
-      : pixels_(pixels), out_(sink), dc_luma_(kDcLuminance), dc_chroma_(kDcChrominance),
+  Encoder(const Pixels& pixels, int quality, Sink& sink, rt::SimdLevel level)
+      : pixels_(pixels), kernels_(EncoderKernelsFor(level)), out_(sink), dc_luma_(kDcLuminance), dc_chroma_(kDcChrominance),
         ac_luma_(kAcLuminance), ac_chroma_(kAcChrominance) {
     luma_.Set(detail::kLuminanceBase, quality);
     chroma_.Set(detail::kChrominanceBase, quality);
@@ -78,12 +84,9 @@ class Encoder {
       for (int32_t unit = 0; unit < units_across_; ++unit) {
         if (!out_.Reserve(4096)) return EncodeResult::kSinkFailed;
         const uint8_t* l = luma.data() + unit * 16;
-        Block(l, luma_stride_, y);
-        Block(l + 8, luma_stride_, y);
-        Block(l + 8 * luma_stride_, luma_stride_, y);
-        Block(l + 8 * luma_stride_ + 8, luma_stride_, y);
-        Block(cb.data() + unit * 8, chroma_stride_, u);
-        Block(cr.data() + unit * 8, chroma_stride_, v);
+        Pair(l, l + 8, luma_stride_, y, y);
+        Pair(l + 8 * luma_stride_, l + 8 * luma_stride_ + 8, luma_stride_, y, y);
+        Pair(cb.data() + unit * 8, cr.data() + unit * 8, chroma_stride_, u, v);
       }
     }
     out_.AlignWithOnes();
@@ -108,7 +111,7 @@ class Encoder {
       uint8_t* y1 = y0 + luma_stride_;
       uint8_t* u = cb + pair * chroma_stride_;
       uint8_t* v = cr + pair * chroma_stride_;
-      detail::ConvertRowPair(row0, row1, even, y0, y1, u, v);
+      kernels_.convert(row0, row1, even, y0, y1, u, v);
       if (width & 1) {
         // The last column is paired with a copy of itself.
         uint8_t last0[6], last1[6];
@@ -117,7 +120,7 @@ class Encoder {
         std::memcpy(last1, row1 + 3 * even, 3);
         std::memcpy(last1 + 3, row1 + 3 * even, 3);
         uint8_t ly0[2], ly1[2];
-        detail::ConvertRowPair(last0, last1, 2, ly0, ly1, u + even / 2, v + even / 2);
+        kernels_.convert(last0, last1, 2, ly0, ly1, u + even / 2, v + even / 2);
         y0[even] = ly0[0];
         y1[even] = ly1[0];
       }
@@ -128,7 +131,8 @@ class Encoder {
     }
   }
 
-  void Block(const uint8_t* samples, size_t stride, Component& c) {
+  // Whether the block's 64 samples are all equal.
+  static bool Flat(const uint8_t* samples, size_t stride) {
     __m128i bytes[8];
     for (int i = 0; i < 8; ++i) bytes[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + i * stride));
     const __m128i first = _mm_set1_epi8(static_cast<char>(samples[0]));
@@ -137,38 +141,39 @@ class Encoder {
                       _mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[2], bytes[3]), first)),
         _mm_and_si128(_mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[4], bytes[5]), first),
                       _mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[6], bytes[7]), first)));
-    if (_mm_movemask_epi8(same) == 0xFFFF) {
-      // A flat block: its DC term alone, quantised as the vector code quantises it.
-      const int dc = 64 * (samples[0] - 128);
-      const int d = c.quant->divisor[0];
-      const int q = (std::abs(dc) + d / 2) / d;
-      Dc(dc < 0 ? -q : q, c);
-      Symbol(*c.ac, kEndOfBlock);
+    return _mm_movemask_epi8(same) == 0xFFFF;
+  }
+
+  // Two blocks quantised with the same table, coded in turn: a for component ca, then b for cb.
+  void Pair(const uint8_t* a, const uint8_t* b, size_t stride, Component& ca, Component& cb) {
+    if (Flat(a, stride) && Flat(b, stride)) {
+      FlatBlock(a[0], ca);
+      FlatBlock(b[0], cb);
       return;
     }
+    // A flat block among them goes through the transform too, which gives it the same coefficients.
+    kernels_.transform(a, b, stride, *ca.quant, blocks_);
+    Code(blocks_[0], ca);
+    Code(blocks_[1], cb);
+  }
 
-    __m128i r[8];
-    LoadRows(bytes, r);
-    Dct(r);
-    alignas(16) int16_t coef[64];
-    for (int i = 0; i < 8; ++i)
-      _mm_store_si128(reinterpret_cast<__m128i*>(coef + 8 * i), QuantiseVector(r[i], *c.quant, i));
+  // A flat block: its DC term alone, quantised as the vector code quantises it.
+  void FlatBlock(uint8_t sample, Component& c) {
+    const int dc = 64 * (sample - 128);
+    const int d = c.quant->divisor[0];
+    const int q = (std::abs(dc) + d / 2) / d;
+    Dc(dc < 0 ? -q : q, c);
+    Symbol(*c.ac, kEndOfBlock);
+  }
 
-    // Which coefficients are non-zero, a bit each in the transposed order, then in zigzag order.
-    uint64_t nonzero = 0;
-    const __m128i zero = _mm_setzero_si128();
-    for (int i = 0; i < 4; ++i) {
-      const __m128i a = _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(coef + 16 * i)), zero);
-      const __m128i b = _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(coef + 16 * i + 8)), zero);
-      nonzero |= static_cast<uint64_t>(static_cast<uint16_t>(~_mm_movemask_epi8(_mm_packs_epi16(a, b)))) << (16 * i);
-    }
-    Dc(coef[0], c);
-    if ((nonzero & ~uint64_t{1}) == 0) {
+  void Code(const QuantisedBlock& block, Component& c) {
+    Dc(block.coef[0], c);
+    if ((block.nonzero & ~uint64_t{1}) == 0) {
       Symbol(*c.ac, kEndOfBlock);
       return;
     }
     const ZigzagOrder& order = *zigzag_;
-    uint64_t rest = order.Zigzag(nonzero) & ~uint64_t{1};
+    uint64_t rest = order.Zigzag(block.nonzero) & ~uint64_t{1};
     int last = 0;
     while (rest) {
       const int k = std::countr_zero(rest);
@@ -179,8 +184,9 @@ class Encoder {
         Symbol(*c.ac, kSixteenZeros);
         run -= 16;
       }
-      const Category value = CategoryOf(coef[order.index[k]]);
-      Symbol(*c.ac, (run << 4) | value.bits, value);
+      const uint32_t category = block.category[order.index[k]];
+      const int bits = static_cast<int>(category >> 16);
+      Symbol(*c.ac, (run << 4) | bits, {bits, category & 0xFFFF});
     }
     if (last != 63) Symbol(*c.ac, kEndOfBlock);
   }
@@ -232,7 +238,9 @@ class Encoder {
   }
 
   Pixels pixels_;
+  EncoderKernels kernels_;
   BitWriter out_;
+  QuantisedBlock blocks_[2];
   QuantTable luma_, chroma_;
   HuffTable dc_luma_, dc_chroma_, ac_luma_, ac_chroma_;
   const ZigzagOrder* zigzag_ = &Zigzag();
@@ -243,11 +251,36 @@ class Encoder {
 
 }  // namespace
 
+rt::SimdLevel EncodeLevel(rt::SimdLevel wanted) {
+#if defined(ORVANE_SIMD_X86)
+  return std::min({wanted, rt::SimdLevel::kAvx2, rt::BestSimdLevel()});
+#else
+  (void)wanted;
+  return rt::SimdLevel::kSse2;
+#endif
+}
+
+namespace detail {
+
+EncoderKernels EncoderKernelsFor(rt::SimdLevel wanted) {
+#if defined(ORVANE_SIMD_X86)
+  if (EncodeLevel(wanted) == rt::SimdLevel::kAvx2) return {ConvertRowPairAvx2, TransformPairAvx2};
+#endif
+  (void)wanted;
+  return {};
+}
+
+}  // namespace detail
+
 EncodeResult Encode(const Pixels& pixels, int quality, Sink& sink) {
+  return Encode(pixels, quality, sink, rt::BestSimdLevel());
+}
+
+EncodeResult Encode(const Pixels& pixels, int quality, Sink& sink, rt::SimdLevel level) {
   if (!pixels.top_row || pixels.width < 1 || pixels.height < 1 || pixels.width > 65535 || pixels.height > 65535)
     return EncodeResult::kBadImage;
   if (quality < 0 || quality > 100) return EncodeResult::kBadQuality;
-  std::unique_ptr<Encoder> encoder(new (std::nothrow) Encoder(pixels, quality, sink));
+  std::unique_ptr<Encoder> encoder(new (std::nothrow) Encoder(pixels, quality, sink, level));
   if (!encoder) return EncodeResult::kOutOfMemory;
   return encoder->Run();
 }

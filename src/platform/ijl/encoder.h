@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/runtime/cpu.h"
+
 namespace ijl {
 
 // Pixels of three bytes (blue, green, red). `top_row` is the picture's top row; each next row down lies
@@ -48,7 +50,15 @@ enum class EncodeResult {
 };
 
 // Encodes the whole picture into `sink`. Quality 0 is taken as 1, as the reference library takes it.
+// The vector level is the widest this processor runs.
 EncodeResult Encode(const Pixels& pixels, int quality, Sink& sink);
+
+// The same at the widest level up to `level` that the encoder has and the processor runs. Every level
+// writes the same bytes.
+EncodeResult Encode(const Pixels& pixels, int quality, Sink& sink, rt::SimdLevel level);
+
+// The level Encode uses when asked for `wanted`: at most AVX2, and no more than the processor has.
+rt::SimdLevel EncodeLevel(rt::SimdLevel wanted);
 
 // The pieces, for tests.
 namespace detail {
@@ -66,11 +76,6 @@ extern const uint8_t kLuminanceBase[64];
 extern const uint8_t kChrominanceBase[64];
 // Natural index of each zigzag position.
 extern const uint8_t kZigzag[64];
-
-// Converts two rows of `count` pixels (count a multiple of 2) to luminance for both and to the
-// chrominance of each 2x2 square: y0/y1 receive `count` samples, cb/cr `count / 2`.
-void ConvertRowPair(const uint8_t* row0, const uint8_t* row1, int32_t count, uint8_t* y0, uint8_t* y1, uint8_t* cb,
-                    uint8_t* cr);
 
 }  // namespace detail
 }  // namespace ijl

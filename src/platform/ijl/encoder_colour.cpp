@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 
 #include "platform/ijl/encoder.h"
+#include "platform/ijl/encoder_kernels.h"
 #include "platform/ijl/encoder_simd.h"
 
 namespace ijl::detail {
@@ -58,7 +59,7 @@ inline __m128i Chroma(__m128i br, __m128i g, __m128i w_br, __m128i w_g, const Co
 
 }  // namespace
 
-void ConvertRowPair(const uint8_t* row0, const uint8_t* row1, int32_t count, uint8_t* y0, uint8_t* y1, uint8_t* cb,
+void ConvertRowPairSse2(const uint8_t* row0, const uint8_t* row1, int32_t count, uint8_t* y0, uint8_t* y1, uint8_t* cb,
                     uint8_t* cr) {
   static const ColourConstants k;
   int32_t x = 0;

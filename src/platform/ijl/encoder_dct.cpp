@@ -1,4 +1,5 @@
-// The quantisation tables, and the transform and quantisation as single calls for the tests.
+// The quantisation tables, the transform and quantisation of two blocks at the SSE2 level, and the
+// transform and the quantisation as single calls for the tests.
 
 #include <algorithm>
 
@@ -24,6 +25,47 @@ void ScaledTable(const uint8_t base[64], int quality, uint8_t out[64]) {
   quality = std::clamp(quality, 1, 100);
   const int scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
   for (int i = 0; i < 64; ++i) out[i] = static_cast<uint8_t>(std::clamp((base[i] * scale + 50) / 100, 1, 255));
+}
+
+void QuantTable::Set(const uint8_t base[64], int quality) {
+  ScaledTable(base, quality, natural);
+  for (int v = 0; v < 8; ++v)
+    for (int u = 0; u < 8; ++u) SetDivisor(u * 8 + v, static_cast<uint16_t>(8 * natural[v * 8 + u]));
+}
+
+void QuantTable::SetDivisor(int i, uint16_t d) {
+  divisor[i] = d;
+  half[i] = static_cast<uint16_t>(d / 2);
+  reciprocal[i] = static_cast<uint16_t>(65536u / d);  // d >= 8, so it fits
+}
+
+namespace {
+
+void TransformOne(const uint8_t* samples, size_t stride, const QuantTable& table, QuantisedBlock& out) {
+  __m128i bytes[8], r[8];
+  for (int i = 0; i < 8; ++i) bytes[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + i * stride));
+  LoadRows(bytes, r);
+  Dct(r);
+  const __m128i zero = _mm_setzero_si128();
+  uint64_t nonzero = 0;
+  for (int i = 0; i < 8; i += 2) {
+    const __m128i q0 = QuantiseVector(r[i], table, i), q1 = QuantiseVector(r[i + 1], table, i + 1);
+    _mm_store_si128(reinterpret_cast<__m128i*>(out.coef + 8 * i), q0);
+    _mm_store_si128(reinterpret_cast<__m128i*>(out.coef + 8 * i + 8), q1);
+    StoreCategories(q0, out.category + 8 * i);
+    StoreCategories(q1, out.category + 8 * i + 8);
+    const int zeros = _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(q0, zero), _mm_cmpeq_epi16(q1, zero)));
+    nonzero |= static_cast<uint64_t>(static_cast<uint16_t>(~zeros)) << (8 * i);
+  }
+  out.nonzero = nonzero;
+}
+
+}  // namespace
+
+void TransformPairSse2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+                       QuantisedBlock out[2]) {
+  TransformOne(a, stride, table, out[0]);
+  TransformOne(b, stride, table, out[1]);
 }
 
 void ForwardDct(const uint8_t* samples, ptrdiff_t stride, int16_t out[64]) {

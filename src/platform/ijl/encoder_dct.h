@@ -14,30 +14,10 @@
 #include <cstdint>
 
 #include "platform/ijl/encoder.h"
+#include "platform/ijl/encoder_kernels.h"
 #include "platform/ijl/encoder_simd.h"
 
 namespace ijl::detail {
-
-// A quantisation table in the transposed order the transform produces, with what the vector
-// division needs: q = floor((|c| + d / 2) * m / 2^16), corrected by one where that falls short.
-struct QuantTable {
-  uint8_t natural[64];  // as written to the file
-  alignas(16) uint16_t divisor[64];
-  alignas(16) uint16_t half[64];
-  alignas(16) uint16_t reciprocal[64];
-
-  void Set(const uint8_t base[64], int quality) {
-    detail::ScaledTable(base, quality, natural);
-    for (int v = 0; v < 8; ++v)
-      for (int u = 0; u < 8; ++u) SetDivisor(u * 8 + v, static_cast<uint16_t>(8 * natural[v * 8 + u]));
-  }
-
-  void SetDivisor(int i, uint16_t d) {
-    divisor[i] = d;
-    half[i] = static_cast<uint16_t>(d / 2);
-    reciprocal[i] = static_cast<uint16_t>(65536u / d);  // d >= 8, so it fits
-  }
-};
 
 constexpr int kConstBits = 13;
 constexpr int kPass1Bits = 2;
@@ -129,6 +109,27 @@ inline __m128i QuantiseVector(__m128i c, const QuantTable& table, int i) {
   const __m128i rest = _mm_sub_epi16(y, _mm_mullo_epi16(q, d));
   q = _mm_sub_epi16(q, _mm_cmpgt_epi16(rest, _mm_sub_epi16(d, _mm_set1_epi16(1))));
   return _mm_sub_epi16(_mm_xor_si128(q, sign), sign);
+}
+
+// The entropy coder's view of eight quantised coefficients (QuantisedBlock::category). For a
+// magnitude m, `ones` (m with every bit below its top bit set) is the mask of its bit length, and the
+// bits of a negative value - 1 are those of ~m, that is m ^ ones. The bit length is read from the
+// exponent of m as a float, exact for every m below 2^24: 127 + floor(log2 m), so the length is the
+// exponent less 126, and m = 0 (all bits clear) comes out below zero and is raised to 0.
+inline void StoreCategories(__m128i q, uint32_t out[8]) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i sign = _mm_srai_epi16(q, 15);
+  const __m128i m = _mm_sub_epi16(_mm_xor_si128(q, sign), sign);
+  __m128i ones = _mm_or_si128(m, _mm_srli_epi16(m, 1));
+  ones = _mm_or_si128(ones, _mm_srli_epi16(ones, 2));
+  ones = _mm_or_si128(ones, _mm_srli_epi16(ones, 4));
+  ones = _mm_or_si128(ones, _mm_srli_epi16(ones, 8));
+  const __m128i extra = _mm_xor_si128(m, _mm_and_si128(ones, sign));
+  const __m128i e_lo = _mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(_mm_unpacklo_epi16(m, zero))), 23);
+  const __m128i e_hi = _mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(_mm_unpackhi_epi16(m, zero))), 23);
+  const __m128i bits = _mm_max_epi16(_mm_sub_epi16(_mm_packs_epi32(e_lo, e_hi), _mm_set1_epi16(126)), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(extra, bits));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(extra, bits));
 }
 
 }  // namespace ijl::detail

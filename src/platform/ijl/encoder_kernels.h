@@ -1,0 +1,66 @@
+#pragma once
+// The encoder's inner loops at each vector width: colour conversion of a row pair, and the transform
+// and quantisation of two blocks that share a table. SSE2 is the baseline; the AVX2 forms live in
+// encoder_avx2.cpp, built with their own flags, and Encode chooses among them at run time. Every level
+// gives the same bytes.
+//
+// The translation units that use wider instructions define only functions of their own: this header
+// holds declarations and plain data only, so that no inline function compiled for AVX2 can be taken by
+// the linker for callers on processors without it.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/runtime/cpu.h"
+
+namespace ijl::detail {
+
+// A quantisation table in the transposed order the transform produces, with what the vector
+// division needs: q = floor((|c| + d / 2) * m / 2^16), corrected by one where that falls short.
+struct QuantTable {
+  uint8_t natural[64];  // as written to the file
+  alignas(32) uint16_t divisor[64];
+  alignas(32) uint16_t half[64];
+  alignas(32) uint16_t reciprocal[64];
+
+  void Set(const uint8_t base[64], int quality);
+  void SetDivisor(int i, uint16_t d);
+};
+
+// One block transformed and quantised, for the entropy coder.
+struct QuantisedBlock {
+  alignas(32) int16_t coef[64];  // transposed order: coef[u * 8 + v]
+  // Per coefficient, how the entropy coder writes it: its bit length << 16 | its bits as coded (the
+  // value itself, or for a negative one value - 1, in that many bits). Zero for a zero coefficient.
+  alignas(32) uint32_t category[64];
+  uint64_t nonzero;  // bit i set when coef[i] != 0
+};
+
+// Two rows of `count` pixels (count a multiple of 2) to luminance for both and chrominance for each
+// 2x2 square: y0/y1 receive `count` samples, cb/cr `count / 2`.
+using ConvertRows = void (*)(const uint8_t* row0, const uint8_t* row1, int32_t count, uint8_t* y0, uint8_t* y1,
+                             uint8_t* cb, uint8_t* cr);
+
+// The 8x8 blocks at a and at b (rows `stride` bytes apart), transformed and quantised with `table`
+// into out[0] and out[1].
+using TransformPair = void (*)(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+                               QuantisedBlock out[2]);
+
+void ConvertRowPairSse2(const uint8_t* row0, const uint8_t* row1, int32_t count, uint8_t* y0, uint8_t* y1,
+                        uint8_t* cb, uint8_t* cr);
+void TransformPairSse2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+                       QuantisedBlock out[2]);
+void ConvertRowPairAvx2(const uint8_t* row0, const uint8_t* row1, int32_t count, uint8_t* y0, uint8_t* y1,
+                        uint8_t* cb, uint8_t* cr);
+void TransformPairAvx2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+                       QuantisedBlock out[2]);
+
+struct EncoderKernels {
+  ConvertRows convert = ConvertRowPairSse2;
+  TransformPair transform = TransformPairSse2;
+};
+
+// The kernels of the widest level up to `wanted` that this processor runs (see EncodeLevel).
+EncoderKernels EncoderKernelsFor(rt::SimdLevel wanted);
+
+}  // namespace ijl::detail
