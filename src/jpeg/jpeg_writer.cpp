@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstring>
 #include <optional>
+#include <vector>
 
 #include "image/dib_section.h"
 #include "platform/ijl/ijl.h"
@@ -31,12 +34,13 @@ class Encoder {
   ~Encoder() { ijlFree(&properties_); }
 
   // Encodes the whole image into the file; raises the writer's error with the library's status.
-  void Write(cDIBSection& image, const std::wstring& file, long quality, FileSteps& steps) {
+  void Write(cDIBSection& image, const std::wstring& file, HANDLE open, long quality, FileSteps& steps) {
     properties_.DIBWidth = image.Width();
     properties_.DIBHeight = -image.Height();  // the library's sign for bottom-up rows
     properties_.DIBBytes = static_cast<const uint8_t*>(image.DIBSectionBitsPtr());
     properties_.DIBPadBytes = rt::Sub32(image.BytesPerScanLine(), rt::Mul32(3, image.Width()));
     properties_.JPGFile = file.c_str();
+    properties_.JPGFileHandle = open == INVALID_HANDLE_VALUE ? nullptr : open;
     properties_.JPGWidth = image.Width();
     properties_.JPGHeight = image.Height();
     properties_.jquality = static_cast<int32_t>(quality);
@@ -62,7 +66,7 @@ class TempFile {
       wchar_t name[16];
       ::swprintf(name, 16, L"~orv%08x.tmp", seed + 0x9E3779B9u * ++counter);
       std::wstring candidate = folder + L"\\" + name;
-      if (steps.CreateNew(candidate)) {
+      if (steps.CreateNew(candidate, file_)) {
         path_ = candidate;
         return;
       }
@@ -75,13 +79,19 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
   ~TempFile() {
+    file_.reset();
     if (!path_.empty()) ::DeleteFileW(path_.c_str());
   }
   const std::wstring& path() const { return path_; }
-  void Published() { path_.clear(); }
+  win::FileHandle& file() { return file_; }
+  void Published() {
+    file_.reset();
+    path_.clear();
+  }
 
  private:
   std::wstring path_;
+  win::FileHandle file_;
 };
 
 std::optional<WIN32_FIND_DATAW> FindFile(const std::wstring& path) {
@@ -110,17 +120,47 @@ void RestoreTimesAndAttributes(const std::wstring& path, const WIN32_FIND_DATAW&
   ::SetFileAttributesW(path.c_str(), old.dwFileAttributes);
 }
 
+
+// Renames an open file (opened with DELETE access). FILE_RENAME_INFO takes an absolute path or one
+// relative to the current folder, and fails on an existing file unless ReplaceIfExists: the answers
+// MoveFileExW gives for a move within a volume, which is all a rename is. MOVEFILE_WRITE_THROUGH only
+// matters for a move done as copy and delete, across volumes, which a rename by handle refuses.
+// https://learn.microsoft.com/windows/win32/api/winbase/ns-winbase-file_rename_info
+bool RenameOpenFile(HANDLE file, const std::wstring& to, bool replace) {
+  const size_t name_bytes = to.size() * sizeof(wchar_t);
+  const size_t size = offsetof(FILE_RENAME_INFO, FileName) + name_bytes + sizeof(wchar_t);
+  if (size > MAXDWORD) {
+    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  std::vector<uint64_t> buffer((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));  // aligned for the handle
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = replace ? TRUE : FALSE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(name_bytes);
+  std::memcpy(info->FileName, to.c_str(), name_bytes + sizeof(wchar_t));
+  return ::SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(size)) != FALSE;
+}
+
 }  // namespace
 
-bool FileSteps::CreateNew(const std::wstring& path) {
-  win::FileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+bool FileSteps::CreateNew(const std::wstring& path, win::FileHandle& file) {
+  file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr));
   return static_cast<bool>(file);
 }
 
 int FileSteps::Encode(JPEG_CORE_PROPERTIES& record) { return ijlWrite(&record, IJL_JFILE_WRITEWHOLEIMAGE); }
 
-bool FileSteps::Move(const std::wstring& from, const std::wstring& to, unsigned long flags) {
+bool FileSteps::Move(win::FileHandle& file, const std::wstring& from, const std::wstring& to, unsigned long flags) {
+  if (file) {
+    if (RenameOpenFile(file.get(), to, (flags & MOVEFILE_REPLACE_EXISTING) != 0)) return true;
+    const DWORD error = ::GetLastError();
+    // A name that is taken is the answer a move by path would give too.
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;
+    // Anything else (a file system without renames by handle, say) goes by path, closed, as ever.
+    file.reset();
+  }
   return ::MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE;
 }
 
@@ -140,8 +180,9 @@ bool WriteJpegFile(cDIBSection& cDib, const std::wstring& sFile, long lQuality, 
   std::optional<WIN32_FIND_DATAW> old = FindFile(sFile);
   if (old) CheckReplaceable(sFile, *old);
   TempFile temp(sFile, steps);
-  encoder.Write(cDib, temp.path(), lQuality, steps);
-  if (!steps.Move(temp.path(), sFile, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) rt::RaiseLastFileError();
+  encoder.Write(cDib, temp.path(), temp.file().get(), lQuality, steps);
+  if (!steps.Move(temp.file(), temp.path(), sFile, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    rt::RaiseLastFileError();
   temp.Published();
   if (old) RestoreTimesAndAttributes(sFile, *old);
   return true;
@@ -151,11 +192,11 @@ std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, cons
                               long lQuality, FileSteps& steps) {
   Encoder encoder;
   TempFile temp(sFile, steps);
-  encoder.Write(cDib, temp.path(), lQuality, steps);
+  encoder.Write(cDib, temp.path(), temp.file().get(), lQuality, steps);
   std::vector<std::wstring> taken;
   std::wstring target = sFile;
   // Without MOVEFILE_REPLACE_EXISTING the move is the atomic "publish if still free".
-  while (!steps.Move(temp.path(), target, MOVEFILE_WRITE_THROUGH)) {
+  while (!steps.Move(temp.file(), temp.path(), target, MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = ::GetLastError();
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) rt::RaiseFileError(error);
     taken.push_back(target);

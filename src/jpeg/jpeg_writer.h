@@ -2,11 +2,15 @@
 // Writes a cDIBSection to a JPEG file.
 //
 // The file is encoded into a temporary file in the target's folder and moved into place only when it
-// is complete, so a failure never costs the file that was there before.
+// is complete, so a failure never costs the file that was there before. The temporary file stays open
+// from its creation to its publication: the encoder writes through that handle and the file is renamed
+// through it, with no open by path in between.
 
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/win/unique.h"
 
 class cDIBSection;
 struct JPEG_CORE_PROPERTIES;
@@ -20,12 +24,15 @@ inline constexpr long kErrJpeg = 26001;
 class FileSteps {
  public:
   virtual ~FileSteps() = default;
-  // Creates the file, empty, unless a file of that name exists: false with the system's last error.
-  virtual bool CreateNew(const std::wstring& path);
-  // Encodes the record's image into its file (ijlWrite): the library's status.
+  // Creates the file, empty, unless a file of that name exists, into `file`, open for writing and for
+  // being renamed or deleted: false with the system's last error.
+  virtual bool CreateNew(const std::wstring& path, win::FileHandle& file);
+  // Encodes the record's image into its file (ijlWrite; JPGFileHandle is the file while it is open):
+  // the library's status.
   virtual int Encode(JPEG_CORE_PROPERTIES& record);
-  // Moves a finished file into place (MoveFileExW and its flags): false with the system's last error.
-  virtual bool Move(const std::wstring& from, const std::wstring& to, unsigned long flags);
+  // Moves a finished file into place as MoveFileExW does with these flags, through `file` while it is
+  // open (the step may close it and go by path): false with the system's last error.
+  virtual bool Move(win::FileHandle& file, const std::wstring& from, const std::wstring& to, unsigned long flags);
 };
 
 // Writes the image to sFile at lQuality (0..100), replacing an existing file and giving the new one the

@@ -42,11 +42,12 @@ rt::Error Raised(F&& f) {
 // The writer's platform steps, with one of them failing as the platform can fail it.
 class FailingSteps : public mIntelJPEGLibrary::FileSteps {
  public:
+  static constexpr int kInjectionFailed = -100;  // the injection itself failed
   enum class At { kTemporaryFile, kEncoder, kHalfWritten, kDiskFull, kPublish };
   explicit FailingSteps(At at) : at_(at) {}
 
-  bool CreateNew(const std::wstring& path) override {
-    if (at_ != At::kTemporaryFile) return FileSteps::CreateNew(path);
+  bool CreateNew(const std::wstring& path, win::FileHandle& file) override {
+    if (at_ != At::kTemporaryFile) return FileSteps::CreateNew(path, file);
     ::SetLastError(ERROR_ACCESS_DENIED);  // as a folder that takes no new files answers
     return false;
   }
@@ -55,12 +56,16 @@ class FailingSteps : public mIntelJPEGLibrary::FileSteps {
     const int status = FileSteps::Encode(record);
     if (status != IJL_OK || (at_ != At::kHalfWritten && at_ != At::kDiskFull)) return status;
     // The disk filled up: half of the file reached it, or nothing.
-    std::string written = testing_support::ReadBytes(record.JPGFile);
-    testing_support::WriteBytes(record.JPGFile, at_ == At::kHalfWritten ? written.substr(0, written.size() / 2) : "");
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(record.JPGFileHandle, &size)) return kInjectionFailed;
+    LARGE_INTEGER kept{};
+    kept.QuadPart = at_ == At::kHalfWritten ? size.QuadPart / 2 : 0;
+    if (!::SetFilePointerEx(record.JPGFileHandle, kept, nullptr, FILE_BEGIN) || !::SetEndOfFile(record.JPGFileHandle))
+      return kInjectionFailed;
     return IJL_WRITE_FAILED;
   }
-  bool Move(const std::wstring& from, const std::wstring& to, unsigned long flags) override {
-    if (at_ != At::kPublish) return FileSteps::Move(from, to, flags);
+  bool Move(win::FileHandle& file, const std::wstring& from, const std::wstring& to, unsigned long flags) override {
+    if (at_ != At::kPublish) return FileSteps::Move(file, from, to, flags);
     ::SetLastError(ERROR_SHARING_VIOLATION);  // as a lock on the old file answers
     return false;
   }
@@ -298,6 +303,44 @@ TEST(JpegWriter, AFolderNearThePathLengthLimitStillTakesTheScreenshot) {
   EXPECT_EQ(testing_support::ListFolder(folder), L"Screenshot001.jpg");
 }
 
+// The temporary file is written through the handle that created it, held without sharing, and when a
+// rename through the handle is refused the file is still published, by path.
+TEST(JpegWriter, TheTemporaryFileIsWrittenThroughItsOwnHandleAndPublishedEvenWhereRenamingByHandleIsRefused) {
+  class Watching : public mIntelJPEGLibrary::FileSteps {
+   public:
+    bool without_delete_access = false;
+    bool held = false;
+    bool CreateNew(const std::wstring& path, win::FileHandle& file) override {
+      if (!without_delete_access) return FileSteps::CreateNew(path, file);
+      file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      return static_cast<bool>(file);
+    }
+    int Encode(JPEG_CORE_PROPERTIES& record) override {
+      HANDLE other = ::CreateFileW(record.JPGFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+      held = record.JPGFileHandle != nullptr && other == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION;
+      if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
+      return FileSteps::Encode(record);
+    }
+  };
+  TempFolder folder;
+  cDIBSection image;
+  MakeTopRowImage(image, 6, 6);
+  for (bool without_delete_access : {false, true}) {
+    Watching steps;
+    steps.without_delete_access = without_delete_access;
+    const std::wstring name = without_delete_access ? L"by path.jpg" : L"by handle.jpg";
+    EXPECT_EQ(WriteNewJpegFile(image, folder / name, [](const std::vector<std::wstring>&) { return std::wstring(); },
+                               60, steps),
+              folder / name);
+    EXPECT_TRUE(steps.held);
+    EXPECT_EQ(testing_support::DecodeImageFile(folder / name).width, 6u);
+    ASSERT_TRUE(WriteJpegFile(image, folder / name, 60, steps));
+    EXPECT_EQ(testing_support::DecodeImageFile(folder / name).width, 6u);
+  }
+  EXPECT_EQ(testing_support::ListFolder(folder.path()), L"by handle.jpg,by path.jpg");
+}
+
 TEST(JpegLibrary, RejectsRecordsItCannotEncode) {
   JPEG_CORE_PROPERTIES props{};
   EXPECT_EQ(ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_INVALID_PROPERTIES);
@@ -325,6 +368,22 @@ TEST(JpegLibrary, RejectsRecordsItCannotEncode) {
   props.jquality = 60;
   props.JPGFile = L"Z:\\no such folder\\at all\\x.jpg";
   EXPECT_EQ(ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_FILE_CREATE_FAILED);
+
+  // Given a file open already, it writes there from where the file stands and leaves it open.
+  TempFolder folder;
+  HANDLE file = ::CreateFileW((folder / L"open.jpg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  ASSERT_TRUE(::WriteFile(file, "<", 1, &written, nullptr));
+  props.JPGFileHandle = file;
+  EXPECT_EQ(ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_OK);
+  EXPECT_TRUE(::WriteFile(file, ">", 1, &written, nullptr));
+  ::CloseHandle(file);
+  const std::string bytes = testing_support::ReadBytes(folder / L"open.jpg");
+  ASSERT_GE(bytes.size(), 6u);
+  EXPECT_EQ(bytes.substr(0, 3), "<\xFF\xD8");
+  EXPECT_EQ(bytes.substr(bytes.size() - 3), "\xFF\xD9>");
+  props.JPGFileHandle = nullptr;
   EXPECT_EQ(ijlFree(&props), IJL_OK);
   EXPECT_EQ(ijlWrite(&props, IJL_JFILE_WRITEWHOLEIMAGE), IJL_INVALID_PROPERTIES);
 }

@@ -73,10 +73,15 @@ int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype) {
     pixels.row_step = stride;
   }
 
-  win::FileHandle file(::CreateFileW(p.JPGFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr));
-  if (!file) return IJL_FILE_CREATE_FAILED;
-  FileSink sink(file.get());
+  win::FileHandle created;
+  HANDLE file = p.JPGFileHandle;
+  if (!file) {
+    created.reset(
+        ::CreateFileW(p.JPGFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!created) return IJL_FILE_CREATE_FAILED;
+    file = created.get();
+  }
+  FileSink sink(file);
   switch (ijl::Encode(pixels, p.jquality, sink)) {
     case ijl::EncodeResult::kOk:
       break;
@@ -89,7 +94,9 @@ int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype) {
     case ijl::EncodeResult::kSinkFailed:
       return IJL_WRITE_FAILED;
   }
-  return ::CloseHandle(file.release()) ? IJL_OK : IJL_WRITE_FAILED;
+  // A file of our own is closed here, where a failure to close can still be told.
+  if (created && !::CloseHandle(created.release())) return IJL_WRITE_FAILED;
+  return IJL_OK;
 }
 
 int ijlFree(JPEG_CORE_PROPERTIES* jcprops) {

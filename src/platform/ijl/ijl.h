@@ -3,8 +3,8 @@
 // own baseline encoder (platform/ijl/encoder.h): quality on the library's 1..100 scale, YCbCr with 2x2
 // chroma subsampling, the standard tables.
 //
-// Difference from the classic library: JPGFile is a wide (UTF-16) path, so that no character of a
-// folder name is lost.
+// Differences from the classic library: JPGFile is a wide (UTF-16) path, so that no character of a
+// folder name is lost; and JPGFileHandle may hand the library a file its caller has open already.
 
 #include <cstdint>
 
@@ -49,6 +49,9 @@ struct JPEG_CORE_PROPERTIES {
   IJL_COLOR DIBColor;
   // Output.
   const wchar_t* JPGFile;
+  // When set, a HANDLE open for writing: the file is written through it, from where it stands, and
+  // left open, and JPGFile only names it. When null, JPGFile is created (or emptied) and closed.
+  void* JPGFileHandle;
   int32_t JPGWidth;
   int32_t JPGHeight;
   int32_t JPGChannels;
@@ -61,7 +64,7 @@ struct JPEG_CORE_PROPERTIES {
 
 // Prepares a zeroed record: three-channel BGR pixels, YCbCr 4:2:0 output, quality 75.
 int ijlInit(JPEG_CORE_PROPERTIES* jcprops);
-// Encodes the whole image and writes it to JPGFile, created anew.
+// Encodes the whole image and writes it to JPGFileHandle, or to JPGFile, created anew.
 int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype);
 // Releases what ijlInit took; the record may be prepared again afterwards.
 int ijlFree(JPEG_CORE_PROPERTIES* jcprops);
