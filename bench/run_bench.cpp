@@ -31,6 +31,7 @@
 #include "mail/session.h"
 #include "mail/outlook.h"
 #include "platform/ijl/encoder.h"
+#include "platform/runtime/cpu.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"
 #include "support/standin.h"
@@ -196,7 +197,8 @@ int MeasureJpeg(const std::wstring& folder, int repetitions) {
       jpeg.push_back(times.file);
       encode.push_back(times.encode);
     }
-    std::fprintf(table, "%ls\t%.3f\t%.3f\t%zu\n", size, Median(jpeg), Median(encode), bytes);
+    std::fprintf(table, "%ls\t%.3f\t%.3f\t%zu\t%s\n", size, Median(jpeg), Median(encode), bytes,
+                 rt::SimdLevelName(ijl::EncodeLevel(rt::BestSimdLevel())));
   }
   std::fclose(table);
   return 0;
@@ -293,7 +295,8 @@ int wmain(int argc, wchar_t** argv) {
     session.reset();
     const double ensure_ms = Median(ensure), compose_ms = Median(compose);
 
-    std::printf("Steps of a run, in process (median of %d, milliseconds)\n\n", repetitions);
+    std::printf("Steps of a run, in process (median of %d, milliseconds; the encoder at %s)\n\n", repetitions,
+                rt::SimdLevelName(ijl::EncodeLevel(rt::BestSimdLevel())));
     std::printf("%-34s %10s %10s %10s\n", "step", "1280x720", "1920x1080", "3840x2160");
     auto row = [&](const char* name, const std::function<double(const Figures&)>& value) {
       std::printf("%-34s", name);
