@@ -44,8 +44,9 @@ if(NOT WIN32)
 endif()
 # The encoder is the run's hot loop; GCC's -O3 (vectorising and unrolling) is worth a good deal there.
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-  set_source_files_properties(
+  # Appended, so that the AVX2 file keeps its own flags too.
+  set_property(SOURCE
     ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder.cpp ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_colour.cpp
-    ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_dct.cpp
-    PROPERTIES COMPILE_OPTIONS "$<$<NOT:$<CONFIG:Debug>>:-O3>")
+    ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_dct.cpp ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_avx2.cpp
+    APPEND PROPERTY COMPILE_OPTIONS "$<$<NOT:$<CONFIG:Debug>>:-O3>")
 endif()

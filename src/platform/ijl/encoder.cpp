@@ -185,8 +185,8 @@ class Encoder {
         run -= 16;
       }
       const uint32_t category = block.category[order.index[k]];
-      const int bits = static_cast<int>(category >> 16);
-      Symbol(*c.ac, (run << 4) | bits, {bits, category & 0xFFFF});
+      const int bits = static_cast<int>(category >> 12);
+      Symbol(*c.ac, (run << 4) | bits, {bits, category & 0xFFF});
     }
     if (last != 63) Symbol(*c.ac, kEndOfBlock);
   }

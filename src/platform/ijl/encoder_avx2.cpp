@@ -104,25 +104,24 @@ __m256i Quantise(__m256i c, const QuantTable& table, int i) {
 }
 
 // Categories of a row of each block (see StoreCategories in encoder_dct.h for the reasoning).
-void StoreCategories(__m256i q, uint32_t* a, uint32_t* b) {
+void StoreCategories(__m256i q, uint16_t* a, uint16_t* b) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i sign = _mm256_srai_epi16(q, 15);
-  const __m256i m = _mm256_sub_epi16(_mm256_xor_si256(q, sign), sign);
+  const __m256i m = _mm256_abs_epi16(q);
   __m256i ones = _mm256_or_si256(m, _mm256_srli_epi16(m, 1));
   ones = _mm256_or_si256(ones, _mm256_srli_epi16(ones, 2));
   ones = _mm256_or_si256(ones, _mm256_srli_epi16(ones, 4));
   ones = _mm256_or_si256(ones, _mm256_srli_epi16(ones, 8));
   const __m256i extra = _mm256_xor_si256(m, _mm256_and_si256(ones, sign));
-  const __m256i e_lo =
-      _mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(_mm256_unpacklo_epi16(m, zero))), 23);
-  const __m256i e_hi =
-      _mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(_mm256_unpackhi_epi16(m, zero))), 23);
-  const __m256i bits =
-      _mm256_max_epi16(_mm256_sub_epi16(_mm256_packs_epi32(e_lo, e_hi), _mm256_set1_epi16(126)), zero);
-  // Per half, coefficients 0..3 and 4..7 of that block's row.
-  const __m256i lo = _mm256_unpacklo_epi16(extra, bits), hi = _mm256_unpackhi_epi16(extra, bits);
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(a), _mm256_permute2x128_si256(lo, hi, 0x20));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(b), _mm256_permute2x128_si256(lo, hi, 0x31));
+  // The even and the odd 16-bit lanes as 32-bit integers, converted apart and put back: no shuffle.
+  const __m256i even = _mm256_and_si256(m, _mm256_set1_epi32(0xFFFF)), odd = _mm256_srli_epi32(m, 16);
+  const __m256i e_even = _mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(even)), 23);
+  const __m256i e_odd = _mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(odd)), 23);
+  const __m256i exponent = _mm256_or_si256(e_even, _mm256_slli_epi32(e_odd, 16));
+  const __m256i bits = _mm256_max_epi16(_mm256_sub_epi16(exponent, _mm256_set1_epi16(126)), zero);
+  const __m256i category = _mm256_or_si256(_mm256_slli_epi16(bits, 12), extra);
+  _mm_store_si128(reinterpret_cast<__m128i*>(a), _mm256_castsi256_si128(category));
+  _mm_store_si128(reinterpret_cast<__m128i*>(b), _mm256_extracti128_si256(category, 1));
 }
 
 // Colour conversion, as in encoder_colour.cpp.

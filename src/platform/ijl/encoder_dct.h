@@ -116,7 +116,7 @@ inline __m128i QuantiseVector(__m128i c, const QuantTable& table, int i) {
 // bits of a negative value - 1 are those of ~m, that is m ^ ones. The bit length is read from the
 // exponent of m as a float, exact for every m below 2^24: 127 + floor(log2 m), so the length is the
 // exponent less 126, and m = 0 (all bits clear) comes out below zero and is raised to 0.
-inline void StoreCategories(__m128i q, uint32_t out[8]) {
+inline void StoreCategories(__m128i q, uint16_t out[8]) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i sign = _mm_srai_epi16(q, 15);
   const __m128i m = _mm_sub_epi16(_mm_xor_si128(q, sign), sign);
@@ -125,11 +125,13 @@ inline void StoreCategories(__m128i q, uint32_t out[8]) {
   ones = _mm_or_si128(ones, _mm_srli_epi16(ones, 4));
   ones = _mm_or_si128(ones, _mm_srli_epi16(ones, 8));
   const __m128i extra = _mm_xor_si128(m, _mm_and_si128(ones, sign));
-  const __m128i e_lo = _mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(_mm_unpacklo_epi16(m, zero))), 23);
-  const __m128i e_hi = _mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(_mm_unpackhi_epi16(m, zero))), 23);
-  const __m128i bits = _mm_max_epi16(_mm_sub_epi16(_mm_packs_epi32(e_lo, e_hi), _mm_set1_epi16(126)), zero);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(extra, bits));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(extra, bits));
+  // The even and the odd 16-bit lanes as 32-bit integers, converted apart and put back together.
+  const __m128i even = _mm_and_si128(m, _mm_set1_epi32(0xFFFF)), odd = _mm_srli_epi32(m, 16);
+  const __m128i e_even = _mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(even)), 23);
+  const __m128i e_odd = _mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(odd)), 23);
+  const __m128i exponent = _mm_or_si128(e_even, _mm_slli_epi32(e_odd, 16));
+  const __m128i bits = _mm_max_epi16(_mm_sub_epi16(exponent, _mm_set1_epi16(126)), zero);
+  _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(_mm_slli_epi16(bits, 12), extra));
 }
 
 }  // namespace ijl::detail

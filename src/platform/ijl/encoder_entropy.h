@@ -128,36 +128,36 @@ class BitWriter {
     pos_ += size;
   }
 
-  // Appends the low `count` bits of `value` (count <= 27), stuffing a zero after each 0xFF byte.
+  // Appends the low `count` bits of `value` (count <= 27, no bits above them), stuffing a zero after
+  // each 0xFF byte. The bits gather in 64 and go out eight bytes at a time: the branch that decides
+  // to write is then taken once in a dozen symbols or so, rarely enough to be foreseen.
   void Put(uint32_t value, int count) {
-    acc_ = (acc_ << count) | value;
-    bits_ += count;
-    if (bits_ >= 32) {
-      bits_ -= 32;
-      const uint32_t word = static_cast<uint32_t>(acc_ >> bits_);
-      const uint32_t inverse = ~word;
-      if (((inverse - 0x01010101u) & ~inverse & 0x80808080u) == 0) {
-        const uint8_t bytes[4] = {static_cast<uint8_t>(word >> 24), static_cast<uint8_t>(word >> 16),
-                                  static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)};
-        std::memcpy(buffer_.get() + pos_, bytes, 4);
-        pos_ += 4;
-      } else {
-        for (int shift = 24; shift >= 0; shift -= 8) Stuffed(static_cast<uint8_t>(word >> shift));
-      }
+    if (count <= free_) {
+      acc_ = (acc_ << count) | value;
+      free_ -= count;
+      return;
     }
+    const int rest = count - free_;  // 1..27 bits that go into the next word
+    Write8(free_ == 0 ? acc_ : (acc_ << free_) | (value >> rest));
+    acc_ = value & ((uint64_t{1} << rest) - 1);
+    free_ = 64 - rest;
   }
 
-  // Pads the last byte with one bits, as the standard asks.
+  // Pads the last byte with one bits, as the standard asks, and writes what is left.
   void AlignWithOnes() {
-    const int pad = (8 - bits_ % 8) % 8;
+    int bits = 64 - free_;
+    uint64_t acc = acc_;
+    const int pad = (8 - bits % 8) % 8;
     if (pad) {
-      acc_ = (acc_ << pad) | ((1u << pad) - 1);
-      bits_ += pad;
+      acc = (acc << pad) | ((1u << pad) - 1);
+      bits += pad;
     }
-    while (bits_ > 0) {
-      bits_ -= 8;
-      Stuffed(static_cast<uint8_t>(acc_ >> bits_));
+    while (bits > 0) {
+      bits -= 8;
+      Stuffed(static_cast<uint8_t>(acc >> bits));
     }
+    acc_ = 0;
+    free_ = 64;
   }
 
   bool Flush() {
@@ -170,6 +170,19 @@ class BitWriter {
   static constexpr size_t kChunk = 256 * 1024;
   static constexpr size_t kSlack = 8 * 1024;  // more than one unit of six blocks can take
 
+  // A full word, most significant byte first.
+  void Write8(uint64_t word) {
+    const uint64_t inverse = ~word;
+    if (((inverse - 0x0101010101010101u) & word & 0x8080808080808080u) == 0) {  // no 0xFF byte
+      uint8_t bytes[8];
+      for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(word >> (56 - 8 * i));
+      std::memcpy(buffer_.get() + pos_, bytes, 8);
+      pos_ += 8;
+    } else {
+      for (int shift = 56; shift >= 0; shift -= 8) Stuffed(static_cast<uint8_t>(word >> shift));
+    }
+  }
+
   void Stuffed(uint8_t b) {
     buffer_[pos_++] = b;
     if (b == 0xFF) buffer_[pos_++] = 0;
@@ -178,8 +191,8 @@ class BitWriter {
   Sink& sink_;
   std::unique_ptr<uint8_t[]> buffer_;
   size_t pos_ = 0;
-  uint64_t acc_ = 0;
-  int bits_ = 0;
+  uint64_t acc_ = 0;  // the pending bits, in the low 64 - free_
+  int free_ = 64;
   bool failed_ = false;
 };
 

@@ -30,9 +30,12 @@ struct QuantTable {
 // One block transformed and quantised, for the entropy coder.
 struct QuantisedBlock {
   alignas(32) int16_t coef[64];  // transposed order: coef[u * 8 + v]
-  // Per coefficient, how the entropy coder writes it: its bit length << 16 | its bits as coded (the
+  // Per coefficient, how the entropy coder writes it: its bit length << 12 | its bits as coded (the
   // value itself, or for a negative one value - 1, in that many bits). Zero for a zero coefficient.
-  alignas(32) uint32_t category[64];
+  // Twelve bits are room enough: the transform of samples of -128..127 is at most 8 * 1024 in
+  // magnitude (each orthonormal basis vector has norm 1, so no coefficient exceeds 128 * 8), and the
+  // divisors are at least 8, so a quantised coefficient has at most 11 bits.
+  alignas(32) uint16_t category[64];
   uint64_t nonzero;  // bit i set when coef[i] != 0
 };
 
