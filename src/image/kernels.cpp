@@ -253,12 +253,6 @@ struct Kernels {
   simd::BlendColumns blend_columns = nullptr;  // none: the second pass goes pixel by pixel
 };
 
-}  // namespace
-
-rt::SimdLevel ResampleLevel(rt::SimdLevel wanted);
-
-namespace {
-
 Kernels KernelsFor(rt::SimdLevel wanted) {
   const rt::SimdLevel level = ResampleLevel(wanted);
 #if defined(ORVANE_SIMD_X86)
