@@ -76,6 +76,19 @@ orvane_start_wine() {
   wineserver -p </dev/null >/dev/null 2>&1 || true
   ORVANE_STARTED_WINESERVER=1
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # Wine's desktop process is started by the first process that needs the desktop, with that
+  # process's standard handles, and lives while any process uses the desktop: started by a test, it
+  # keeps the test's output pipe open and CTest waits for it until the timeout. This holds the desktop
+  # from here on, with no such handles (tools/keep_desktop); `wineserver -k` ends it.
+  if [ -f "$ORVANE_BUILD/bin/keep_desktop.exe" ]; then
+    local ready="$WINEPREFIX/desktop-ready"
+    rm -f "$ready"
+    wine "$ORVANE_BUILD/bin/keep_desktop.exe" "$(orvane_winpath "$WINEPREFIX")\\desktop-ready" \
+      </dev/null >/dev/null 2>&1 &
+    local waited=0
+    while [ ! -f "$ready" ] && [ $waited -lt 100 ]; do sleep 0.1; waited=$((waited + 1)); done
+    [ -f "$ready" ] || orvane_log "the desktop holder did not report in 10 s; going on"
+  fi
   # The Windows version Wine reports, per program: orvane.exe runs as on Windows 10, with a composited
   # desktop, as its users have it; the desktop tests run as on Windows 7 and, as a second executable,
   # as on Windows 10. Tests that need the other one set it for their runs themselves.
