@@ -21,9 +21,6 @@ __m256i Pair256(int a, int b) {
   return _mm256_set1_epi32(static_cast<int>((static_cast<uint32_t>(b) << 16) | static_cast<uint16_t>(a)));
 }
 
-constexpr int kConstBits = 13;
-constexpr int kPass1Bits = 2;
-
 template <int kPass>
 void DctPass(__m256i r[8]) {
   const __m256i s07 = _mm256_add_epi16(r[0], r[7]), d07 = _mm256_sub_epi16(r[0], r[7]);
@@ -57,15 +54,15 @@ void DctPass(__m256i r[8]) {
     r[4] = _mm256_srai_epi16(_mm256_add_epi16(_mm256_sub_epi16(t10, t11), half), kPass1Bits);
   }
   const __m256i e_lo = _mm256_unpacklo_epi16(t13, t12), e_hi = _mm256_unpackhi_epi16(t13, t12);
-  r[2] = rotate(e_lo, e_hi, Pair256(10703, 4433));
-  r[6] = rotate(e_lo, e_hi, Pair256(4433, -10703));
+  r[2] = rotate(e_lo, e_hi, Pair256(kCos2, kCos6));
+  r[6] = rotate(e_lo, e_hi, Pair256(kCos6, -kCos2));
 
   const __m256i a_lo = _mm256_unpacklo_epi16(d07, d16), a_hi = _mm256_unpackhi_epi16(d07, d16);
   const __m256i b_lo = _mm256_unpacklo_epi16(d25, d34), b_hi = _mm256_unpackhi_epi16(d25, d34);
-  r[1] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair256(11363, 9633), Pair256(6436, 2260));
-  r[3] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair256(9633, -2260), Pair256(-11363, -6436));
-  r[5] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair256(6436, -11363), Pair256(2260, 9633));
-  r[7] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair256(2260, -6436), Pair256(9633, -11363));
+  r[1] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair256(kCos1, kCos3), Pair256(kCos5, kCos7));
+  r[3] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair256(kCos3, -kCos7), Pair256(-kCos1, -kCos5));
+  r[5] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair256(kCos5, -kCos1), Pair256(kCos7, kCos3));
+  r[7] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair256(kCos7, -kCos5), Pair256(kCos3, -kCos1));
 }
 
 void Transpose8x8(__m256i r[8]) {
@@ -123,12 +120,6 @@ void StoreCategories(__m256i q, uint16_t* a, uint16_t* b) {
   _mm_store_si128(reinterpret_cast<__m128i*>(a), _mm256_castsi256_si128(category));
   _mm_store_si128(reinterpret_cast<__m128i*>(b), _mm256_extracti128_si256(category, 1));
 }
-
-// Colour conversion, as in encoder_colour.cpp.
-constexpr int kYB = 3736, kYG = 19235, kYR = 9798;
-constexpr int kCbB = 4096, kCbG = -2714, kCbR = -1382;
-constexpr int kCrB = -666, kCrG = -3430, kCrR = 4096;
-constexpr int kChromaBias = (128 << 15) + (1 << 14);
 
 // Pixels 0..3 from p and 0..3 from p + 24 (four bytes past the twelfth of each are read).
 __m256i Load(const uint8_t* p) {

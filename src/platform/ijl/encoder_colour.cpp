@@ -15,11 +15,6 @@
 namespace ijl::detail {
 namespace {
 
-constexpr int kYB = 3736, kYG = 19235, kYR = 9798;  // 0.114, 0.587, 0.299 in 15 bits
-constexpr int kCbB = 4096, kCbG = -2714, kCbR = -1382;  // 0.5, -0.331264, -0.168736 in 13 bits
-constexpr int kCrB = -666, kCrG = -3430, kCrR = 4096;   // -0.081312, -0.418688, 0.5 in 13 bits
-constexpr int kChromaBias = (128 << 15) + (1 << 14);
-
 inline uint8_t Clamp255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
 inline uint8_t LumaOf(const uint8_t* p) { return static_cast<uint8_t>((kYB * p[0] + kYG * p[1] + kYR * p[2] + (1 << 14)) >> 15); }

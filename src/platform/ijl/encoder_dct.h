@@ -19,9 +19,6 @@
 
 namespace ijl::detail {
 
-constexpr int kConstBits = 13;
-constexpr int kPass1Bits = 2;
-
 // One 1-D pass down the eight vectors (in place). Pass 1 keeps kPass1Bits fractional bits, pass 2
 // removes them.
 template <int kPass>
@@ -57,15 +54,15 @@ inline void DctPass(__m128i r[8]) {
     r[4] = _mm_srai_epi16(_mm_add_epi16(_mm_sub_epi16(t10, t11), half), kPass1Bits);
   }
   const __m128i e_lo = _mm_unpacklo_epi16(t13, t12), e_hi = _mm_unpackhi_epi16(t13, t12);
-  r[2] = rotate(e_lo, e_hi, Pair(10703, 4433));
-  r[6] = rotate(e_lo, e_hi, Pair(4433, -10703));
+  r[2] = rotate(e_lo, e_hi, Pair(kCos2, kCos6));
+  r[6] = rotate(e_lo, e_hi, Pair(kCos6, -kCos2));
 
   const __m128i a_lo = _mm_unpacklo_epi16(d07, d16), a_hi = _mm_unpackhi_epi16(d07, d16);
   const __m128i b_lo = _mm_unpacklo_epi16(d25, d34), b_hi = _mm_unpackhi_epi16(d25, d34);
-  r[1] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair(11363, 9633), Pair(6436, 2260));
-  r[3] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair(9633, -2260), Pair(-11363, -6436));
-  r[5] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair(6436, -11363), Pair(2260, 9633));
-  r[7] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair(2260, -6436), Pair(9633, -11363));
+  r[1] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair(kCos1, kCos3), Pair(kCos5, kCos7));
+  r[3] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair(kCos3, -kCos7), Pair(-kCos1, -kCos5));
+  r[5] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair(kCos5, -kCos1), Pair(kCos7, kCos3));
+  r[7] = rotate4(a_lo, a_hi, b_lo, b_hi, Pair(kCos7, -kCos5), Pair(kCos3, -kCos1));
 }
 
 inline void Transpose8x8(__m128i r[8]) {

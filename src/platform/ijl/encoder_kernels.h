@@ -15,6 +15,21 @@
 
 namespace ijl::detail {
 
+// The fixed-point constants every level computes with, so that the levels cannot drift apart.
+//
+// Colour conversion with the JFIF weights: luminance in 15 bits per pixel, chrominance in 13 bits on
+// the sum of the four pixels of a 2x2 square (which is the average, in 15 bits).
+inline constexpr int kYB = 3736, kYG = 19235, kYR = 9798;      // 0.114, 0.587, 0.299
+inline constexpr int kCbB = 4096, kCbG = -2714, kCbR = -1382;  // 0.5, -0.331264, -0.168736
+inline constexpr int kCrB = -666, kCrG = -3430, kCrR = 4096;   // -0.081312, -0.418688, 0.5
+inline constexpr int kChromaBias = (128 << 15) + (1 << 14);    // the offset of 128 and the rounding
+
+// The transform: cosines of 13 bits, sqrt(2) * cos(k * pi / 16) * 2^13 for k = 1..7 but 4, and two
+// fractional bits kept between the passes.
+inline constexpr int kConstBits = 13;
+inline constexpr int kPass1Bits = 2;
+inline constexpr int kCos1 = 11363, kCos2 = 10703, kCos3 = 9633, kCos5 = 6436, kCos6 = 4433, kCos7 = 2260;
+
 // A quantisation table in the transposed order the transform produces, with what the vector
 // division needs: q = floor((|c| + d / 2) * m / 2^16), corrected by one where that falls short.
 struct QuantTable {
