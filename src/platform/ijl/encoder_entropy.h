@@ -137,8 +137,8 @@ class BitWriter {
       free_ -= count;
       return;
     }
-    const int rest = count - free_;  // 1..27 bits that go into the next word
-    Write8(free_ == 0 ? acc_ : (acc_ << free_) | (value >> rest));
+    const int rest = count - free_;  // 1..27 bits that go into the next word; free_ is below 27 here
+    Write8((acc_ << free_) | (value >> rest));
     acc_ = value & ((uint64_t{1} << rest) - 1);
     free_ = 64 - rest;
   }
