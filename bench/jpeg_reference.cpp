@@ -98,7 +98,7 @@ int Summary(const std::string& folder) {
   std::printf("JPEG at quality 60, our step against libjpeg-turbo on the same pixels\n"
               "(medians over %zu rounds, each the median of its repetitions; milliseconds)\n"
               "Our encoder: %s under Wine, %s natively (and SSE2 natively for comparison); libjpeg-turbo: its\n"
-              "own choice, AVX2 on this machine. One thread on both sides.\n\n",
+              "own choice (AVX2 where the processor has it). One thread on both sides.\n\n",
               rounds.front().size(), rounds.front().front().wine_level.c_str(), native_level);
   std::printf("%-10s %9s %10s %6s %7s | %8s %8s %9s %6s %6s %7s | %8s %8s %6s %7s\n", "size", "ours/Wine",
               "turbo+file", "ratio", "goal", "ours enc", "SSE2 enc", "turbo enc", "ratio", "SSE2", "goal", "ours B",
@@ -121,10 +121,10 @@ int Summary(const std::string& folder) {
     step_met = step_met && Median(ratio) <= kStepGoal;
     encoder_met = encoder_met && Median(enc_ratio) <= kEncoderGoal;
     size_met = size_met && size_ratio <= kSizeGoal;
-    std::printf("%-10s %9.2f %10.2f %6.2f %7s | %8.2f %8.2f %9.2f %6.2f %6.2f %7s | %8zu %8zu %6.3f %7s\n",
-                sizes[i].c_str(), Median(file), Median(turbo_file), Median(ratio), "<= 1.25", Median(enc),
-                Median(sse2), Median(turbo_enc), Median(enc_ratio), Median(sse2_ratio), "<= 0.75", last.ours_bytes,
-                last.turbo_bytes, size_ratio, "<= 1.10");
+    std::printf("%-10s %9.2f %10.2f %6.2f <= %4.2f | %8.2f %8.2f %9.2f %6.2f %6.2f <= %4.2f | %8zu %8zu %6.3f <= %4.2f\n",
+                sizes[i].c_str(), Median(file), Median(turbo_file), Median(ratio), kStepGoal, Median(enc),
+                Median(sse2), Median(turbo_enc), Median(enc_ratio), Median(sse2_ratio), kEncoderGoal, last.ours_bytes,
+                last.turbo_bytes, size_ratio, kSizeGoal);
   }
   std::printf("\nours/Wine: the run's JPEG step (WriteNewJpegFile: temporary file, encoding, moving into place\n"
               "under a free name) in the Windows build under Wine. turbo+file: tjCompress2 and writing the file,\n"

@@ -120,7 +120,6 @@ void RestoreTimesAndAttributes(const std::wstring& path, const WIN32_FIND_DATAW&
   ::SetFileAttributesW(path.c_str(), old.dwFileAttributes);
 }
 
-
 // Renames an open file (opened with DELETE access). FILE_RENAME_INFO takes an absolute path or one
 // relative to the current folder, and fails on an existing file unless ReplaceIfExists: the answers
 // MoveFileExW gives for a move within a volume, which is all a rename is. MOVEFILE_WRITE_THROUGH only
