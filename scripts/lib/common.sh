@@ -102,6 +102,8 @@ orvane_start_wine() {
   # No default mail program, as on a Windows machine without one. Wine's own default hands mail to the
   # host's mail program, which is not ours to drive; tests register the Simple MAPI stand-in themselves.
   wine reg delete "HKLM\\Software\\Clients\\Mail" /ve /f </dev/null >/dev/null 2>&1 || true
+  # Nor a mailto: handler: Wine's own (winebrowser) would hand links to the host's browser.
+  wine reg delete "HKLM\\Software\\Classes\\mailto" /f </dev/null >/dev/null 2>&1 || true
 }
 
 orvane_stop() {

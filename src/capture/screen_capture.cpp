@@ -53,25 +53,6 @@ bool DesktopIsComposited() {
   return SUCCEEDED(::DwmIsCompositionEnabled(&composited)) && composited;
 }
 
-WindowFacts FactsOf(HWND window) {
-  WindowFacts facts;
-  facts.present = window != nullptr;
-  if (!window) return facts;
-  ::GetWindowRect(window, &facts.window_rect);
-  // GetWindowRect includes the invisible resize borders from Windows Vista on; the extended frame
-  // bounds are the visible frame ("Remarks" of GetWindowRect). Both are in physical pixels for a
-  // per-monitor aware process such as ours.
-  RECT frame{};
-  if (SUCCEEDED(::DwmGetWindowAttribute(window, DWMWA_EXTENDED_FRAME_BOUNDS, &frame, sizeof frame)))
-    facts.visible_frame = frame;
-  if (::IsZoomed(window)) {
-    MONITORINFO monitor{.cbSize = sizeof(MONITORINFO), .rcMonitor = {}, .rcWork = {}, .dwFlags = 0};
-    if (::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
-      facts.maximised_within = monitor.rcWork;
-  }
-  return facts;
-}
-
 }  // namespace
 
 RECT CaptureRectangle(const WindowFacts& facts) {
@@ -88,8 +69,40 @@ RECT CaptureRectangle(const WindowFacts& facts) {
   return area;
 }
 
-Picture GrabForegroundWindow() {
-  HWND window = ::GetForegroundWindow();
+WindowFacts FactsOf(HWND window) {
+  WindowFacts facts;
+  facts.present = window != nullptr;
+  if (!window) return facts;
+  // A minimised window can still be the foreground window; its rectangle then lies near -32000.
+  facts.minimised = ::IsIconic(window) != FALSE;
+  // Cloaked windows are kept by the compositor but not drawn: on another virtual desktop, or a
+  // suspended Store program (DWMWA_CLOAKED, "DWMWINDOWATTRIBUTE"). Non-zero is a reason it is hidden.
+  DWORD cloaked = 0;
+  facts.cloaked = SUCCEEDED(::DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) && cloaked != 0;
+  ::GetWindowRect(window, &facts.window_rect);
+  // GetWindowRect includes the invisible resize borders from Windows Vista on; the extended frame
+  // bounds are the visible frame ("Remarks" of GetWindowRect). Both are in physical pixels for a
+  // per-monitor aware process such as ours.
+  RECT frame{};
+  if (SUCCEEDED(::DwmGetWindowAttribute(window, DWMWA_EXTENDED_FRAME_BOUNDS, &frame, sizeof frame)))
+    facts.visible_frame = frame;
+  if (::IsZoomed(window)) {
+    MONITORINFO monitor{.cbSize = sizeof(MONITORINFO), .rcMonitor = {}, .rcWork = {}, .dwFlags = 0};
+    if (::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+      facts.maximised_within = monitor.rcWork;
+  }
+  return facts;
+}
+
+bool ShowsSomething(const WindowFacts& facts) {
+  if (!facts.present || facts.minimised || facts.cloaked) return false;
+  const RECT area = CaptureRectangle(facts);
+  return area.right > area.left && area.bottom > area.top;
+}
+
+Picture GrabForegroundWindow() { return GrabForegroundWindow(::GetForegroundWindow()); }
+
+Picture GrabForegroundWindow(HWND window) {
   if (DesktopIsComposited()) {
     // A window's own context holds no pixels for content the compositor puts together (browsers,
     // Electron and Store programs come out black), nor the frame it draws: copy what is displayed.

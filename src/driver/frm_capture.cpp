@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"OrvaneCaptureForm";
 constexpr float kClientWidthTwips = 5295;
 constexpr float kClientHeightTwips = 645;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -36,7 +35,7 @@ void RegisterFormClass() {
         .hCursor = ::LoadCursorW(nullptr, IDC_ARROW),
         .hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
         .lpszMenuName = nullptr,
-        .lpszClassName = kClassName,
+        .lpszClassName = frmCapture::kClassName,
         .hIconSm = nullptr,
     };
     return ::RegisterClassExW(&window_class) != 0;
@@ -66,7 +65,7 @@ frmCapture::frmCapture() {
   ::AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
   width_ = static_cast<float>(frame.right - frame.left) * rt::TwipsPerPixelX();
   height_ = static_cast<float>(frame.bottom - frame.top) * rt::TwipsPerPixelY();
-  window_.reset(::CreateWindowExW(0, kClassName, L"Orvane", kStyle, 0, 0, frame.right - frame.left,
+  window_.reset(::CreateWindowExW(0, frmCapture::kClassName, L"Orvane", kStyle, 0, 0, frame.right - frame.left,
                                   frame.bottom - frame.top, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr));
   if (!window_) rt::Raise(rt::kErrOutOfMemory, rt::RuntimeErrorSource(), L"Out of memory");
   // While the form is loaded it owns every message box, as it owns the question.

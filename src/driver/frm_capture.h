@@ -18,6 +18,9 @@ class frmCapture {
     HWND hWnd = nullptr;
   };
 
+  // The window class of the form, in every copy of the program: the root owner of its messages.
+  static constexpr wchar_t kClassName[] = L"OrvaneCaptureForm";
+
   // The loaded form, loading it (and running Form_Load) on first use.
   static frmCapture& Load();
   // Destroys the form and releases the picture it holds; harmless when not loaded.

@@ -50,11 +50,4 @@ std::wstring NextFreeScreenshotPath(const std::wstring& folder, const std::vecto
                                last_refused);
 }
 
-std::wstring ForegroundSubject() {
-  constexpr int kTitleBuffer = 512;  // characters, the terminating NUL included
-  wchar_t title[kTitleBuffer] = {};
-  int copied = ::GetWindowTextW(::GetForegroundWindow(), title, kTitleBuffer);
-  return SubjectFromTitle(title, kTitleBuffer, copied);
-}
-
 }  // namespace modMain

@@ -1,50 +1,149 @@
 #include "driver/report.h"
 
-#include <windows.h>
+#include <shlobj.h>
 
 #include "jpeg/jpeg_writer.h"
+#include "platform/ijl/ijl.h"
+
 #include "platform/runtime/ui.h"
+#include "platform/win/com.h"
 
 namespace modMain {
 namespace {
 
-bool EndsWith(const std::wstring& text, std::wstring_view tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+// ", then press Ctrl+Alt+S again." with the shortcut's name from the settings.
+std::wstring PressAgain(const std::wstring& key_text) {
+  return key_text.empty() ? L", then try again." : L", then press " + key_text + L" again.";
+}
+
+// Explorer, with the file selected.
+void ShowInFolder(const std::wstring& path) {
+  win::ComApartment apartment;  // the shell's calls need one; the mail session may have left it
+  if (PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(path.c_str())) {
+    ::SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+    ::ILFree(item);
+  }
 }
 
 }  // namespace
 
-std::wstring PlainExplanation(const rt::Error& error) {
-  if (EndsWith(error.source(), L".MAPISendMail"))
-    return L"Your default mail program could not open the new mail.";
-  switch (error.number()) {
+FailureKind KindOfMailFailure(const rt::Error& error) {
+  switch (static_cast<HRESULT>(error.number())) {
     case REGDB_E_CLASSNOTREG:
-      return L"There is no mail program to open the mail with: the desktop Outlook, which Orvane drives, is not "
-             L"installed, and no other default mail program is set up on this computer.";
+      return FailureKind::kMailProgramMissing;
     case CO_E_SERVER_EXEC_FAILURE:
-      return L"Orvane cannot reach Outlook: Outlook runs as another user or with other rights (for example as "
-             L"administrator) than Orvane. Start both the same way.";
+      return FailureKind::kMailProgramUnreachable;
     case RPC_E_CALL_REJECTED:
-    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+    case RPC_E_CALL_CANCELED:
     case RPC_E_DISCONNECTED:
-      return L"Outlook was busy, or was closed while Orvane was handing it the mail.";
-    case mIntelJPEGLibrary::kErrJpeg:
-      if (error.description().rfind(L"Failed to initialise", 0) == 0)
-        return L"There was not enough memory to make the picture.";
-      return L"The screenshot could not be written into Orvane's folder: the folder may be read-only, full or "
-             L"gone.";
-    case rt::kErrOverflow:
-      return L"Every screenshot name up to Screenshot32767.jpg is taken. Move old screenshots elsewhere.";
-    case rt::kErrPermissionDenied:
-      return L"A file could not be replaced: it is read-only or in use.";
+    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
+      return FailureKind::kMailProgramBusy;
+    case E_OUTOFMEMORY:
+      return FailureKind::kOutOfMemory;
     default:
-      return L"Orvane could not finish.";
+      return error.number() == rt::kErrOutOfMemory ? FailureKind::kOutOfMemory : FailureKind::kOther;
   }
 }
 
-std::wstring ReportText(const rt::Error& error, const std::wstring& saved) {
-  return PlainExplanation(error) + L"\r\n\r\n" + rt::SavedScreenshotText(saved) + L"\r\n\r\n" +
-         rt::RunTimeErrorText(error);
+FailureKind KindOfWriteFailure(const rt::Error& error) {
+  if (const auto* jpeg = dynamic_cast<const mIntelJPEGLibrary::JpegError*>(&error)) {
+    if (jpeg->initialising() || jpeg->status() == IJL_MEMORY_ERROR) return FailureKind::kOutOfMemory;
+    if (jpeg->status() == IJL_BAD_DIB || jpeg->status() == IJL_BAD_JPEG_SETTINGS) return FailureKind::kWindowTooLarge;
+    return FailureKind::kFileNotWritten;
+  }
+  return error.number() == rt::kErrOutOfMemory ? FailureKind::kOutOfMemory : FailureKind::kFileNotWritten;
+}
+
+int ExitCode(const Outcome& outcome) {
+  switch (outcome.kind) {
+    case Outcome::Kind::kDone:
+    case Outcome::Kind::kCancelled:
+      return 0;
+    case Outcome::Kind::kFailed:
+      return 1;
+    case Outcome::Kind::kGaveUp:
+      return 2;
+  }
+  return 1;
+}
+
+std::wstring QuestionText(const std::wstring& key_text) {
+  const std::wstring question = L"Are you sure you want to e-mail a screenshot of the current window Arvel?";
+  if (key_text.empty()) return question;
+  return L"You have pressed " + key_text + L"." + L"\r\n" + L"\r\n" + question;
+}
+
+std::wstring NothingInFrontText(const std::wstring& key_text) {
+  const std::wstring text = L"There is no window in front to take a picture of. Click the window you want";
+  return key_text.empty() ? text + L"." : text + L", then press " + key_text + L" again.";
+}
+
+std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_text) {
+  const std::wstring again = PressAgain(key_text);
+  switch (failure.kind()) {
+    case FailureKind::kMailProgramMissing:
+      return L"There is no mail program to open the mail with: the desktop Outlook, which Orvane drives, is not "
+             L"installed, and no other mail program is set up on this computer. Choose a mail program under "
+             L"Settings > Apps > Default apps" + again;
+    case FailureKind::kMailProgramDidNotStart:
+      return L"Outlook did not start in time. Start Outlook yourself and wait until it shows its Inbox" + again;
+    case FailureKind::kMailProgramRefused: {
+      const std::wstring name = failure.program().empty() ? L"your mail program" : failure.program();
+      return L"Your default mail program could not open the new mail. Open " + name +
+             L" once to finish its set-up" + again;
+    }
+    case FailureKind::kMailProgramUnreachable:
+      return L"Orvane cannot reach Outlook: Outlook runs as another user or with other rights (for example as "
+             L"administrator) than Orvane. Start both the same way" + again;
+    case FailureKind::kMailProgramBusy:
+      return L"Outlook was busy, or was closed while Orvane was handing it the mail. Wait until Outlook has "
+             L"started and close its open dialogs" + again;
+    case FailureKind::kMailItemRefused:
+      return L"The mail program could not create the new mail. Check that Outlook is not showing a dialog of its "
+             L"own, and attach the screenshot to a new mail yourself.";
+    case FailureKind::kMailNotFilledIn:
+      return L"Problem creating email message\r\n\r\nThe mail program made the mail but did not take the "
+             L"screenshot or the recipient and subject. Check the new mail, and attach the screenshot yourself if "
+             L"it is missing.";
+    case FailureKind::kMailLinkNotOpened:
+      return L"The program for mail links could not be started. The picture is on the clipboard: paste it into a "
+             L"new mail with Ctrl+V.";
+    case FailureKind::kFileNotWritten:
+      return L"The screenshot could not be written into Orvane's folder: the folder may be read-only, full or "
+             L"gone. Make the folder writable or free some space" + again;
+    case FailureKind::kWindowTooLarge:
+      return L"The window could not be captured: it is too large for a picture. Make it smaller" + again;
+    case FailureKind::kOutOfMemory:
+      return (failure.saved().empty() ? L"There was not enough memory to make the picture."
+                                      : L"There was not enough memory to finish the mail.") +
+             std::wstring(L" Close some programs") + again;
+    case FailureKind::kNamesTaken:
+      return L"Every screenshot name up to Screenshot32767.jpg is taken. Move old screenshots out of Orvane's "
+             L"folder" + again;
+    case FailureKind::kOther:
+      break;
+  }
+  return L"Orvane could not finish. The error below says what went wrong.";
+}
+
+std::wstring ErrorLine(const rt::Error& error) {
+  return L"(Error " + std::to_wstring(error.number()) + L": " + error.description() + L")";
+}
+
+Report ReportOf(const RunFailure& failure, const std::wstring& key_text) {
+  std::wstring text = WhatHappened(failure, key_text) + L"\r\n\r\n" + rt::SavedScreenshotText(failure.saved()) +
+                      L"\r\n\r\n" + ErrorLine(failure);
+  if (failure.saved().empty()) return Report{text, MB_OK | MB_ICONERROR};
+  return Report{text + L"\r\n\r\nShow the screenshot in its folder?", MB_YESNO | MB_ICONEXCLAMATION};
+}
+
+void ShowReport(const RunFailure& failure, const std::wstring& key_text) {
+  const Report report = ReportOf(failure, key_text);
+  // Owned by the hidden topmost form while it is loaded, so the report is not left behind a window
+  // that the mail program has just activated.
+  if (rt::MsgBox(report.text, report.style | MB_TOPMOST | MB_SETFOREGROUND) == IDYES) ShowInFolder(failure.saved());
 }
 
 }  // namespace modMain

@@ -1,30 +1,44 @@
 #pragma once
-// What the user is told when an error ends a run.
+// What the user reads: the question, and the report of a failure that ends a run.
+
+#include <windows.h>
 
 #include <string>
 
-#include "platform/runtime/errors.h"
+#include "driver/outcome.h"
 
 namespace modMain {
 
-// An error that ended the run after the screenshot was saved: the error as raised, and the file.
-class ErrorAfterSave : public rt::Error {
- public:
-  ErrorAfterSave(const rt::Error& error, std::wstring saved) : rt::Error(error), saved_(std::move(saved)) {}
-  const std::wstring& saved() const { return saved_; }
+// "You have pressed <key>." and a blank line before the question, where the settings name the
+// shortcut; the question alone where they do not.
+std::wstring QuestionText(const std::wstring& key_text);
 
- private:
-  std::wstring saved_;
+// "There is no window in front ...": the message of a run that has nothing to take a picture of,
+// naming the shortcut when the settings give its name.
+std::wstring NothingInFrontText(const std::wstring& key_text);
+
+// The kind of a failure of the mail program's automation, from the code the system gave.
+FailureKind KindOfMailFailure(const rt::Error& error);
+// The kind of a failure to write the screenshot: whatever the file system answered once the writing
+// had begun, the screenshot could not be written; the encoder's memory and the picture's size aside.
+FailureKind KindOfWriteFailure(const rt::Error& error);
+
+// What happened and what to do next, in the user's words.
+std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_text);
+
+// The closing line that people and support look up: "(Error N: description)".
+std::wstring ErrorLine(const rt::Error& error);
+
+struct Report {
+  std::wstring text;
+  UINT style;  // buttons and icon
 };
+// The report: what happened and what to do, whether and where the screenshot was saved, the error
+// line, and where a file was saved the offer to show it (Yes and No, exclamation icon; with nothing
+// saved OK and the error icon).
+Report ReportOf(const RunFailure& failure, const std::wstring& key_text);
 
-// The run failed, and the user has been told already: it ends as a failed run without a report.
-struct AlreadyTold {};
-
-// What happened, in a user's words.
-std::wstring PlainExplanation(const rt::Error& error);
-
-// The report: what happened, then whether the screenshot was saved and where (saved empty: it was
-// not), then the error's number and description as the runtime shows them.
-std::wstring ReportText(const rt::Error& error, const std::wstring& saved);
+// Shows the report, in front of every window; shows the saved file in its folder when asked to.
+void ShowReport(const RunFailure& failure, const std::wstring& key_text);
 
 }  // namespace modMain

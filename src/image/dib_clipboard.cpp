@@ -20,7 +20,11 @@ bool cDIBSection::CopyToClipboard(bool bAsDIB) {
     win::SelectGuard selection(copy.get(), bitmap.get());
     PaintPicture(copy.get(), 0, 0, -1, -1, 0, 0, SRCCOPY);
   }
-  if (::OpenClipboard(nullptr)) {
+  // EmptyClipboard makes the window that opened the clipboard its owner, and with no window
+  // SetClipboardData fails ("Remarks" of OpenClipboard). A message-only window of this call serves; what
+  // it put on the clipboard stays there after it is gone, as it is not rendered on demand.
+  win::Window owner(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+  if (::OpenClipboard(owner.get())) {
     ::EmptyClipboard();
     if (::SetClipboardData(CF_BITMAP, bitmap.get())) {
       // The clipboard owns the bitmap from here on.

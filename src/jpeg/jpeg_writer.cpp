@@ -18,8 +18,9 @@
 namespace mIntelJPEGLibrary {
 namespace {
 
-[[noreturn]] void RaiseJpeg(const wchar_t* text, int status) {
-  rt::Raise(kErrJpeg, rt::App::EXEName() + L".mIntelJPEGLibrary", text + std::to_wstring(status));
+[[noreturn]] void RaiseJpeg(const wchar_t* text, int status, bool initialising = false) {
+  throw JpegError(rt::Error(kErrJpeg, rt::App::EXEName() + L".mIntelJPEGLibrary", text + std::to_wstring(status)),
+                  status, initialising);
 }
 
 // The encoder's property record, from ijlInit to ijlFree.
@@ -27,7 +28,7 @@ class Encoder {
  public:
   Encoder() {
     int status = ijlInit(&properties_);
-    if (status != IJL_OK) RaiseJpeg(L"Failed to initialise the IJL library: ", status);
+    if (status != IJL_OK) RaiseJpeg(L"Failed to initialise the IJL library: ", status, true);
   }
   Encoder(const Encoder&) = delete;
   Encoder& operator=(const Encoder&) = delete;

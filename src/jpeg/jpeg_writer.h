@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime/errors.h"
 #include "platform/win/unique.h"
 
 class cDIBSection;
@@ -18,6 +19,19 @@ struct JPEG_CORE_PROPERTIES;
 namespace mIntelJPEGLibrary {
 
 inline constexpr long kErrJpeg = 26001;
+
+// The writer's error 26001, with the library's status and whether the library could not even start.
+class JpegError : public rt::Error {
+ public:
+  JpegError(const rt::Error& error, int status, bool initialising)
+      : rt::Error(error), status_(status), initialising_(initialising) {}
+  int status() const { return status_; }
+  bool initialising() const { return initialising_; }
+
+ private:
+  int status_;
+  bool initialising_;
+};
 
 // The platform steps of a write, one call each. The writer uses them as they are; a caller may pass
 // its own, to see the writer answer a step that fails as the platform can fail it.

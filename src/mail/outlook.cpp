@@ -3,7 +3,6 @@
 #include "mail/dispatch.h"
 #include "mail/session.h"
 #include "platform/runtime/app.h"
-#include "platform/runtime/ui.h"
 #include "platform/runtime/win_error.h"
 #include "platform/win/com.h"
 
@@ -14,6 +13,17 @@ using mail::InvokeFor;
 using mail::Perform;
 using win::ComPtr;
 
+// Whether the application class names a server to start (HKCR\CLSID\{...}\LocalServer32).
+bool ServerRegistered() {
+  wchar_t clsid[64] = {};
+  if (::StringFromGUID2(outlook::kClsidApplication, clsid, 64) == 0) return false;
+  HKEY key = nullptr;
+  const std::wstring path = std::wstring(L"CLSID\\") + clsid + L"\\LocalServer32";
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
 ComPtr<IDispatch> CreateApplication() {
   mail::Session::Current().Begin();
   ComPtr<IDispatch> application;
@@ -22,7 +32,12 @@ ComPtr<IDispatch> CreateApplication() {
     return ::CoCreateInstance(outlook::kClsidApplication, nullptr, CLSCTX_SERVER, outlook::kIidApplication,
                               reinterpret_cast<void**>(application.GetAddressOf()));
   });
-  if (hr == REGDB_E_CLASSNOTREG) throw AutomationNotRegistered(rt::HresultError(hr, rt::App::EXEName()));
+  if (hr == REGDB_E_CLASSNOTREG) {
+    // COM answers so as well when a registered server did not start in time (Wine after about 30 s):
+    // that mail program is installed, and no other may take its mail.
+    if (ServerRegistered()) throw AutomationDidNotStart(rt::HresultError(hr, rt::App::EXEName()));
+    throw AutomationNotRegistered(rt::HresultError(hr, rt::App::EXEName()));
+  }
   if (FAILED(hr) || !application) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, rt::App::EXEName());
   return application;
 }
@@ -44,8 +59,8 @@ void EnsureOutlookWindow(LONG lWindowState) {
   Perform(explorer.Get(), outlook::kWindowState, {lWindowState});
 }
 
-bool ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
-                      const std::wstring& sRecipient) {
+DraftResult ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
+                             const std::wstring& sRecipient) {
   mail::Session& session = mail::Session::Current();
   mail::Session::Watched operation(mail::Session::kCallDeadlineMs);
   ComPtr<IDispatch> mail_item;
@@ -55,11 +70,7 @@ bool ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& s
     mail_item = InvokeFor(application.Get(), outlook::kCreateItem, outlook::kIidMailItem, {outlook::olMailItem});
   } catch (const rt::Error& error) {
     if (session.GaveUp()) throw;  // the user has been asked and has given up: no further word
-    // The user pressed OK and would otherwise see nothing at all.
-    rt::MsgBox(L"The mail program could not create the new mail.\r\n\r\n" + rt::SavedScreenshotText(sAttachmentPath) +
-                   L"\r\n\r\n" + rt::RunTimeErrorText(error),
-               MB_OK | MB_ICONEXCLAMATION);
-    return false;
+    return DraftResult{DraftResult::Stage::kNotCreated, error};
   }
 
   try {
@@ -69,12 +80,17 @@ bool ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& s
     }
     Perform(mail_item.Get(), outlook::kTo, {sRecipient});
     Perform(mail_item.Get(), outlook::kSubject, {sSubject});
+    // The mail window belongs to the mail program's process, which may not take the foreground from
+    // us by itself: it would open behind the user's windows. CoAllowSetForegroundWindow passes our
+    // right to the server through its IForegroundTransfer ("CoAllowSetForegroundWindow function",
+    // objbase.h). A server without that interface refuses, and the mail opens where it may.
+    (void)::CoAllowSetForegroundWindow(session.Application().Get(), nullptr);
     Perform(mail_item.Get(), outlook::kDisplay);
-  } catch (...) {
+  } catch (const rt::Error& error) {
     if (session.GaveUp()) throw;
-    rt::MsgBox(L"Problem creating email message", MB_OK | MB_ICONEXCLAMATION);
+    return DraftResult{DraftResult::Stage::kNotFilledIn, error};
   }
-  return true;
+  return DraftResult{};
 }
 
 }  // namespace modMain

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <optional>
 #include <string>
 
 #include "mail/dispatch.h"
@@ -19,6 +20,20 @@ class AutomationNotRegistered : public rt::Error {
   explicit AutomationNotRegistered(const rt::Error& error) : rt::Error(error) {}
 };
 
+// What EnsureOutlookWindow raises when the class is registered but its server could not be activated:
+// the mail program is installed and did not start (or not in time).
+class AutomationDidNotStart : public rt::Error {
+ public:
+  explicit AutomationDidNotStart(const rt::Error& error) : rt::Error(error) {}
+};
+
+// What became of the mail: shown, or refused when it was to be created or filled in, with the error.
+struct DraftResult {
+  enum class Stage { kShown, kNotCreated, kNotFilledIn };
+  Stage stage = Stage::kShown;
+  std::optional<rt::Error> error;
+};
+
 // Both run in the process's mail session (mail/session.h), which must be alive.
 
 // Makes sure the mail program shows a main window: when it has none, opens one on the Inbox,
@@ -27,10 +42,9 @@ class AutomationNotRegistered : public rt::Error {
 void EnsureOutlookWindow(LONG lWindowState);
 
 // Creates a mail, attaches the file, sets To and Subject and displays it. A failure to create the mail
-// is told in a message naming the saved file, and gives false; a failure while filling it in shows
-// "Problem creating email message". Raises only when the user has given up on a mail program that
-// stopped answering.
-bool ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
+// or to fill it in stops there and is returned for the caller to tell. Raises only when the user has
+// given up on a mail program that stopped answering.
+DraftResult ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
                       const std::wstring& sRecipient);
 
 }  // namespace modMain

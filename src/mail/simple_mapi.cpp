@@ -1,9 +1,12 @@
 #include "mail/simple_mapi.h"
 
+#include <tlhelp32.h>
+
 #include "mail/mapi_w.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
 #include "platform/runtime/win_error.h"
+#include "platform/win/unique.h"
 
 namespace mail {
 namespace {
@@ -38,6 +41,60 @@ Function Export(HMODULE library, const char* name) {
 }
 
 std::wstring Source() { return rt::App::EXEName() + L".MAPISendMail"; }
+
+size_t FindNoCase(std::wstring_view text, std::wstring_view part) {
+  for (size_t at = 0; at + part.size() <= text.size(); ++at)
+    if (::CompareStringOrdinal(text.data() + at, static_cast<int>(part.size()), part.data(),
+                               static_cast<int>(part.size()), TRUE) == CSTR_EQUAL)
+      return at;
+  return std::wstring_view::npos;
+}
+
+// The command line that starts the default mail program (the user's choice, else the machine's; the
+// chosen client may be registered for the whole machine); empty when there is none.
+std::wstring DefaultClientCommand() {
+  for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    const std::wstring client = RegistryText(hive, kMailClients, nullptr);
+    if (client.empty()) continue;
+    const std::wstring key = std::wstring(kMailClients) + L"\\" + client + L"\\shell\\open\\command";
+    std::wstring command = RegistryText(hive, key, nullptr);
+    if (command.empty() && hive == HKEY_CURRENT_USER) command = RegistryText(HKEY_LOCAL_MACHINE, key, nullptr);
+    return command;
+  }
+  return {};
+}
+
+// The mail program's window for the new mail may come from its own process, which would open it
+// behind the user's windows unless we pass it our right to the foreground. A process it starts from
+// ours has that right already ("Remarks" of SetForegroundWindow: started by the foreground process);
+// one already running gets it through AllowSetForegroundWindow. Its executable is the one its client
+// key opens ("Registering Programs with Client Types", Windows Shell documentation).
+void LetMailProgramComeToFront() {
+  const std::wstring command = DefaultClientCommand();
+  if (command.empty()) return;
+  wchar_t expanded[MAX_PATH * 4] = {};
+  const DWORD length = ::ExpandEnvironmentStringsW(ProgramOfCommand(command).c_str(), expanded, MAX_PATH * 4);
+  if (length == 0 || length > MAX_PATH * 4) return;
+  const std::wstring program = expanded;
+
+  const std::wstring_view file_name = std::wstring_view(program).substr(program.find_last_of(L"\\/") + 1);
+
+  win::FileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));  // INVALID_HANDLE_VALUE on failure
+  if (!snapshot) return;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    if (FindNoCase(entry.szExeFile, file_name) != 0 || ::wcslen(entry.szExeFile) != file_name.size()) continue;
+    win::KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+    if (!process) continue;
+    wchar_t image[MAX_PATH * 4] = {};
+    DWORD size = MAX_PATH * 4;
+    if (::QueryFullProcessImageNameW(process.get(), 0, image, &size) &&
+        ::CompareStringOrdinal(image, static_cast<int>(size), program.c_str(), static_cast<int>(program.size()), TRUE) ==
+            CSTR_EQUAL)
+      ::AllowSetForegroundWindow(entry.th32ProcessID);
+  }
+}
 
 // The texts of one mail in one character set, kept alive while the records point into them.
 template <typename String>
@@ -127,6 +184,30 @@ bool DefaultMailProgramRegistered() {
   return false;
 }
 
+std::wstring DefaultMailProgramName() {
+  for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    const std::wstring client = RegistryText(hive, kMailClients, nullptr);
+    if (client.empty()) continue;
+    const std::wstring key = std::wstring(kMailClients) + L"\\" + client;
+    std::wstring name = RegistryText(hive, key, nullptr);
+    if (name.empty() && hive == HKEY_CURRENT_USER) name = RegistryText(HKEY_LOCAL_MACHINE, key, nullptr);
+    return name.empty() ? client : name;
+  }
+  return {};
+}
+
+std::wstring ProgramOfCommand(std::wstring_view command) {
+  command = Trimmed(command);
+  if (!command.empty() && command.front() == L'"') {
+    const size_t close = command.find(L'"', 1);
+    return std::wstring(command.substr(1, close == std::wstring_view::npos ? std::wstring_view::npos : close - 1));
+  }
+  // Unquoted: up to the first blank after the executable's name, as the shell reads it.
+  const size_t exe = FindNoCase(command, L".exe");
+  if (exe != std::wstring_view::npos) return std::wstring(command.substr(0, exe + 4));
+  return std::wstring(command.substr(0, command.find(L' ')));
+}
+
 bool ShowMailInDefaultProgram(HWND owner, const std::wstring& attachment_path, const std::wstring& subject,
                               const std::wstring& recipients) {
   // From the system folder only: the application folder is writable, and a mapi32.dll put there must
@@ -134,6 +215,7 @@ bool ShowMailInDefaultProgram(HWND owner, const std::wstring& attachment_path, c
   HMODULE mapi = ::LoadLibraryExW(L"mapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!mapi) rt::RaiseHresult(HRESULT_FROM_WIN32(::GetLastError()), Source());
   MailTexts<std::wstring> texts = TextsOf(attachment_path, subject, recipients);
+  LetMailProgramComeToFront();
   // Shown to the user, who sends it; logging on may ask who they are.
   constexpr FLAGS kFlags = MAPI_DIALOG | MAPI_LOGON_UI;
   ULONG code = MAPI_E_NOT_SUPPORTED;
@@ -145,7 +227,7 @@ bool ShowMailInDefaultProgram(HWND owner, const std::wstring& attachment_path, c
   }
   if (code == SUCCESS_SUCCESS) return true;
   if (code == MAPI_USER_ABORT) return false;
-  rt::Raise(static_cast<long>(code), Source(), L"The mail program answered " + MapiCodeName(code));
+  throw MapiRefusal(rt::Error(static_cast<long>(code), Source(), L"The mail program answered " + MapiCodeName(code)));
 }
 
 std::wstring MapiCodeName(ULONG code) {

@@ -8,7 +8,16 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/runtime/errors.h"
+
 namespace mail {
+
+// The default mail program's answer when it would not show the mail: its code, and a description
+// naming it.
+class MapiRefusal : public rt::Error {
+ public:
+  explicit MapiRefusal(const rt::Error& error) : rt::Error(error) {}
+};
 
 struct Recipient {
   std::wstring name;     // empty when the setting gave only an address
@@ -24,10 +33,18 @@ std::vector<Recipient> SplitRecipients(std::wstring_view setting);
 // DLLPathEx.
 bool DefaultMailProgramRegistered();
 
+// The default mail program's name as its registration gives it (the client key's default value, else
+// the key's name); empty when none is chosen.
+std::wstring DefaultMailProgramName();
+
+// The executable that a command line of the registry starts: the quoted part, or up to ".exe".
+std::wstring ProgramOfCommand(std::wstring_view command);
+
 // Shows a new mail in the default mail program, owned by `owner`, with the file attached, the
 // recipients on its To line and the subject; it is never sent by us. True when the mail program took
 // it, false when the user closed it (MAPI_USER_ABORT). Any other answer is raised, as the mail
-// program's code with a description naming it.
+// program's code with a description naming it (MapiRefusal); a library that cannot be loaded raises
+// the system's error.
 bool ShowMailInDefaultProgram(HWND owner, const std::wstring& attachment_path, const std::wstring& subject,
                               const std::wstring& recipients);
 

@@ -12,9 +12,12 @@
 #include "capture/screen_capture.h"
 #include "desktop/desktop.h"
 #include "driver/mod_main.h"
+#include "driver/window_in_front.h"
 #include "image/dib_section.h"
 #include "jpeg/jpeg_writer.h"
 #include "platform/runtime/errors.h"
+#include "platform/runtime/ui.h"
+#include "platform/win/unique.h"
 #include "support/images.h"
 #include "support/temp_folder.h"
 #include "support/wine_version.h"
@@ -246,6 +249,41 @@ TEST(SubjectBuilder, UsesTheCharactersBeforeTheFirstNulAndNothingWhenNoneWereCop
   EXPECT_EQ(modMain::SubjectFromTitle(buffer, 6, 0), L"Screen Capture");
   const wchar_t unterminated[3] = {L'x', L'y', L'z'};
   EXPECT_EQ(modMain::SubjectFromTitle(unterminated, 3, 3), L"Screen Capture: xyz");  // never past the buffer
+}
+
+// The run reads the window in front once; its subject names that window whatever happens after.
+TEST(Subject, NamesTheCapturedWindowWhenAnotherCameToTheFrontOrItClosedMeanwhile) {
+  HWND captured = nullptr;
+  std::wstring title_at_capture;
+  {
+    SampleWindow target(L"Minutes 3 May \u2014 draft", 120, 60);
+    ASSERT_TRUE(target.BringToFront());
+    captured = ::GetForegroundWindow();
+    title_at_capture = modMain::WindowTitle(captured);
+    EXPECT_TRUE(modScreenCapture::GrabForegroundWindow(captured));
+    SampleWindow other(L"Orvane", 120, 60, 200, 200);
+    ASSERT_TRUE(other.BringToFront());
+    EXPECT_EQ(modMain::ForegroundSubject(captured, title_at_capture), L"Screen Capture: Minutes 3 May \u2014 draft");
+  }
+  ASSERT_FALSE(::IsWindow(captured));
+  EXPECT_EQ(modMain::ForegroundSubject(captured, title_at_capture), L"Screen Capture: Minutes 3 May \u2014 draft");
+  EXPECT_EQ(modMain::ForegroundSubject(captured, L""), L"Screen Capture");
+}
+
+TEST(Messages, ABoxKeptFromTheForegroundGetsATaskbarButtonAndStaysShownAndOwned) {
+  win::Window owner(::CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"hidden owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                      nullptr, nullptr, nullptr));
+  ASSERT_TRUE(owner);
+  win::Window box(::CreateWindowExW(WS_EX_DLGMODALFRAME, L"STATIC", L"question", WS_POPUP | WS_CAPTION | WS_VISIBLE, 40,
+                                    40, 200, 100, owner.get(), nullptr, nullptr, nullptr));
+  ASSERT_TRUE(box);
+  ASSERT_FALSE(::GetWindowLongPtrW(box.get(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+  rt::ShowWhereToFind(box.get());
+  EXPECT_TRUE(::GetWindowLongPtrW(box.get(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+  EXPECT_TRUE(::IsWindowVisible(box.get()));
+  EXPECT_EQ(::GetWindow(box.get(), GW_OWNER), owner.get());
+  rt::ShowWhereToFind(box.get());  // a second time changes nothing
+  EXPECT_TRUE(::IsWindowVisible(box.get()));
 }
 
 }  // namespace

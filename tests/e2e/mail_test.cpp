@@ -143,22 +143,27 @@ TEST_F(MailTest, AnEmptyRecipientSetsAnEmptyToLineWithoutAMessage) {
   EXPECT_EQ(journal.back(), "_MailItem.Display method () args=0");
 }
 
-TEST_F(MailTest, AFailingAttachmentShowsTheMessageOnceAndStopsFillingIn) {
+TEST_F(MailTest, AFailingAttachmentIsToldWithTheSavedFileAndStopsFillingIn) {
   standin_.FailAt(L"Attachments.Add");
   int dialogs = 0;
   desktop::DialogInfo message;
   ASSERT_EQ(ConfirmedRun(
                 [&](HWND dialog) {
                   message = desktop::ReadDialog(dialog);
-                  desktop::Press(dialog, IDOK);
+                  desktop::Press(dialog, IDNO);
                 },
                 &dialogs),
-            0u);
+            1u);
   EXPECT_EQ(dialogs, 1);
   EXPECT_EQ(message.caption, L"Orvane");
-  EXPECT_EQ(message.text, L"Problem creating email message");
-  EXPECT_EQ(message.buttons, (std::vector<int>{IDOK}));
-  EXPECT_TRUE(message.has_icon);
+  EXPECT_EQ(message.text.rfind(L"Problem creating email message\r\n\r\n", 0), 0u) << Utf8(message.text);
+  EXPECT_NE(message.text.find(L"\r\n\r\nThe screenshot was saved as " + app_ / L"Screenshot001.jpg" +
+                              L".\r\n\r\n(Error -2147467259: The stand-in was told to fail at Attachments.Add."),
+            std::wstring::npos)
+      << Utf8(message.text);
+  EXPECT_NE(message.text.find(L")\r\n\r\nShow the screenshot in its folder?"), std::wstring::npos);
+  EXPECT_EQ(message.buttons, (std::vector<int>{IDYES, IDNO}));
+  EXPECT_EQ(message.icon, L"exclamation");  // the screenshot was saved
   // Owned by the hidden topmost form, so it stays in front of the mail program's windows.
   EXPECT_EQ(message.owner_class, L"OrvaneCaptureForm");
   EXPECT_TRUE(message.owner_topmost);
@@ -179,19 +184,23 @@ TEST_F(MailTest, AMailThatCannotBeCreatedIsToldWithTheSavedFileAndFailsTheRun) {
     EXPECT_EQ(ConfirmedRun(
                   [&](HWND dialog) {
                     message = desktop::ReadDialog(dialog);
-                    desktop::Press(dialog, IDOK);
+                    desktop::Press(dialog, IDNO);
                   },
                   &dialogs),
               1u)
         << Utf8(step);
     ++run;
     EXPECT_EQ(dialogs, 1) << Utf8(step);
-    EXPECT_EQ(message.text.rfind(L"The mail program could not create the new mail.\r\n\r\nThe screenshot was saved as " +
-                                     app_ / (L"Screenshot00" + std::to_wstring(run) + L".jpg") + L".",
+    EXPECT_EQ(message.text.rfind(L"The mail program could not create the new mail. Check that Outlook is not showing "
+                                 L"a dialog of its own, and attach the screenshot to a new mail yourself.\r\n\r\n"
+                                 L"The screenshot was saved as " +
+                                     app_ / (L"Screenshot00" + std::to_wstring(run) + L".jpg") + L".\r\n\r\n(Error ",
                                  0),
               0u)
         << Utf8(message.text);
-    EXPECT_EQ(message.buttons, (std::vector<int>{IDOK}));
+    EXPECT_NE(message.text.find(L"Show the screenshot in its folder?"), std::wstring::npos);
+    EXPECT_EQ(message.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(message.icon, L"exclamation");
     EXPECT_EQ(message.owner_class, L"OrvaneCaptureForm");
     Lines journal = standin_.Journal();
     EXPECT_EQ(journal.back(), "_Application.CreateItem method|get (0) args=1") << Utf8(step);
@@ -213,9 +222,9 @@ TEST_F(MailTest, AFailureWhileOpeningTheInboxEndsTheRunWithItsNumberAndDescripti
   EXPECT_EQ(code, 1u);
   EXPECT_EQ(dialogs, 1);
   // In plain words, where the file is, then the error as the mail program raised it; and the offer.
-  EXPECT_EQ(report.text, L"Orvane could not finish.\r\n\r\nThe screenshot was saved as " + app_ /
-                             L"Screenshot001.jpg" +
-                             L".\r\n\r\nRun-time error '-2147467259':\r\n\r\nThe stand-in was told to fail at Activate."
+  EXPECT_EQ(report.text, L"Orvane could not finish. The error below says what went wrong.\r\n\r\nThe screenshot "
+                         L"was saved as " + app_ / L"Screenshot001.jpg" +
+                             L".\r\n\r\n(Error -2147467259: The stand-in was told to fail at Activate.)"
                              L"\r\n\r\nShow the screenshot in its folder?");
   EXPECT_EQ(report.buttons, (std::vector<int>{IDYES, IDNO}));
   Lines journal = standin_.Journal();
@@ -235,8 +244,10 @@ TEST_F(MailTest, WithoutARegisteredMailProgramTheRunReportsTheErrorAndSendsNothi
   });
   EXPECT_EQ(code, 1u);
   // No default mail program is registered either (see the Simple MAPI tests for one that is).
-  EXPECT_NE(report.text.find(L"Run-time error '-2147221164':\r\n\r\nClass not registered"), std::wstring::npos)
-      << Utf8(report.text);
+  EXPECT_EQ(report.text.rfind(L"There is no mail program to open the mail with", 0), 0u) << Utf8(report.text);
+  EXPECT_NE(report.text.find(L"then press F9 again."), std::wstring::npos) << Utf8(report.text);
+  EXPECT_NE(report.text.find(L"(Error -2147221164: Class not registered)"), std::wstring::npos) << Utf8(report.text);
+  EXPECT_EQ(report.buttons, (std::vector<int>{IDYES, IDNO}));
   EXPECT_NE(report.text.find(L"saved as " + app_ / L"Screenshot001.jpg"), std::wstring::npos);
   EXPECT_TRUE(standin_.Journal().empty());
 }

@@ -1,5 +1,6 @@
 // Runs on a machine whose mail program has no automation interface: the mail goes to the default mail
-// program through Simple MAPI (the stand-in), or, with none, the report names the saved file.
+// program through Simple MAPI (the stand-in), else to the mailto: handler with the picture on the
+// clipboard, or, with neither, the report names the saved file.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 namespace {
 
 using desktop::SampleWindow;
+using testing_support::MailtoStandIn;
 using testing_support::MapiStandIn;
 using testing_support::OrvaneProcess;
 using testing_support::StandIn;
@@ -49,6 +51,39 @@ class MapiTest : public ::testing::Test {
   }
 
   std::wstring Shot() const { return app_ / L"Screenshot001.jpg"; }
+
+  // A confirmed run through the mailto: handler: the message that the picture is on the clipboard
+  // comes before the link is opened; OK to it, and the run ends as done. Returns what the message said.
+  desktop::DialogInfo RunThroughLink(const MailtoStandIn& links) {
+    OrvaneProcess run(app_.path());
+    EXPECT_TRUE(Confirm(run));
+    HWND told = nullptr;
+    for (int i = 0; i < 150 && !told; ++i) {
+      for (HWND dialog : desktop::WindowsOf(run.id(), L"#32770"))
+        if (desktop::ReadDialog(dialog).text.rfind(L"Your mail program", 0) == 0) told = dialog;
+      if (!told) desktop::WaitForDialog(run.id(), 100, run.handle());
+    }
+    EXPECT_NE(told, nullptr) << "no message before the link";
+    if (!told) return {};
+    const desktop::DialogInfo info = desktop::ReadDialog(told);
+    EXPECT_TRUE(links.Journal().empty()) << "the link was opened before the user was told";
+    desktop::Press(told, IDOK);
+    EXPECT_EQ(run.WaitForExit(), 0u);
+    return info;
+  }
+
+  // The clipboard's bitmap as "WxH", or what it holds instead.
+  static std::string ClipboardBitmap() {
+    if (!::OpenClipboard(nullptr)) return "not opened";
+    std::string size = "no bitmap";
+    if (HANDLE data = ::GetClipboardData(CF_BITMAP)) {
+      BITMAP bitmap{};
+      if (::GetObjectW(data, sizeof bitmap, &bitmap) == sizeof bitmap)
+        size = std::to_string(bitmap.bmWidth) + "x" + std::to_string(bitmap.bmHeight);
+    }
+    ::CloseClipboard();
+    return size;
+  }
 
   StandIn automation_;  // only unregistered here, and registered again at the end
   TempFolder app_{L"orvane-mapi"};
@@ -97,38 +132,83 @@ TEST_F(MapiTest, AMailProgramThatFailsIsReportedWithTheSavedFile) {
   HWND report = nullptr;
   for (int i = 0; i < 100 && !report; ++i) {
     for (HWND dialog : desktop::WindowsOf(run.id(), L"#32770"))
-      if (desktop::ReadDialog(dialog).text.find(L"Run-time error") != std::wstring::npos) report = dialog;
+      if (desktop::ReadDialog(dialog).text.find(L"(Error ") != std::wstring::npos) report = dialog;
     if (!report) desktop::WaitForDialog(run.id(), 100, run.handle());
   }
   ASSERT_NE(report, nullptr);
   const desktop::DialogInfo info = desktop::ReadDialog(report);
   desktop::Press(report, IDNO);
   EXPECT_EQ(run.WaitForExit(), 1u);
-  EXPECT_NE(info.text.find(L"default mail program could not open"), std::wstring::npos) << Utf8(info.text);
-  EXPECT_NE(info.text.find(L"saved as " + Shot() + L"."), std::wstring::npos) << Utf8(info.text);
-  EXPECT_NE(info.text.find(L"Run-time error '2':\r\n\r\nThe mail program answered MAPI_E_FAILURE (2)"),
-            std::wstring::npos)
-      << Utf8(info.text);
+  // The next step names the program as it is registered, and the shortcut as the settings name it.
+  EXPECT_EQ(info.text, L"Your default mail program could not open the new mail. Open Orvane MAPI Stand-in once to "
+                       L"finish its set-up, then press F9 again.\r\n\r\nThe screenshot was saved as " + Shot() +
+                           L".\r\n\r\n(Error 2: The mail program answered MAPI_E_FAILURE (2))\r\n\r\nShow the "
+                           L"screenshot in its folder?");
   EXPECT_EQ(info.buttons, (std::vector<int>{IDYES, IDNO}));
+  EXPECT_EQ(info.icon, L"exclamation");
   EXPECT_TRUE(info.owner_topmost) << "the report is owned by the hidden topmost form";
 }
 
+// Without settings as well: the next step cannot name the shortcut, and says so plainly.
 TEST_F(MapiTest, WithNoMailProgramAtAllTheReportNamesTheSavedFile) {
+  ASSERT_TRUE(::DeleteFileW((app_ / L"Orvane.ini").c_str()));
   OrvaneProcess run(app_.path());
   ASSERT_TRUE(Confirm(run));
   HWND report = nullptr;
   for (int i = 0; i < 100 && !report; ++i) {
     HWND dialog = desktop::WaitForDialog(run.id(), 100, run.handle());
-    if (dialog && desktop::ReadDialog(dialog).text.find(L"Run-time error") != std::wstring::npos) report = dialog;
+    if (dialog && desktop::ReadDialog(dialog).text.find(L"(Error ") != std::wstring::npos) report = dialog;
   }
   ASSERT_NE(report, nullptr);
   const desktop::DialogInfo info = desktop::ReadDialog(report);
   desktop::Press(report, IDNO);
   EXPECT_EQ(run.WaitForExit(), 1u);
-  EXPECT_EQ(info.text.rfind(L"There is no mail program to open the mail with", 0), 0u) << Utf8(info.text);
-  EXPECT_NE(info.text.find(L"The screenshot was saved as " + Shot() + L"."), std::wstring::npos) << Utf8(info.text);
-  EXPECT_NE(info.text.find(L"Run-time error '-2147221164':\r\n\r\nClass not registered"), std::wstring::npos);
-  EXPECT_NE(info.text.find(L"Show the screenshot in its folder?"), std::wstring::npos);
+  EXPECT_EQ(info.text, L"There is no mail program to open the mail with: the desktop Outlook, which Orvane drives, "
+                       L"is not installed, and no other mail program is set up on this computer. Choose a mail "
+                       L"program under Settings > Apps > Default apps, then try again.\r\n\r\nThe screenshot was "
+                       L"saved as " + Shot() + L".\r\n\r\n(Error -2147221164: Class not registered)\r\n\r\nShow "
+                       L"the screenshot in its folder?");
+  EXPECT_EQ(info.buttons, (std::vector<int>{IDYES, IDNO}));
+  EXPECT_EQ(info.icon, L"exclamation");
+  EXPECT_TRUE(testing_support::FileExists(Shot()));
+}
+
+// The new Outlook and webmail take no attachment from another program but open mailto: links.
+TEST_F(MapiTest, WithOnlyAMailtoHandlerTheLinkCarriesToAndSubjectAndThePictureIsOnTheClipboard) {
+  MailtoStandIn links;
+  const desktop::DialogInfo told = RunThroughLink(links);
+  EXPECT_EQ(told.text, L"Your mail program cannot take the picture from Orvane, so it is on the clipboard: paste it "
+                       L"into the new mail with Ctrl+V. The screenshot was also saved as " + Shot() + L".");
+  EXPECT_EQ(told.caption, L"Orvane");
+  EXPECT_EQ(told.buttons, (std::vector<int>{IDOK}));
+  EXPECT_EQ(told.icon, L"information");
+  EXPECT_TRUE(told.owner_topmost);
+
+  const auto journal = links.WaitForJournal(2);
+  ASSERT_EQ(journal.size(), 2u);
+  EXPECT_EQ(journal[0], "link: mailto:arvel@example.com,desk@example.com?subject=Screen%20Capture%3A%20Budget%20%E2%80%94%20Draft");
+  const auto shot = testing_support::DecodeImageFile(Shot());
+  ASSERT_GT(shot.width, 0u);
+  const std::string size = std::to_string(shot.width) + "x" + std::to_string(shot.height);
+  EXPECT_EQ(journal[1], "clipboard: bitmap " + size);
+  EXPECT_EQ(ClipboardBitmap(), size) << "the picture must stay on the clipboard after Orvane has ended";
+  EXPECT_TRUE(automation_.Journal(true).empty());
+}
+
+// A default mail program that refuses, a registration left by an uninstalled one for example, is not
+// the end: the mailto: handler gets the mail.
+TEST_F(MapiTest, ADefaultMailProgramThatRefusesHandsTheMailToTheMailtoHandler) {
+  MapiStandIn client;
+  client.Answer(L"Failure");
+  MailtoStandIn links;
+  const desktop::DialogInfo told = RunThroughLink(links);
+  EXPECT_EQ(told.text.rfind(L"Your mail program cannot take the picture from Orvane, so it is on the clipboard", 0), 0u)
+      << Utf8(told.text);
+  EXPECT_EQ(client.Journal().size(), 1u);
+  const auto journal = links.WaitForJournal(2);
+  ASSERT_EQ(journal.size(), 2u);
+  EXPECT_EQ(journal[0].rfind("link: mailto:arvel@example.com,desk@example.com?subject=Screen%20Capture", 0), 0u)
+      << journal[0];
   EXPECT_TRUE(testing_support::FileExists(Shot()));
 }
 

@@ -11,6 +11,7 @@ namespace {
 
 constexpr wchar_t kSettings[] = L"Software\\OrvaneStandIn\\Outlook";
 constexpr wchar_t kMapiSettings[] = L"Software\\OrvaneStandIn\\Mapi";
+constexpr wchar_t kMailtoClass[] = L"Software\\Classes\\mailto";
 
 void SetSettingUnder(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
   ::RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(),
@@ -145,6 +146,37 @@ std::vector<HWND> MapiStandIn::MailWindows() {
   for (HWND window : StandIn::Windows(L"OrvaneStandInMapiMail"))
     if (::IsWindowVisible(window)) visible.push_back(window);
   return visible;
+}
+
+// Registered for the machine, as a browser's installer registers it: Wine's association lookup reads
+// the machine's classes only, not the user's (HKCU\Software\Classes).
+MailtoStandIn::MailtoStandIn() : journal_(FreshJournal(L"mailto-journal-")) {
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMailtoClass);
+  const auto put = [](const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+    ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_SZ, value.c_str(),
+                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  };
+  put(kMailtoClass, nullptr, L"URL:MailTo Protocol");
+  put(kMailtoClass, L"URL Protocol", L"");
+  put(std::wstring(kMailtoClass) + L"\\shell\\open\\command", nullptr,
+      L"\"" + BuildFolder() + L"\\mailto_standin.exe\" \"" + journal_ + L"\" \"%1\"");
+}
+
+MailtoStandIn::~MailtoStandIn() {
+  ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMailtoClass);
+  ::DeleteFileW(journal_.c_str());
+}
+
+std::vector<std::string> MailtoStandIn::Journal() const { return LinesOf(journal_, true); }
+
+std::vector<std::string> MailtoStandIn::WaitForJournal(size_t lines, DWORD timeout_ms) const {
+  std::vector<std::string> journal = Journal();
+  for (DWORD start = ::GetTickCount(); journal.size() < lines && ::GetTickCount() - start < timeout_ms;
+       journal = Journal()) {
+    desktop::SampleWindow::Pump();
+    ::Sleep(20);
+  }
+  return journal;
 }
 
 }  // namespace testing_support

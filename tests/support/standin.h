@@ -52,4 +52,22 @@ class MapiStandIn {
   std::wstring journal_;
 };
 
+// A program registered as the opener of mailto: links, which journals the link and the
+// clipboard's bitmap, as the end-to-end tests drive it.
+class MailtoStandIn {
+ public:
+  MailtoStandIn();   // registers it, journal in a fresh file
+  ~MailtoStandIn();  // removes the registration and the journal
+  MailtoStandIn(const MailtoStandIn&) = delete;
+  MailtoStandIn& operator=(const MailtoStandIn&) = delete;
+
+  // "link: mailto:...", then "clipboard: bitmap WxH" (or what it found instead), per link opened.
+  std::vector<std::string> Journal() const;
+  // Waits until the journal has at least `lines` lines; the journal then.
+  std::vector<std::string> WaitForJournal(size_t lines, DWORD timeout_ms = 15000) const;
+
+ private:
+  std::wstring journal_;
+};
+
 }  // namespace testing_support

@@ -1,4 +1,5 @@
-// Which screen rectangle the capture of the window in front copies on a composited desktop.
+// Which screen rectangle the capture of the window in front copies on a composited desktop, and
+// whether the window in front shows anything to copy.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 namespace {
 
 using modScreenCapture::CaptureRectangle;
+using modScreenCapture::ShowsSomething;
 using modScreenCapture::WindowFacts;
 
 ::testing::AssertionResult Is(const RECT& r, LONG left, LONG top, LONG right, LONG bottom) {
@@ -51,6 +53,43 @@ TEST(CaptureRectangle, AWorkAreaThatMissesTheWindowLeavesTheFrameAsItIs) {
   // A frame that only touches the work area's edge does not overlap it either.
   facts.maximised_within = RECT{110, 10, 300, 60};
   EXPECT_TRUE(Is(CaptureRectangle(facts), 10, 10, 110, 60));
+}
+
+// A window in front with the given rectangle, of which nothing else is known.
+WindowFacts WindowAt(RECT rect, bool minimised = false, bool cloaked = false) {
+  WindowFacts facts;
+  facts.present = true;
+  facts.minimised = minimised;
+  facts.cloaked = cloaked;
+  facts.window_rect = rect;
+  return facts;
+}
+
+// Each of these would be mailed as a black or empty picture.
+TEST(ShowsSomething, NotAMissingMinimisedCloakedOrAreaLessWindow) {
+  EXPECT_FALSE(ShowsSomething(WindowFacts{}));
+  // Minimised: Windows parks it near -32000, where the screen copy is black.
+  EXPECT_FALSE(ShowsSomething(WindowAt({-32000, -32000, -31840, -31972}, true)));
+  // Cloaked on another virtual desktop: its rectangle is ordinary, yet nothing of it is drawn.
+  EXPECT_FALSE(ShowsSomething(WindowAt({100, 100, 700, 500}, false, true)));
+  EXPECT_FALSE(ShowsSomething(WindowAt({100, 100, 100, 500})));
+  EXPECT_FALSE(ShowsSomething(WindowAt({100, 100, 700, 100})));
+  EXPECT_FALSE(ShowsSomething(WindowAt({700, 500, 100, 100})));
+  // The area that would be copied decides, not the window rectangle.
+  WindowFacts frame_without_width = WindowAt({93, 40, 707, 547});
+  frame_without_width.visible_frame = RECT{100, 40, 100, 540};
+  EXPECT_FALSE(ShowsSomething(frame_without_width));
+}
+
+TEST(ShowsSomething, AnOrdinaryWindowTheDesktopAndTheTaskbarDo) {
+  WindowFacts framed = WindowAt({93, 40, 707, 547});
+  framed.visible_frame = RECT{100, 40, 700, 540};
+  EXPECT_TRUE(ShowsSomething(framed));
+  EXPECT_TRUE(ShowsSomething(WindowAt({0, 0, 1920, 1080})));
+  EXPECT_TRUE(ShowsSomething(WindowAt({0, 1032, 1920, 1080})));
+  // One pixel is a picture; a window partly off the screen is too.
+  EXPECT_TRUE(ShowsSomething(WindowAt({5, 5, 6, 6})));
+  EXPECT_TRUE(ShowsSomething(WindowAt({-300, -20, 200, 300})));
 }
 
 }  // namespace

@@ -288,25 +288,36 @@ class BoxAnswerer {
   std::thread thread_;
 };
 
-TEST_F(MailUnitTest, AMailThatCannotBeMadeIsToldWithTheSavedFile) {
-  BoxAnswerer answerer(IDOK);
+// The caller tells these failures (with the saved file and the folder offer): nothing is shown here.
+TEST_F(MailUnitTest, AMailThatCannotBeMadeOrFilledInIsReturnedWithItsErrorAndNothingShown) {
+  using Stage = modMain::DraftResult::Stage;
   factory_.failure = CO_E_SERVER_EXEC_FAILURE;
-  EXPECT_FALSE(modMain::ComposeMailDraft(L"C:\\app\\Screenshot003.jpg", L"s", L"r"));
+  modMain::DraftResult draft = modMain::ComposeMailDraft(L"C:\\app\\Screenshot003.jpg", L"s", L"r");
+  EXPECT_EQ(draft.stage, Stage::kNotCreated);
+  ASSERT_TRUE(draft.error);
+  EXPECT_EQ(draft.error->number(), CO_E_SERVER_EXEC_FAILURE);
   EXPECT_TRUE(log_.empty());
   factory_.failure = S_OK;
   app_.On(outlook::kCreateItem.id, Returns(&attachment_));  // an item that is not a mail
-  EXPECT_FALSE(modMain::ComposeMailDraft(L"x.jpg", L"s", L"r"));
+  EXPECT_EQ(modMain::ComposeMailDraft(L"x.jpg", L"s", L"r").stage, Stage::kNotCreated);
   EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:266"}));
   app_.On(outlook::kCreateItem.id, Throws(L"no", E_FAIL));
-  EXPECT_FALSE(modMain::ComposeMailDraft(L"x.jpg", L"s", L"r"));
+  draft = modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
+  EXPECT_EQ(draft.stage, Stage::kNotCreated);
+  ASSERT_TRUE(draft.error);
+  EXPECT_EQ(draft.error->description(), L"no");
   EXPECT_EQ(factory_.created, 1);
-  const auto texts = answerer.Answered(3);
-  ASSERT_EQ(texts.size(), 3u);
-  EXPECT_EQ(texts[0].rfind(L"The mail program could not create the new mail.\r\n\r\nThe screenshot was saved as "
-                           L"C:\\app\\Screenshot003.jpg.\r\n\r\nRun-time error '-2146959355':",
-                           0),
-            0u);
-  EXPECT_NE(texts[2].find(L"Run-time error '-2147467259':\r\n\r\nno"), std::wstring::npos);
+
+  // Refused while filling in: nothing after the refused step is asked for.
+  app_.On(outlook::kCreateItem.id, Returns(&mail_));
+  attachments_.On(outlook::kAdd.id, Throws(L"attachments are blocked", E_ACCESSDENIED));
+  log_.clear();
+  draft = modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
+  EXPECT_EQ(draft.stage, Stage::kNotFilledIn);
+  ASSERT_TRUE(draft.error);
+  EXPECT_EQ(draft.error->number(), E_ACCESSDENIED);
+  EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:266", L"mail:63509", L"attachments:101"}));
+  EXPECT_TRUE(desktop::WindowsOf(::GetCurrentProcessId(), L"#32770").empty());
 }
 
 // The watchdog with deadlines short enough for a test; what the session gives it is the same code.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace desktop {
 namespace {
@@ -243,6 +244,88 @@ HWND WaitForDialog(DWORD process_id, DWORD timeout_ms, HANDLE process) {
   return nullptr;
 }
 
+namespace {
+
+// The pixels of a screen rectangle, or of an icon drawn over a background of one colour, as 32-bit
+// rows.
+std::vector<uint32_t> PixelsOf(HDC source, int x, int y, int width, int height, HICON icon, COLORREF background) {
+  BITMAPINFO info{};
+  info.bmiHeader = BITMAPINFOHEADER{.biSize = sizeof(BITMAPINFOHEADER), .biWidth = width, .biHeight = -height,
+                                    .biPlanes = 1, .biBitCount = 32, .biCompression = BI_RGB, .biSizeImage = 0,
+                                    .biXPelsPerMeter = 0, .biYPelsPerMeter = 0, .biClrUsed = 0, .biClrImportant = 0};
+  void* bits = nullptr;
+  HDC memory = ::CreateCompatibleDC(source);
+  HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::vector<uint32_t> pixels;
+  if (bitmap && bits) {
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    if (icon) {
+      FillColour(memory, RECT{0, 0, width, height}, background);
+      ::DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    } else {
+      ::BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+    }
+    ::GdiFlush();
+    const auto* first = static_cast<const uint32_t*>(bits);
+    pixels.assign(first, first + static_cast<size_t>(width) * height);
+    for (uint32_t& p : pixels) p &= 0xFFFFFF;
+    ::SelectObject(memory, old);
+  }
+  if (bitmap) ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  return pixels;
+}
+
+// Which of the system's message icons a message box's icon control shows, told by what is on the
+// screen: icon handles belong to the process that loaded them, so another process's cannot be
+// compared or drawn.
+std::wstring IconOnScreen(HWND control) {
+  ::RedrawWindow(control, nullptr, nullptr, RDW_UPDATENOW);
+  RECT area{};
+  ::GetWindowRect(control, &area);
+  const int width = std::min<int>(area.right - area.left, ::GetSystemMetrics(SM_CXICON));
+  const int height = std::min<int>(area.bottom - area.top, ::GetSystemMetrics(SM_CYICON));
+  if (width <= 0 || height <= 0) return L"";
+  HDC screen = ::GetDC(nullptr);
+  const std::vector<uint32_t> shown = PixelsOf(screen, area.left, area.top, width, height, nullptr, 0);
+  const struct {
+    const wchar_t* id;
+    const wchar_t* name;
+  } known[] = {{IDI_QUESTION, L"question"}, {IDI_EXCLAMATION, L"exclamation"}, {IDI_HAND, L"error"},
+               {IDI_ASTERISK, L"information"}};
+  std::wstring best = L"other";
+  size_t fewest = shown.size() / 20;  // a few pixels may differ at the edges where the icon is blended
+  if (!shown.empty()) {
+    const uint32_t corner = shown.front();  // the icons' corners are transparent
+    const COLORREF background = RGB((corner >> 16) & 0xFF, (corner >> 8) & 0xFF, corner & 0xFF);
+    for (const auto& k : known) {
+      const std::vector<uint32_t> drawn =
+          PixelsOf(screen, 0, 0, width, height, ::LoadIconW(nullptr, k.id), background);
+      if (drawn.size() != shown.size()) continue;
+      size_t differing = 0;
+      for (size_t i = 0; i < drawn.size(); ++i) differing += drawn[i] != shown[i];
+      if (differing <= fewest) {
+        fewest = differing;
+        best = k.name;
+      }
+    }
+  }
+  ::ReleaseDC(nullptr, screen);
+  return best;
+}
+
+// The same, looked at again for a moment while a box that has just come up is still being drawn.
+std::wstring IconShown(HWND control) {
+  std::wstring icon = IconOnScreen(control);
+  for (int tries = 0; icon == L"other" && tries < 20; ++tries) {
+    ::Sleep(50);
+    icon = IconOnScreen(control);
+  }
+  return icon;
+}
+
+}  // namespace
+
 DialogInfo ReadDialog(HWND dialog) {
   DialogInfo info;
   info.caption = TextOf(dialog);
@@ -255,6 +338,7 @@ DialogInfo ReadDialog(HWND dialog) {
     } else if (::lstrcmpiW(kind.c_str(), L"Static") == 0) {
       if ((style & SS_TYPEMASK) == SS_ICON) {
         info.has_icon = ::SendMessageW(child, STM_GETICON, 0, 0) != 0;
+        if (info.has_icon) info.icon = IconShown(child);
       } else if (info.text.empty()) {
         info.text = TextOf(child);
       }

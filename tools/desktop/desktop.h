@@ -54,6 +54,9 @@ struct DialogInfo {
   std::wstring text;
   std::vector<int> buttons;  // IDs of the visible buttons, in child order
   bool has_icon = false;
+  // The system icon on the screen: "question", "exclamation", "error", "information", "other", or
+  // empty for none. Read from the screen, so the box must be in view.
+  std::wstring icon;
   HWND owner = nullptr;
   bool owner_visible = false;
   bool owner_topmost = false;

@@ -50,10 +50,6 @@ Error::Error(long number, std::wstring source, std::wstring description)
       description_(std::move(description)),
       what_(Describe(number_, description_)) {}
 
-std::wstring RunTimeErrorText(const Error& error) {
-  return L"Run-time error '" + std::to_wstring(error.number()) + L"':\r\n\r\n" + error.description();
-}
-
 void Raise(long number, std::wstring source, std::wstring description) {
   throw Error(number, std::move(source), std::move(description));
 }

@@ -39,9 +39,6 @@ class Error : public std::exception {
 // Source of the runtime's own errors: the executable's base name (a native build names itself).
 std::wstring RuntimeErrorSource();
 
-// An error as the runtime shows it: "Run-time error 'N':", a blank line, the description.
-std::wstring RunTimeErrorText(const Error& error);
-
 [[noreturn]] void Raise(long number, std::wstring source, std::wstring description);
 [[noreturn]] void RaiseOverflow();
 [[noreturn]] void RaiseSubscriptRange();

@@ -10,8 +10,13 @@ namespace rt {
 
 // A message box titled with the application title unless another title is given, owned by the
 // program's owner window while one is set, else by the thread's active window. Returns the button
-// pressed.
+// pressed. With MB_SETFOREGROUND, a box that the system keeps from the foreground once it is shown is
+// made easy to find (ShowWhereToFind).
 int MsgBox(std::wstring_view prompt, UINT style = MB_OK, std::wstring_view title = {});
+
+// For a box that did not get the foreground: a taskbar button if it has none, and the button and the
+// box flashing until the user comes to it.
+void ShowWhereToFind(HWND box);
 
 // The window that owns the program's message boxes (null: none). An owned box stays above its owner,
 // so a topmost owner keeps it in front of a window another program has just activated.

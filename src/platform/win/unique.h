@@ -61,6 +61,13 @@ struct FileHandleTraits {
   static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
 };
 
+// OpenProcess and most other kernel objects report failure as null.
+struct KernelHandleTraits {
+  using handle_type = HANDLE;
+  static HANDLE Invalid() noexcept { return nullptr; }
+  static void Close(HANDLE h) noexcept { ::CloseHandle(h); }
+};
+
 struct FindHandleTraits {
   using handle_type = HANDLE;
   static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
@@ -80,6 +87,7 @@ using GdiBrush = Unique<GdiObjectTraits<HBRUSH>>;
 using MemoryDC = Unique<MemoryDcTraits>;
 using FileHandle = Unique<FileHandleTraits>;
 using FindHandle = Unique<FindHandleTraits>;
+using KernelHandle = Unique<KernelHandleTraits>;
 using Window = Unique<WindowTraits>;
 
 // A device context borrowed from a window: given back with ReleaseDC, never deleted.
