@@ -10,6 +10,10 @@
 #include "platform/runtime/errors.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Libraries come from the system folder only, never from ours: the screenshots are written there, so
+  // anyone can put a DLL of a system name beside us ("Dynamic-Link Library Security",
+  // SetDefaultDllDirectories). The libraries the shell loads for "Show in folder" follow this too.
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // The mail calls' apartment, filter and application object, held to the end of the process; nothing
   // is entered until the first mail call, after the question.
   mail::Session mail_session;

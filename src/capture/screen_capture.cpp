@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/runtime/checked.h"
+#include "platform/win/dwm.h"
 #include "platform/win/unique.h"
 
 namespace modScreenCapture {
@@ -50,7 +51,7 @@ Picture CopyToPicture(win::WindowDC source, LONG left, LONG top, LONG width, LON
 // Always true from Windows 8 on; false on Windows 7 with the basic or classic theme.
 bool DesktopIsComposited() {
   BOOL composited = FALSE;
-  return SUCCEEDED(::DwmIsCompositionEnabled(&composited)) && composited;
+  return SUCCEEDED(win::DwmIsCompositionEnabled(&composited)) && composited;
 }
 
 }  // namespace
@@ -78,13 +79,13 @@ WindowFacts FactsOf(HWND window) {
   // Cloaked windows are kept by the compositor but not drawn: on another virtual desktop, or a
   // suspended Store program (DWMWA_CLOAKED, "DWMWINDOWATTRIBUTE"). Non-zero is a reason it is hidden.
   DWORD cloaked = 0;
-  facts.cloaked = SUCCEEDED(::DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) && cloaked != 0;
+  facts.cloaked = SUCCEEDED(win::DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) && cloaked != 0;
   ::GetWindowRect(window, &facts.window_rect);
   // GetWindowRect includes the invisible resize borders from Windows Vista on; the extended frame
   // bounds are the visible frame ("Remarks" of GetWindowRect). Both are in physical pixels for a
   // per-monitor aware process such as ours.
   RECT frame{};
-  if (SUCCEEDED(::DwmGetWindowAttribute(window, DWMWA_EXTENDED_FRAME_BOUNDS, &frame, sizeof frame)))
+  if (SUCCEEDED(win::DwmGetWindowAttribute(window, DWMWA_EXTENDED_FRAME_BOUNDS, &frame, sizeof frame)))
     facts.visible_frame = frame;
   if (::IsZoomed(window)) {
     MONITORINFO monitor{.cbSize = sizeof(MONITORINFO), .rcMonitor = {}, .rcWork = {}, .dwFlags = 0};

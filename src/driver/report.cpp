@@ -7,6 +7,7 @@
 
 #include "platform/runtime/ui.h"
 #include "platform/win/com.h"
+#include "platform/win/system_library.h"
 
 namespace modMain {
 namespace {
@@ -18,10 +19,16 @@ std::wstring PressAgain(const std::wstring& key_text) {
 
 // Explorer, with the file selected.
 void ShowInFolder(const std::wstring& path) {
+  static const auto parse = win::SystemFunction<HRESULT(WINAPI*)(PCWSTR, IBindCtx*, PIDLIST_ABSOLUTE*, SFGAOF, SFGAOF*)>(
+      L"shell32.dll", "SHParseDisplayName");
+  static const auto open = win::SystemFunction<HRESULT(WINAPI*)(PCIDLIST_ABSOLUTE, UINT, PCUITEMID_CHILD_ARRAY, DWORD)>(
+      L"shell32.dll", "SHOpenFolderAndSelectItems");
+  if (!parse || !open) return;
   win::ComApartment apartment;  // the shell's calls need one; the mail session may have left it
-  if (PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(path.c_str())) {
-    ::SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
-    ::ILFree(item);
+  PIDLIST_ABSOLUTE item = nullptr;
+  if (SUCCEEDED(parse(path.c_str(), nullptr, &item, 0, nullptr)) && item) {
+    open(item, 0, nullptr, 0);
+    ::CoTaskMemFree(item);  // what ILFree does ("ILFree function")
   }
 }
 

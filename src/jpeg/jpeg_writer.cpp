@@ -64,8 +64,8 @@ class TempFile {
     static unsigned counter = 0;
     const unsigned seed = ::GetCurrentProcessId() * 2654435761u ^ ::GetTickCount();
     for (int attempt = 0; attempt < 64; ++attempt) {
-      wchar_t name[16];
-      ::swprintf(name, 16, L"~orv%08x.tmp", seed + 0x9E3779B9u * ++counter);
+      wchar_t name[32];  // 16 characters and the terminating NUL
+      ::swprintf(name, 32, L"~orv%08x.tmp", seed + 0x9E3779B9u * ++counter);
       std::wstring candidate = folder + L"\\" + name;
       if (steps.CreateNew(candidate, file_)) {
         path_ = candidate;

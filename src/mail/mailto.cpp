@@ -8,6 +8,7 @@
 #include "platform/runtime/app.h"
 #include "platform/runtime/win_error.h"
 #include "platform/win/com.h"
+#include "platform/win/system_library.h"
 
 namespace mail {
 namespace {
@@ -91,11 +92,13 @@ bool MailtoHandlerRegistered() {
   // With ASSOCF_IS_PROTOCOL the user's choice under Settings > Default apps decides, as it does for
   // ShellExecute (Windows 8 and later; "ASSOCF enumeration"). A Store program such as the new Outlook
   // registers no command line, only its application user model ID.
+  static const auto query = win::SystemFunction<HRESULT(WINAPI*)(ASSOCF, ASSOCSTR, LPCWSTR, LPCWSTR, LPWSTR, DWORD*)>(
+      L"shlwapi.dll", "AssocQueryStringW");
   for (ASSOCSTR what : {ASSOCSTR_COMMAND, ASSOCSTR_APPID}) {
     for (ASSOCF flags : {ASSOCF_IS_PROTOCOL, ASSOCF_NONE}) {
       wchar_t value[2048] = {};
       DWORD size = 2048;
-      if (SUCCEEDED(::AssocQueryStringW(flags, what, L"mailto", what == ASSOCSTR_COMMAND ? L"open" : nullptr, value,
+      if (query && SUCCEEDED(query(flags, what, L"mailto", what == ASSOCSTR_COMMAND ? L"open" : nullptr, value,
                                         &size)) &&
           value[0] != L'\0')
         return true;
@@ -117,7 +120,10 @@ void OpenMailtoLink(const std::wstring& link) {
   execute.lpVerb = L"open";
   execute.lpFile = link.c_str();
   execute.nShow = SW_SHOWNORMAL;
-  if (!::ShellExecuteExW(&execute)) {
+  static const auto execute_link =
+      win::SystemFunction<BOOL(WINAPI*)(SHELLEXECUTEINFOW*)>(L"shell32.dll", "ShellExecuteExW");
+  if (!execute_link) rt::RaiseHresult(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), rt::App::EXEName() + L".ShellExecute");
+  if (!execute_link(&execute)) {
     const DWORD error = ::GetLastError();
     rt::RaiseHresult(HRESULT_FROM_WIN32(error != 0 ? error : ERROR_NO_ASSOCIATION), rt::App::EXEName() + L".ShellExecute");
   }

@@ -55,6 +55,11 @@ Session::Watched::Watched(DWORD deadline_ms) : watchdog_(g_current ? g_current->
   if (watchdog_) watchdog_->Arm(deadline_ms);
 }
 
+Session::Watched::Watched(DWORD deadline_ms, std::function<bool()> up)
+    : watchdog_(g_current ? g_current->watchdog_.get() : nullptr) {
+  if (watchdog_) watchdog_->Arm(deadline_ms, std::move(up));
+}
+
 Session::Watched::~Watched() {
   if (watchdog_) watchdog_->Disarm();
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,8 @@ class [[nodiscard]] Session {
   class [[nodiscard]] Watched {
    public:
     explicit Watched(DWORD deadline_ms);
+    // A call that shows the mail program's window: no deadline once `up` says it is up.
+    Watched(DWORD deadline_ms, std::function<bool()> up);
     Watched(const Watched&) = delete;
     Watched& operator=(const Watched&) = delete;
     ~Watched();

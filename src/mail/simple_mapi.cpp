@@ -2,7 +2,11 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "mail/mapi_w.h"
+#include "mail/session.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
 #include "platform/runtime/win_error.h"
@@ -32,6 +36,46 @@ std::wstring RegistryText(HKEY root, const std::wstring& key, const wchar_t* nam
 bool ClientHasLibrary(HKEY root, const std::wstring& client) {
   const std::wstring key = std::wstring(kMailClients) + L"\\" + client;
   return !RegistryText(root, key, L"DLLPath").empty() || !RegistryText(root, key, L"DLLPathEx").empty();
+}
+
+// Whether the quotation marks of the text pair up (a backslash inside quotes escapes the next character).
+bool QuotesPairUp(std::wstring_view text) {
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (quoted && text[i] == L'\\') {
+      ++i;
+    } else if (text[i] == L'"') {
+      quoted = !quoted;
+    }
+  }
+  return !quoted;
+}
+
+// The parts between the semicolons that separate addresses, as mail programs read them: a semicolon
+// inside a quoted display name ("Quist; Arvel" <arvel@example.com>) belongs to the name. Where the
+// quotation marks do not pair up, every semicolon separates.
+std::vector<std::wstring_view> SemicolonParts(std::wstring_view setting) {
+  const bool honour_quotes = QuotesPairUp(setting);
+  std::vector<std::wstring_view> parts;
+  bool quoted = false;
+  size_t start = 0;
+  for (size_t i = 0; i < setting.size(); ++i) {
+    if (!honour_quotes) {
+      if (setting[i] == L';') {
+        parts.push_back(setting.substr(start, i - start));
+        start = i + 1;
+      }
+    } else if (quoted && setting[i] == L'\\') {
+      ++i;
+    } else if (setting[i] == L'"') {
+      quoted = !quoted;
+    } else if (setting[i] == L';' && !quoted) {
+      parts.push_back(setting.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  parts.push_back(setting.substr(std::min(start, setting.size())));
+  return parts;
 }
 
 // An export of a library, as the function type it is documented with.
@@ -96,6 +140,37 @@ void LetMailProgramComeToFront() {
   }
 }
 
+// The visible top-level windows of the desktop.
+std::vector<HWND> VisibleWindows() {
+  std::vector<HWND> windows;
+  ::EnumWindows(
+      [](HWND window, LPARAM found) {
+        if (::IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+// Whether the mail program has come up since the call began: a new visible top-level window in any
+// process (its library may show the mail in ours), other than the watchdog's own question, or the
+// foreground gone to another process's window.
+std::function<bool()> MailProgramUp() {
+  return [before = VisibleWindows(), front_before = ::GetForegroundWindow()] {
+    const HWND front = ::GetForegroundWindow();
+    DWORD front_process = 0;
+    ::GetWindowThreadProcessId(front, &front_process);
+    if (front && front != front_before && front_process != ::GetCurrentProcessId()) return true;
+    for (HWND window : VisibleWindows()) {
+      // Asked on the watchdog's thread, whose question is no sign of the mail program.
+      if (std::find(before.begin(), before.end(), window) == before.end() &&
+          ::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId())
+        return true;
+    }
+    return false;
+  };
+}
+
 // The texts of one mail in one character set, kept alive while the records point into them.
 template <typename String>
 struct MailTexts {
@@ -154,10 +229,8 @@ ULONG SendWith(Send send, HWND owner, MailTexts<String>& texts, FLAGS flags) {
 
 std::vector<Recipient> SplitRecipients(std::wstring_view setting) {
   std::vector<Recipient> recipients;
-  while (!setting.empty()) {
-    const size_t semicolon = setting.find(L';');
-    std::wstring_view part = Trimmed(setting.substr(0, semicolon));
-    setting = semicolon == std::wstring_view::npos ? std::wstring_view() : setting.substr(semicolon + 1);
+  for (std::wstring_view part : SemicolonParts(setting)) {
+    part = Trimmed(part);
     if (part.empty()) continue;
     Recipient recipient;
     const size_t open = part.rfind(L'<');
@@ -219,6 +292,9 @@ bool ShowMailInDefaultProgram(HWND owner, const std::wstring& attachment_path, c
   // Shown to the user, who sends it; logging on may ask who they are.
   constexpr FLAGS kFlags = MAPI_DIALOG | MAPI_LOGON_UI;
   ULONG code = MAPI_E_NOT_SUPPORTED;
+  // A mail program stuck on its start would keep us waiting invisibly: it has the start deadline, and
+  // once its window is up the user may write for as long as they like.
+  Session::Watched watched(Session::kStartDeadlineMs, MailProgramUp());
   if (auto wide = Export<MapiSendMailW>(mapi, "MAPISendMailW")) {
     code = SendWith<MapiMessageW, MapiRecipDescW, MapiFileDescW>(wide, owner, texts, kFlags);
   } else if (auto ansi = Export<MapiSendMailA>(mapi, "MAPISendMail")) {

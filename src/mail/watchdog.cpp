@@ -2,6 +2,7 @@
 
 #include <ole2.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/runtime/app.h"
@@ -12,6 +13,8 @@ namespace {
 
 // How long a cancelled call may take to come back before the process ends without it.
 constexpr std::chrono::seconds kCancelGrace{5};
+// How often a call that shows the mail program's window is looked at, to see whether it is up.
+constexpr ULONGLONG kLookAgainMs = 250;
 
 BOOL CALLBACK AnswerWait(HWND window, LPARAM) {
   wchar_t name[16] = {};
@@ -34,10 +37,13 @@ Watchdog::~Watchdog() {
   thread_.join();
 }
 
-void Watchdog::Arm(DWORD deadline_ms) {
+void Watchdog::Arm(DWORD deadline_ms) { Arm(deadline_ms, {}); }
+
+void Watchdog::Arm(DWORD deadline_ms, std::function<bool()> up) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     deadlines_.push_back(deadline_ms);
+    up_ = std::move(up);
     ++call_;
     since_ = ::GetTickCount64();
   }
@@ -48,6 +54,7 @@ void Watchdog::Disarm() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!deadlines_.empty()) deadlines_.pop_back();
+    up_ = nullptr;
     ++call_;
     since_ = ::GetTickCount64();  // progress for the operation around it
   }
@@ -86,15 +93,29 @@ void Watchdog::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     if (stopping_) return;
-    if (deadlines_.empty()) {
+    if (deadlines_.empty() || (deadlines_.back() == INFINITE && !gave_up_)) {
       changed_.wait(lock);
       continue;
     }
     const uint64_t call = call_;
     if (!gave_up_) {
+      if (up_) {
+        // Asked without the lock: it looks at other processes' windows.
+        std::function<bool()> up = up_;
+        lock.unlock();
+        const bool is_up = up();
+        lock.lock();
+        if (call_ != call) continue;
+        if (is_up) {
+          deadlines_.back() = INFINITE;  // the mail program is up; the user writes for as long as they like
+          up_ = nullptr;
+          continue;
+        }
+      }
       const ULONGLONG now = ::GetTickCount64(), due = since_ + deadlines_.back();
       if (now < due) {
-        changed_.wait_for(lock, std::chrono::milliseconds(due - now));
+        const ULONGLONG wait = up_ ? std::min<ULONGLONG>(due - now, kLookAgainMs) : due - now;
+        changed_.wait_for(lock, std::chrono::milliseconds(wait));
         continue;
       }
       lock.unlock();

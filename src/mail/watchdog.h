@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -29,6 +30,10 @@ class Watchdog {
   // A call starts on the watched thread: it has deadline_ms to come back. Calls nest: an operation of
   // several calls is watched as a whole, and each call that comes back counts as progress for it.
   void Arm(DWORD deadline_ms);
+  // The same for a call that shows the mail program's own window and then lasts as long as the user
+  // writes: once `up` says the mail program is up, that call has no deadline any more. `up` is asked
+  // from the watchdog's thread, a few times a second.
+  void Arm(DWORD deadline_ms, std::function<bool()> up);
   // The innermost call came back.
   void Disarm();
   // The screenshot the message names.
@@ -51,7 +56,8 @@ class Watchdog {
   std::condition_variable changed_;
   bool stopping_ = false;
   uint64_t call_ = 0;  // counts arms and disarms, so that an answer about one call is not taken for another
-  std::vector<DWORD> deadlines_;  // of the calls under way, innermost last
+  std::vector<DWORD> deadlines_;  // of the calls under way, innermost last; INFINITE for none
+  std::function<bool()> up_;      // for the innermost call, when it has one
   ULONGLONG since_ = 0;
   std::wstring screenshot_;
   std::atomic<bool> gave_up_{false};

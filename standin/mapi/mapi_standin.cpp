@@ -5,7 +5,8 @@
 // Settings under HKEY_CURRENT_USER\Software\Orvane\MapiStandIn, read at every call:
 //   Journal  (text)  file that receives one UTF-8 line per call
 //   Answer   (text)  "UserAbort": answer MAPI_USER_ABORT, as when the user closes the mail unsent;
-//                    "Failure": answer MAPI_E_FAILURE; both at once, without a window
+//                    "Failure": answer MAPI_E_FAILURE; both at once, without a window;
+//                    "Hang": never answer and show nothing, as a mail program stuck on its start
 //
 // Registered with regsvr32 as the machine's default mail program
 // (HKLM\Software\Clients\Mail\<name>, DLLPath); it refuses where another default is registered, and
@@ -134,6 +135,8 @@ ULONG Answer(const wchar_t* entry, const Mail& mail, ULONG_PTR ui_param, FLAGS f
   const std::wstring answer = Setting(L"Answer");
   if (::lstrcmpiW(answer.c_str(), L"UserAbort") == 0) return MAPI_USER_ABORT;
   if (::lstrcmpiW(answer.c_str(), L"Failure") == 0) return MAPI_E_FAILURE;
+  // The process that loaded us ends it; its waiting must not be ours to cut short.
+  if (::lstrcmpiW(answer.c_str(), L"Hang") == 0) ::Sleep(INFINITE);
   if (flags & MAPI_DIALOG) ShowModal(reinterpret_cast<HWND>(ui_param), mail);
   return SUCCESS_SUCCESS;
 }

@@ -148,7 +148,8 @@ int UnregisterServer() {
   ::UnRegisterTypeLib(kLibId, 1, 0, 0, SYS_WIN64);
   ::RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey().c_str());
   ::RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
-  ::DeleteFileW(TypeLibPath().c_str());
+  // The type library file stays: registrations in other Wine prefixes point at the same file beside
+  // the executable, and /RegServer writes it anew anyway.
   return 0;
 }
 

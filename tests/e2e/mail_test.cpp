@@ -237,6 +237,8 @@ TEST_F(MailTest, AFailureWhileOpeningTheInboxEndsTheRunWithItsNumberAndDescripti
 
 TEST_F(MailTest, WithoutARegisteredMailProgramTheRunReportsTheErrorAndSendsNothing) {
   ASSERT_EQ(StandIn::Run(L"/UnregServer"), 0);
+  // Registrations in other prefixes share the stand-in's type library file: unregistering keeps it.
+  EXPECT_TRUE(testing_support::FileExists(testing_support::BuildFolder() + L"\\outlook_standin.tlb"));
   desktop::DialogInfo report;
   DWORD code = ConfirmedRun([&](HWND dialog) {
     report = desktop::ReadDialog(dialog);

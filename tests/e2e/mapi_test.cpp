@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "desktop/desktop.h"
 #include "support/images.h"
 #include "support/orvane_process.h"
@@ -52,17 +54,26 @@ class MapiTest : public ::testing::Test {
 
   std::wstring Shot() const { return app_ / L"Screenshot001.jpg"; }
 
+  // Waits for a box of the run whose text holds `part` (at its start, with `at_start`); null when none
+  // came in time.
+  static HWND WaitForBox(OrvaneProcess& run, const std::wstring& part, bool at_start = false,
+                         DWORD timeout_ms = 15000) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeout_ms;) {
+      for (HWND dialog : desktop::WindowsOf(run.id(), L"#32770")) {
+        const size_t at = desktop::ReadDialog(dialog).text.find(part);
+        if (at_start ? at == 0 : at != std::wstring::npos) return dialog;
+      }
+      if (!desktop::WaitForDialog(run.id(), 100, run.handle())) ::Sleep(100);
+    }
+    return nullptr;
+  }
+
   // A confirmed run through the mailto: handler: the message that the picture is on the clipboard
   // comes before the link is opened; OK to it, and the run ends as done. Returns what the message said.
   desktop::DialogInfo RunThroughLink(const MailtoStandIn& links) {
     OrvaneProcess run(app_.path());
     EXPECT_TRUE(Confirm(run));
-    HWND told = nullptr;
-    for (int i = 0; i < 150 && !told; ++i) {
-      for (HWND dialog : desktop::WindowsOf(run.id(), L"#32770"))
-        if (desktop::ReadDialog(dialog).text.rfind(L"Your mail program", 0) == 0) told = dialog;
-      if (!told) desktop::WaitForDialog(run.id(), 100, run.handle());
-    }
+    HWND told = WaitForBox(run, L"Your mail program", true);
     EXPECT_NE(told, nullptr) << "no message before the link";
     if (!told) return {};
     const desktop::DialogInfo info = desktop::ReadDialog(told);
@@ -129,12 +140,7 @@ TEST_F(MapiTest, AMailProgramThatFailsIsReportedWithTheSavedFile) {
   client.Answer(L"Failure");
   OrvaneProcess run(app_.path());
   ASSERT_TRUE(Confirm(run));
-  HWND report = nullptr;
-  for (int i = 0; i < 100 && !report; ++i) {
-    for (HWND dialog : desktop::WindowsOf(run.id(), L"#32770"))
-      if (desktop::ReadDialog(dialog).text.find(L"(Error ") != std::wstring::npos) report = dialog;
-    if (!report) desktop::WaitForDialog(run.id(), 100, run.handle());
-  }
+  HWND report = WaitForBox(run, L"(Error ");
   ASSERT_NE(report, nullptr);
   const desktop::DialogInfo info = desktop::ReadDialog(report);
   desktop::Press(report, IDNO);
@@ -154,11 +160,7 @@ TEST_F(MapiTest, WithNoMailProgramAtAllTheReportNamesTheSavedFile) {
   ASSERT_TRUE(::DeleteFileW((app_ / L"Orvane.ini").c_str()));
   OrvaneProcess run(app_.path());
   ASSERT_TRUE(Confirm(run));
-  HWND report = nullptr;
-  for (int i = 0; i < 100 && !report; ++i) {
-    HWND dialog = desktop::WaitForDialog(run.id(), 100, run.handle());
-    if (dialog && desktop::ReadDialog(dialog).text.find(L"(Error ") != std::wstring::npos) report = dialog;
-  }
+  HWND report = WaitForBox(run, L"(Error ");
   ASSERT_NE(report, nullptr);
   const desktop::DialogInfo info = desktop::ReadDialog(report);
   desktop::Press(report, IDNO);
@@ -210,6 +212,64 @@ TEST_F(MapiTest, ADefaultMailProgramThatRefusesHandsTheMailToTheMailtoHandler) {
   EXPECT_EQ(journal[0].rfind("link: mailto:arvel@example.com,desk@example.com?subject=Screen%20Capture", 0), 0u)
       << journal[0];
   EXPECT_TRUE(testing_support::FileExists(Shot()));
+}
+
+// A default mail program stuck on its start, showing nothing, is asked about within the start deadline
+// (60 s), as the desktop mail program is; giving up ends the run at once with the file kept.
+TEST_F(MapiTest, ADefaultMailProgramThatNeverComesUpIsAskedAboutAndGivingUpEndsTheRunWithTheFileKept) {
+  MapiStandIn client;
+  client.Answer(L"Hang");
+  OrvaneProcess run(app_.path());
+  ASSERT_TRUE(Confirm(run));
+  HWND question = WaitForBox(run, L"The mail program is not responding.", true, 80000);
+  ASSERT_NE(question, nullptr) << "no question: the run waits invisibly";
+  const desktop::DialogInfo info = desktop::ReadDialog(question);
+  EXPECT_NE(info.text.find(L"The screenshot was saved as " + Shot() + L"."), std::wstring::npos) << Utf8(info.text);
+  EXPECT_EQ(info.buttons, (std::vector<int>{IDYES, IDNO}));
+  desktop::Press(question, IDNO);
+  EXPECT_EQ(run.WaitForExit(20000), 2u);
+  EXPECT_GT(testing_support::DecodeImageFile(Shot()).width, 0u);
+}
+
+// Once the mail program's window is up, the user writes the mail for as long as they like.
+TEST_F(MapiTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
+  MapiStandIn client;
+  OrvaneProcess run(app_.path());
+  ASSERT_TRUE(Confirm(run));
+  HWND mail = WaitForMailWindow(run);
+  ASSERT_NE(mail, nullptr);
+  for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 70000;) {
+    SampleWindow::Pump();
+    ASSERT_TRUE(desktop::WindowsOf(run.id(), L"#32770").empty()) << "asked while the user writes the mail";
+    ::Sleep(250);
+  }
+  ::PostMessageW(mail, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
+// The program's folder is writable by design: a library of a system name put there must never run
+// inside Orvane, up to and through "Show in folder", where the shell loads libraries of its own.
+TEST_F(MapiTest, NoLibraryPlantedInTheProgramsFolderIsLoaded) {
+  const wchar_t* const kPlanted[] = {L"dwmapi.dll", L"shcore.dll", L"mapi32.dll", L"uxtheme.dll", L"version.dll",
+                                     L"propsys.dll", L"windowscodecs.dll"};
+  for (const wchar_t* name : kPlanted)
+    ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\planted_marker.dll").c_str(), (app_ / name).c_str(),
+                            FALSE));
+  const std::vector<HWND> before = desktop::WindowsOf(0);
+  OrvaneProcess run(app_.path());
+  ASSERT_TRUE(Confirm(run));
+  HWND report = WaitForBox(run, L"(Error ");
+  ASSERT_NE(report, nullptr);
+  desktop::Press(report, IDYES);  // show the screenshot in its folder
+  EXPECT_EQ(run.WaitForExit(), 1u);
+  for (int i = 0; i < 20; ++i) {  // the folder window, wherever the shell opens it
+    SampleWindow::Pump();
+    ::Sleep(50);
+  }
+  for (HWND window : desktop::WindowsOf(0))
+    if (std::find(before.begin(), before.end(), window) == before.end()) ::PostMessageW(window, WM_CLOSE, 0, 0);
+  for (const wchar_t* name : kPlanted)
+    EXPECT_FALSE(testing_support::FileExists(app_ / (std::wstring(name) + L".loaded"))) << Utf8(name) << " was loaded";
 }
 
 TEST(MapiStandInRegistration, NeverDisplacesAnotherDefaultMailProgram) {

@@ -310,7 +310,9 @@ TEST(JpegWriter, TheTemporaryFileIsWrittenThroughItsOwnHandleAndPublishedEvenWhe
    public:
     bool without_delete_access = false;
     bool held = false;
+    std::vector<std::wstring> created;
     bool CreateNew(const std::wstring& path, win::FileHandle& file) override {
+      created.push_back(path.substr(path.find_last_of(L"\\") + 1));
       if (!without_delete_access) return FileSteps::CreateNew(path, file);
       file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
       return static_cast<bool>(file);
@@ -337,6 +339,14 @@ TEST(JpegWriter, TheTemporaryFileIsWrittenThroughItsOwnHandleAndPublishedEvenWhe
     EXPECT_EQ(testing_support::DecodeImageFile(folder / name).width, 6u);
     ASSERT_TRUE(WriteJpegFile(image, folder / name, 60, steps));
     EXPECT_EQ(testing_support::DecodeImageFile(folder / name).width, 6u);
+    // The temporary name is whole, so that a leftover reads as one: "~orv", eight hex digits, ".tmp".
+    ASSERT_EQ(steps.created.size(), 2u);
+    for (const std::wstring& temporary : steps.created) {
+      ASSERT_EQ(temporary.size(), 16u) << testing_support::Utf8(temporary);
+      EXPECT_EQ(temporary.substr(0, 4), L"~orv");
+      EXPECT_EQ(temporary.find_first_not_of(L"0123456789abcdef", 4), 12u) << testing_support::Utf8(temporary);
+      EXPECT_EQ(temporary.substr(12), L".tmp");
+    }
   }
   EXPECT_EQ(testing_support::ListFolder(folder.path()), L"by handle.jpg,by path.jpg");
 }

@@ -34,6 +34,17 @@ TEST(Recipients, AreSplitAtSemicolonsWithNamesAndStrayBlanksAndEmptyPartsDropped
   EXPECT_EQ(Flat(SplitRecipients(L"<bare@x.org>")), (std::vector<std::wstring>{L"|bare@x.org"}));
 }
 
+TEST(Recipients, ASemicolonInsideAQuotedNameBelongsToTheName) {
+  EXPECT_EQ(Flat(SplitRecipients(L"\"Quist; Arvel\" <arvel@example.com>; desk@example.com")),
+            (std::vector<std::wstring>{L"Quist; Arvel|arvel@example.com", L"|desk@example.com"}));
+  // An escaped quotation mark does not end the quotes.
+  EXPECT_EQ(Flat(SplitRecipients(L"\"Arvel \\\"AQ; Q\\\" Quist\" <a@x.org>;b@y.org")).size(), 2u);
+  // Quotation marks that do not pair up are no quotes: every semicolon separates.
+  EXPECT_EQ(Flat(SplitRecipients(L"O\"Brien <o@x.org>; desk@x.org")),
+            (std::vector<std::wstring>{L"O\"Brien|o@x.org", L"|desk@x.org"}));
+  EXPECT_EQ(Flat(SplitRecipients(L"a@x.org;")), (std::vector<std::wstring>{L"|a@x.org"}));
+}
+
 using modMain::FailureKind;
 using modMain::RunFailure;
 

@@ -117,7 +117,7 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
   auto* context = reinterpret_cast<FindContext*>(param);
   DWORD owner_pid = 0;
   ::GetWindowThreadProcessId(window, &owner_pid);
-  if (owner_pid != context->process_id || !::IsWindowVisible(window)) return TRUE;
+  if ((context->process_id != 0 && owner_pid != context->process_id) || !::IsWindowVisible(window)) return TRUE;
   if (!context->class_name->empty()) {
     wchar_t name[256] = {};
     ::GetClassNameW(window, name, 256);
@@ -330,7 +330,9 @@ DialogInfo ReadDialog(HWND dialog) {
   DialogInfo info;
   info.caption = TextOf(dialog);
   for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    if (!::IsWindowVisible(child)) continue;
+    // The child's own style, not whether it shows now: a box hidden for a moment (to give it a taskbar
+    // button) keeps its text and buttons.
+    if (!(::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
     std::wstring kind = ClassOf(child);
     LONG style = ::GetWindowLongW(child, GWL_STYLE);
     if (::lstrcmpiW(kind.c_str(), L"Button") == 0) {

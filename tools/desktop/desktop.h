@@ -72,7 +72,7 @@ bool Press(HWND dialog, int button_id);
 // Closes a dialog as its close button does.
 bool Close(HWND dialog);
 
-// The visible top-level windows of a process with the given class (empty class: any).
+// The visible top-level windows of a process (0: of any process) with the given class (empty class: any).
 std::vector<HWND> WindowsOf(DWORD process_id, const std::wstring& class_name = {});
 
 // Waits for a process to end, pumping this thread's messages; its exit code, or STILL_ACTIVE on timeout.
