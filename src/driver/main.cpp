@@ -22,6 +22,15 @@
 namespace modMain {
 namespace {
 
+// The hidden form, loaded and topmost, so that the boxes it owns stay above every window. It is never
+// shown, so it is not activated either: activating a hidden window is a round trip to the display for
+// nothing.
+frmCapture& LoadTopmostForm() {
+  frmCapture& form = frmCapture::Load();
+  ::SetWindowPos(form.hWnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  return form;
+}
+
 rt::Error OutOfMemoryError() { return rt::Error(rt::kErrOutOfMemory, rt::App::EXEName(), L"Out of memory"); }
 
 // Writes the captured picture under the first free screenshot name; the path written.
@@ -144,8 +153,7 @@ Outcome Main() {
   if (!modScreenCapture::ShowsSomething(modScreenCapture::FactsOf(front))) {
     // No window, a minimised or cloaked one, or one without an area: its picture would be black or
     // empty. The message is owned by the hidden topmost form, as every message after this point is.
-    frmCapture& form = frmCapture::Load();
-    ::SetWindowPos(form.hWnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    LoadTopmostForm();
     rt::MsgBox(NothingInFrontText(key_text), MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
     return Outcome{Outcome::Kind::kFailed, L""};
   }
@@ -157,10 +165,7 @@ Outcome Main() {
   frmCapture::Load().picScreenshot.Picture = std::move(captured);
   const std::wstring subject = ForegroundSubject(front, title_at_capture);
 
-  frmCapture& form = frmCapture::Load();
-  // Topmost, so that the question it owns stays above every window. The form is never shown, so it is
-  // not activated either: activating a hidden window is a round trip to the display for nothing.
-  ::SetWindowPos(form.hWnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  frmCapture& form = LoadTopmostForm();
   // The question takes the keyboard, so that Enter and Esc answer it and not the user's window.
   if (rt::MsgBox(QuestionText(key_text), MB_OKCANCEL | MB_ICONQUESTION | MB_SETFOREGROUND) != IDOK) {
     frmCapture::Unload();

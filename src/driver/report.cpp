@@ -83,8 +83,9 @@ std::wstring QuestionText(const std::wstring& key_text) {
 }
 
 std::wstring NothingInFrontText(const std::wstring& key_text) {
+  // Without a shortcut name the sentence ends at the click: "then try again" would say nothing new.
   const std::wstring text = L"There is no window in front to take a picture of. Click the window you want";
-  return key_text.empty() ? text + L"." : text + L", then press " + key_text + L" again.";
+  return key_text.empty() ? text + L"." : text + PressAgain(key_text);
 }
 
 std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_text) {

@@ -3,7 +3,7 @@
 #include "driver/frm_capture.h"
 #include "driver/mod_main.h"
 #include "platform/runtime/ui.h"
-#include "platform/win/unique.h"
+#include "platform/win/process.h"
 
 namespace modMain {
 namespace {
@@ -16,22 +16,10 @@ std::wstring ClassOf(HWND window) {
   return std::wstring(name, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
-// The full path of a process's executable; empty when it cannot be read.
-std::wstring ImageOf(DWORD process_id) {
-  win::KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
-  if (!process) return {};
-  wchar_t path[MAX_PATH * 4] = {};
-  DWORD length = MAX_PATH * 4;
-  if (!::QueryFullProcessImageNameW(process.get(), 0, path, &length)) return {};
-  return std::wstring(path, length);
-}
-
 bool SameProgram(DWORD process_id) {
   if (process_id == 0 || process_id == ::GetCurrentProcessId()) return false;
-  static const std::wstring own = ImageOf(::GetCurrentProcessId());
-  const std::wstring other = ImageOf(process_id);
-  return !own.empty() && ::CompareStringOrdinal(own.c_str(), static_cast<int>(own.size()), other.c_str(),
-                                                static_cast<int>(other.size()), TRUE) == CSTR_EQUAL;
+  static const std::wstring own = win::ProcessImage(::GetCurrentProcessId());
+  return !own.empty() && win::SamePath(own, win::ProcessImage(process_id));
 }
 
 }  // namespace
@@ -62,12 +50,10 @@ std::wstring WindowTitle(HWND window) {
 }
 
 std::wstring ForegroundSubject(HWND window, const std::wstring& title_at_capture) {
-  wchar_t title[kTitleBuffer] = {};
-  const int copied = ::GetWindowTextW(window, title, kTitleBuffer);
-  if (copied == 0 && !::IsWindow(window))
-    return SubjectFromTitle(title_at_capture.c_str(), title_at_capture.size() + 1,
-                            static_cast<int>(title_at_capture.size()));
-  return SubjectFromTitle(title, kTitleBuffer, copied);
+  std::wstring title = WindowTitle(window);
+  if (title.empty() && !::IsWindow(window)) title = title_at_capture;
+  // Read into the same buffer, a title read then and one read now are cut alike.
+  return SubjectFromTitle(title.c_str(), kTitleBuffer, static_cast<int>(title.size()));
 }
 
 std::wstring ForegroundSubject() { return ForegroundSubject(::GetForegroundWindow(), {}); }

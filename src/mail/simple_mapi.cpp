@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "mail/mapi_w.h"
 #include "mail/session.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
 #include "platform/runtime/win_error.h"
+#include "platform/win/process.h"
 #include "platform/win/unique.h"
 
 namespace mail {
@@ -33,47 +35,44 @@ std::wstring RegistryText(HKEY root, const std::wstring& key, const wchar_t* nam
   return value;
 }
 
-bool ClientHasLibrary(HKEY root, const std::wstring& client) {
-  const std::wstring key = std::wstring(kMailClients) + L"\\" + client;
-  return !RegistryText(root, key, L"DLLPath").empty() || !RegistryText(root, key, L"DLLPathEx").empty();
+// The default mail program's client: the user's choice, else the machine's, with the hive that chose
+// it; an empty name when none is chosen.
+std::pair<HKEY, std::wstring> DefaultClient() {
+  for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    std::wstring client = RegistryText(hive, kMailClients, nullptr);
+    if (!client.empty()) return {hive, std::move(client)};
+  }
+  return {nullptr, {}};
 }
 
-// Whether the quotation marks of the text pair up (a backslash inside quotes escapes the next character).
-bool QuotesPairUp(std::wstring_view text) {
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (quoted && text[i] == L'\\') {
-      ++i;
-    } else if (text[i] == L'"') {
-      quoted = !quoted;
-    }
-  }
-  return !quoted;
+// A value under the client's key (Software\Clients\Mail\<client> + subkey). A client the user chose
+// may be registered for the whole machine, so the machine's key answers where the user's has nothing.
+std::wstring ClientValue(HKEY hive, const std::wstring& client, std::wstring_view subkey, const wchar_t* name) {
+  const std::wstring key = std::wstring(kMailClients) + L"\\" + client + std::wstring(subkey);
+  std::wstring value = RegistryText(hive, key, name);
+  if (value.empty() && hive == HKEY_CURRENT_USER) value = RegistryText(HKEY_LOCAL_MACHINE, key, name);
+  return value;
 }
 
 // The parts between the semicolons that separate addresses, as mail programs read them: a semicolon
-// inside a quoted display name ("Quist; Arvel" <arvel@example.com>) belongs to the name. Where the
-// quotation marks do not pair up, every semicolon separates.
-std::vector<std::wstring_view> SemicolonParts(std::wstring_view setting) {
-  const bool honour_quotes = QuotesPairUp(setting);
+// inside a quoted display name ("Quist; Arvel" <arvel@example.com>) belongs to the name, and a
+// backslash inside quotes escapes the next character. Where the quotation marks do not pair up, they
+// are no quotes: every semicolon separates.
+std::vector<std::wstring_view> SemicolonParts(std::wstring_view setting, bool honour_quotes = true) {
   std::vector<std::wstring_view> parts;
   bool quoted = false;
   size_t start = 0;
   for (size_t i = 0; i < setting.size(); ++i) {
-    if (!honour_quotes) {
-      if (setting[i] == L';') {
-        parts.push_back(setting.substr(start, i - start));
-        start = i + 1;
-      }
-    } else if (quoted && setting[i] == L'\\') {
+    if (honour_quotes && quoted && setting[i] == L'\\') {
       ++i;
-    } else if (setting[i] == L'"') {
+    } else if (honour_quotes && setting[i] == L'"') {
       quoted = !quoted;
     } else if (setting[i] == L';' && !quoted) {
       parts.push_back(setting.substr(start, i - start));
       start = i + 1;
     }
   }
+  if (quoted) return SemicolonParts(setting, false);
   parts.push_back(setting.substr(std::min(start, setting.size())));
   return parts;
 }
@@ -94,27 +93,14 @@ size_t FindNoCase(std::wstring_view text, std::wstring_view part) {
   return std::wstring_view::npos;
 }
 
-// The command line that starts the default mail program (the user's choice, else the machine's; the
-// chosen client may be registered for the whole machine); empty when there is none.
-std::wstring DefaultClientCommand() {
-  for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    const std::wstring client = RegistryText(hive, kMailClients, nullptr);
-    if (client.empty()) continue;
-    const std::wstring key = std::wstring(kMailClients) + L"\\" + client + L"\\shell\\open\\command";
-    std::wstring command = RegistryText(hive, key, nullptr);
-    if (command.empty() && hive == HKEY_CURRENT_USER) command = RegistryText(HKEY_LOCAL_MACHINE, key, nullptr);
-    return command;
-  }
-  return {};
-}
-
 // The mail program's window for the new mail may come from its own process, which would open it
 // behind the user's windows unless we pass it our right to the foreground. A process it starts from
 // ours has that right already ("Remarks" of SetForegroundWindow: started by the foreground process);
 // one already running gets it through AllowSetForegroundWindow. Its executable is the one its client
 // key opens ("Registering Programs with Client Types", Windows Shell documentation).
 void LetMailProgramComeToFront() {
-  const std::wstring command = DefaultClientCommand();
+  const auto [hive, client] = DefaultClient();
+  const std::wstring command = client.empty() ? L"" : ClientValue(hive, client, L"\\shell\\open\\command", nullptr);
   if (command.empty()) return;
   wchar_t expanded[MAX_PATH * 4] = {};
   const DWORD length = ::ExpandEnvironmentStringsW(ProgramOfCommand(command).c_str(), expanded, MAX_PATH * 4);
@@ -128,14 +114,7 @@ void LetMailProgramComeToFront() {
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
-    if (FindNoCase(entry.szExeFile, file_name) != 0 || ::wcslen(entry.szExeFile) != file_name.size()) continue;
-    win::KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-    if (!process) continue;
-    wchar_t image[MAX_PATH * 4] = {};
-    DWORD size = MAX_PATH * 4;
-    if (::QueryFullProcessImageNameW(process.get(), 0, image, &size) &&
-        ::CompareStringOrdinal(image, static_cast<int>(size), program.c_str(), static_cast<int>(program.size()), TRUE) ==
-            CSTR_EQUAL)
+    if (win::SamePath(entry.szExeFile, file_name) && win::SamePath(win::ProcessImage(entry.th32ProcessID), program))
       ::AllowSetForegroundWindow(entry.th32ProcessID);
   }
 }
@@ -248,25 +227,16 @@ std::vector<Recipient> SplitRecipients(std::wstring_view setting) {
 }
 
 bool DefaultMailProgramRegistered() {
-  for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    const std::wstring client = RegistryText(hive, kMailClients, nullptr);
-    if (client.empty()) continue;
-    // The user's choice decides; its client may be registered for the whole machine.
-    return ClientHasLibrary(hive, client) || (hive == HKEY_CURRENT_USER && ClientHasLibrary(HKEY_LOCAL_MACHINE, client));
-  }
-  return false;
+  const auto [hive, client] = DefaultClient();
+  return !client.empty() && (!ClientValue(hive, client, L"", L"DLLPath").empty() ||
+                             !ClientValue(hive, client, L"", L"DLLPathEx").empty());
 }
 
 std::wstring DefaultMailProgramName() {
-  for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    const std::wstring client = RegistryText(hive, kMailClients, nullptr);
-    if (client.empty()) continue;
-    const std::wstring key = std::wstring(kMailClients) + L"\\" + client;
-    std::wstring name = RegistryText(hive, key, nullptr);
-    if (name.empty() && hive == HKEY_CURRENT_USER) name = RegistryText(HKEY_LOCAL_MACHINE, key, nullptr);
-    return name.empty() ? client : name;
-  }
-  return {};
+  const auto [hive, client] = DefaultClient();
+  if (client.empty()) return {};
+  const std::wstring name = ClientValue(hive, client, L"", nullptr);
+  return name.empty() ? client : name;
 }
 
 std::wstring ProgramOfCommand(std::wstring_view command) {
