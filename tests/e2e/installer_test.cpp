@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cwchar>
 #include <vector>
 
 #include "desktop/desktop.h"
@@ -105,6 +106,19 @@ TEST(Installer, SilentInstallRunAndUninstallKeepTheScreenshotsAndNothingElse) {
   EXPECT_TRUE(SamePath(settings.arguments, L"\"" + folder + L"\\Orvane.ini\"")) << testing::PrintToString(settings.arguments);
   const Link pictures = ReadLink(StartMenu(L"Orvane screenshots"));
   EXPECT_TRUE(SamePath(pictures.target, folder)) << testing::PrintToString(pictures.target);
+  const Link change = ReadLink(StartMenu(L"Change Orvane's shortcut"));
+  EXPECT_TRUE(SamePath(change.target, folder + L"\\orvane_shortcut.exe")) << testing::PrintToString(change.target);
+  EXPECT_EQ(change.arguments, L"change");
+
+  // The settings file is the example with its comments, in UTF-16 for any recipient.
+  const std::string settings_file = testing_support::ReadBytes(folder + L"\\Orvane.ini");
+  ASSERT_GE(settings_file.size(), 2u);
+  EXPECT_EQ(settings_file.substr(0, 2), "\xFF\xFE");
+  const std::wstring settings_text(reinterpret_cast<const wchar_t*>(settings_file.data() + 2), (settings_file.size() - 2) / 2);
+  for (const wchar_t* comment : {L"; The address (or addresses, separated by semicolons)", L"; The name of the keyboard shortcut",
+                                 L"\"Change Orvane's shortcut\" in the Start menu"}) {
+    EXPECT_NE(settings_text.find(comment), std::wstring::npos) << testing::PrintToString(std::wstring(comment));
+  }
 
   // The installed program does a confirmed run, and names the shortcut as Windows does.
   {
@@ -122,7 +136,7 @@ TEST(Installer, SilentInstallRunAndUninstallKeepTheScreenshotsAndNothingElse) {
 
   ASSERT_EQ(Uninstall(folder), 0u);
   EXPECT_EQ(testing_support::ListFolder(folder), L"Screenshot001.jpg");
-  for (const wchar_t* name : {L"Orvane", L"Orvane settings", L"Orvane screenshots"}) {
+  for (const wchar_t* name : {L"Orvane", L"Orvane settings", L"Orvane screenshots", L"Change Orvane's shortcut"}) {
     EXPECT_FALSE(testing_support::FileExists(StartMenu(name))) << testing::PrintToString(std::wstring(name));
   }
   EXPECT_FALSE(KeyExists(L"Software\\Orvane"));
@@ -212,14 +226,70 @@ HWND WaitForWords(DWORD process_id, const std::wstring& words, DWORD timeout_ms 
   return nullptr;
 }
 
-std::vector<HWND> EditFields(HWND page) {
+std::wstring ClassOf(HWND window) {
+  wchar_t kind[64] = {};
+  ::GetClassNameW(window, kind, 64);
+  return kind;
+}
+
+std::vector<HWND> Fields(HWND page, const wchar_t* kind) {
   std::vector<HWND> fields;
   for (HWND child : VisibleDescendants(page)) {
-    wchar_t kind[32] = {};
-    ::GetClassNameW(child, kind, 32);
-    if (::lstrcmpiW(kind, L"Edit") == 0) fields.push_back(child);
+    if (::lstrcmpiW(ClassOf(child).c_str(), kind) == 0) fields.push_back(child);
   }
   return fields;
+}
+
+// The texts of a window's labels and check boxes that do not fit their controls: measured as the
+// control draws them, in the control's own font, against its client rectangle. The measuring runs in the
+// window's own process (support/text_fit_probe.cpp), where its fonts are.
+std::vector<std::wstring> CutOffTexts(HWND window) {
+  wchar_t name[64] = {};
+  std::swprintf(name, 64, L"Local\\OrvaneTextFit-%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+  constexpr DWORD kRoom = 64 * 1024;
+  HANDLE shared = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kRoom, name);
+  HMODULE probe = ::LoadLibraryW((testing_support::BuildFolder() + L"\\text_fit_probe.dll").c_str());
+  auto hook_procedure = probe ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(probe, "TextFitHook"))) : nullptr;
+  HHOOK hook = hook_procedure && shared ? ::SetWindowsHookExW(WH_CALLWNDPROC, hook_procedure, probe,
+                                                                ::GetWindowThreadProcessId(window, nullptr))
+                                        : nullptr;
+  std::wstring report;
+  if (hook) {
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(window, ::RegisterWindowMessageW(L"OrvaneMeasureTexts"), 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    ::UnhookWindowsHookEx(hook);
+    if (const void* view = ::MapViewOfFile(shared, FILE_MAP_READ, 0, 0, kRoom)) {
+      report.assign(static_cast<const wchar_t*>(view), ::wcsnlen(static_cast<const wchar_t*>(view), kRoom / sizeof(wchar_t)));
+      ::UnmapViewOfFile(view);
+    }
+  }
+  if (probe) ::FreeLibrary(probe);
+  if (shared) ::CloseHandle(shared);
+
+  std::vector<std::wstring> cut_off;
+  size_t line_end = report.find(L'\x1E');
+  if (report.rfind(L"measured ", 0) != 0 || report.rfind(L"measured 0", 0) == 0) {
+    return {L"(nothing was measured: " + report.substr(0, line_end) + L")"};
+  }
+  while (line_end != std::wstring::npos) {
+    const size_t next = report.find(L'\x1E', line_end + 1);
+    cut_off.push_back(report.substr(line_end + 1, next == std::wstring::npos ? std::wstring::npos : next - line_end - 1));
+    line_end = next;
+  }
+  return cut_off;
+}
+
+// Clicks into a hotkey field and presses the keys, as a person records a shortcut.
+void PressShortcut(HWND window, HWND field, const std::vector<WORD>& keys) {
+  ::SetForegroundWindow(window);
+  desktop::Click(field);
+  desktop::PressKeys(keys);
+}
+
+WORD HotkeyShown(HWND field) {
+  DWORD_PTR keys = 0;
+  ::SendMessageTimeoutW(field, HKM_GETHOTKEY, 0, 0, SMTO_ABORTIFHUNG, 2000, &keys);
+  return static_cast<WORD>(keys);
 }
 
 // Answers a message box and waits until it has gone.
@@ -269,27 +339,54 @@ TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
 
   HWND window = WaitForWords(setup.id(), L"Welcome");
   ASSERT_NE(window, nullptr) << "no welcome page";
+  for (const wchar_t* words : {L"for you alone", L"no administrator rights", L"nothing to close or restart",
+                               L"opens a new mail with the picture attached"}) {
+    EXPECT_NE(Words(window).find(words), std::wstring::npos) << testing::PrintToString(std::wstring(words));
+  }
+  EXPECT_EQ(Words(window).find(L"reboot"), std::wstring::npos) << "the stock text of installers for all users";
+  EXPECT_EQ(CutOffTexts(window), std::vector<std::wstring>{});
   desktop::Press(window, kNext);
   ASSERT_NE(WaitForWords(setup.id(), L"Destination Folder"), nullptr);
+  EXPECT_EQ(CutOffTexts(window), std::vector<std::wstring>{});
   desktop::Press(window, kNext);
 
-  // The page states the rule that its check applies.
+  // The page states the rule that its check applies, and how to change both settings later.
   ASSERT_NE(WaitForWords(setup.id(), L"Keyboard shortcut that takes a screenshot"), nullptr);
   EXPECT_NE(Words(window).find(installer::kHotkeyRule), std::wstring::npos) << testing::PrintToString(Words(window));
-  std::vector<HWND> fields = EditFields(window);
-  ASSERT_EQ(fields.size(), 2u);
+  EXPECT_NE(Words(window).find(L"\"Change Orvane's shortcut\" in the Start menu changes the keys"), std::wstring::npos);
+  EXPECT_EQ(CutOffTexts(window), std::vector<std::wstring>{});
+  std::vector<HWND> fields = Fields(window, L"Edit");
+  std::vector<HWND> keys = Fields(window, L"msctls_hotkey32");
+  ASSERT_EQ(fields.size(), 1u);
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(HotkeyShown(keys[0]), MAKEWORD('S', HOTKEYF_CONTROL | HOTKEYF_ALT)) << "the default is not offered";
   Type(fields[0], L"");
-  Type(fields[1], L"Ctrl+S");
+
+  // Keys are recorded as pressed; a key outside the rule is refused with the rule.
+  PressShortcut(window, keys[0], {VK_CONTROL, VK_MENU, VK_HOME});
   desktop::Press(window, kNext);
-  HWND refusal = WaitForWords(setup.id(), L"\"Ctrl+S\" cannot be the shortcut.");
-  ASSERT_NE(refusal, nullptr);
+  HWND refusal = WaitForWords(setup.id(), L"cannot be the shortcut.");
+  ASSERT_NE(refusal, nullptr) << "Ctrl+Alt+Home was taken";
+  EXPECT_EQ(Words(refusal).find(L"\"Ctrl+Alt+"), Words(refusal).find(L"\"")) << testing::PrintToString(Words(refusal));
   EXPECT_NE(Words(refusal).find(installer::kHotkeyRule), std::wstring::npos);
   Answer(refusal, IDOK);
 
-  // An empty recipient is warned about, and the user may go on.
-  Type(fields[1], L"ctrl+alt+e");
+  // A key pressed without Ctrl and Alt gets them, as in a shortcut's own field.
+  PressShortcut(window, keys[0], {'E'});
+  EXPECT_EQ(HotkeyShown(keys[0]), MAKEWORD('E', HOTKEYF_CONTROL | HOTKEYF_ALT));
   desktop::Press(window, kNext);
+
+  // An empty recipient is warned about. Enter keeps the user on the page; Yes goes on.
   HWND warning = WaitForWords(setup.id(), L"every mail will open with an empty To line");
+  ASSERT_NE(warning, nullptr);
+  ::SetForegroundWindow(warning);
+  desktop::PressKeys({VK_RETURN});
+  for (DWORD start = ::GetTickCount(); ::IsWindow(warning) && ::GetTickCount() - start < 10000;) ::Sleep(20);
+  EXPECT_FALSE(::IsWindow(warning));
+  EXPECT_NE(Words(window).find(L"Keyboard shortcut that takes a screenshot"), std::wstring::npos)
+      << "Enter went on without a recipient";
+  desktop::Press(window, kNext);
+  warning = WaitForWords(setup.id(), L"every mail will open with an empty To line");
   ASSERT_NE(warning, nullptr);
   Answer(warning, IDYES);
 
@@ -297,6 +394,8 @@ TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
   ASSERT_NE(WaitForWords(setup.id(), L"Press Ctrl+Alt+E in any window"), nullptr);
   EXPECT_NE(Words(window).find(folder), std::wstring::npos) << "the finish page does not say where the pictures go";
   EXPECT_NE(Words(window).find(L"Open the screenshots folder"), std::wstring::npos);
+  EXPECT_NE(Words(window).find(L"\"Change Orvane's shortcut\" changes the keys"), std::wstring::npos);
+  EXPECT_EQ(CutOffTexts(window), std::vector<std::wstring>{}) << "the finish page cuts off its text";
   desktop::Press(window, kNext);
   EXPECT_EQ(setup.WaitForExit(), 0u);
   EXPECT_EQ(Setting(folder, L"Email", L"Recipient"), L"");
@@ -307,6 +406,7 @@ TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
   ASSERT_TRUE(removal.started());
   HWND confirmation = WaitForWords(removal.id(), L"Your screenshots stay where they are, in " + folder);
   ASSERT_NE(confirmation, nullptr);
+  EXPECT_EQ(CutOffTexts(confirmation), std::vector<std::wstring>{});
   desktop::Press(confirmation, kNext);
   ASSERT_NE(WaitForWords(removal.id(), L"Completed"), nullptr);
   desktop::Press(confirmation, kNext);
@@ -314,6 +414,115 @@ TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
   ::DeleteFileW((folder + L"\\uninstall.exe").c_str());
   EXPECT_FALSE(testing_support::FileExists(folder + L"\\orvane.exe"));
   EXPECT_FALSE(KeyExists(L"Software\\Orvane"));
+}
+
+// A program's exit code and what it wrote to its standard output (UTF-16 with a byte-order mark).
+struct Said {
+  DWORD code = STILL_ACTIVE;
+  std::wstring text;
+};
+
+Said RunCapturing(const std::wstring& exe, const std::wstring& arguments) {
+  SECURITY_ATTRIBUTES inherited{};
+  inherited.nLength = sizeof inherited;
+  inherited.bInheritHandle = TRUE;
+  HANDLE read = nullptr, write = nullptr;
+  Said said;
+  if (!::CreatePipe(&read, &write, &inherited, 0)) return said;
+  ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  std::wstring command = L"\"" + exe + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = write;
+  startup.hStdError = write;
+  PROCESS_INFORMATION process{};
+  const bool started = ::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process) != FALSE;
+  ::CloseHandle(write);
+  if (started) {
+    std::string bytes;
+    char buffer[4096];
+    DWORD count = 0;
+    while (::ReadFile(read, buffer, sizeof buffer, &count, nullptr) && count > 0) bytes.append(buffer, count);
+    said.code = desktop::WaitForExit(process.hProcess, 30000);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0) {
+      said.text.assign(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    } else {
+      said.text = L"<not UTF-16 with a byte-order mark>";
+    }
+  }
+  ::CloseHandle(read);
+  return said;
+}
+
+TEST(Installer, ChangingTheShortcutRebindsTheStartMenuEntryAndTheSettingsTogether) {
+  TempFolder parent(L"orvane-install");
+  const std::wstring folder = parent / L"Orvane";
+  ASSERT_EQ(RunAndWait(Installer(), L"/S /RECIPIENT=arvel@example.com /HOTKEY=Ctrl+Alt+S /D=" + folder), 0u);
+  const std::wstring helper = folder + L"\\orvane_shortcut.exe";
+  constexpr BYTE kCtrlAlt = HOTKEYF_CONTROL | HOTKEYF_ALT;
+  auto expect_bound_to = [&](WORD keys, const wchar_t* spelling) {
+    EXPECT_EQ(ReadLink(StartMenu(L"Orvane")).hotkey, keys) << spelling;
+    EXPECT_EQ(Setting(folder, L"KeyCombos", L"Activate"), spelling);
+    EXPECT_EQ(Setting(folder, L"Email", L"Recipient"), L"arvel@example.com");
+  };
+
+  // From a script.
+  Said said = RunCapturing(helper, L"change ctrl+alt+f8");
+  EXPECT_EQ(said.code, 0u);
+  EXPECT_EQ(said.text.rfind(L"Orvane's shortcut is now Ctrl+Alt+F8 (it was Ctrl+Alt+S).", 0), 0u) << testing::PrintToString(said.text);
+  expect_bound_to(MAKEWORD(VK_F8, kCtrlAlt), L"Ctrl+Alt+F8");
+  EXPECT_NE(testing_support::ReadBytes(folder + L"\\Orvane.ini").find("A\0c\0t\0i\0v\0a\0t\0e\0=\0"), std::string::npos)
+      << "the settings file is no longer UTF-16";
+
+  // Refused keys change nothing.
+  said = RunCapturing(helper, L"change Ctrl+C");
+  EXPECT_EQ(said.code, 2u);
+  EXPECT_EQ(said.text, L"\"Ctrl+C\" cannot be the shortcut.\r\n\r\n" + std::wstring(installer::kHotkeyRule));
+  expect_bound_to(MAKEWORD(VK_F8, kCtrlAlt), L"Ctrl+Alt+F8");
+
+  // Settings that cannot be written (held open by another program): the Start-menu entry keeps its key.
+  {
+    HANDLE held = ::CreateFileW((folder + L"\\Orvane.ini").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    said = RunCapturing(helper, L"change Ctrl+Alt+F9");
+    ::CloseHandle(held);
+  }
+  EXPECT_EQ(said.code, 1u);
+  EXPECT_NE(said.text.find(L"could not be written"), std::wstring::npos) << testing::PrintToString(said.text);
+  expect_bound_to(MAKEWORD(VK_F8, kCtrlAlt), L"Ctrl+Alt+F8");
+
+  // From the Start menu: a dialog that records the keys as they are pressed.
+  {
+    Started dialog(helper, L"change");
+    ASSERT_TRUE(dialog.started());
+    HWND box = WaitForWords(dialog.id(), L"press the keys of Orvane's new shortcut");
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(Words(box).find(installer::kHotkeyRule), std::wstring::npos);
+    EXPECT_EQ(CutOffTexts(box), std::vector<std::wstring>{});
+    std::vector<HWND> keys = Fields(box, L"msctls_hotkey32");
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(HotkeyShown(keys[0]), MAKEWORD(VK_F8, kCtrlAlt)) << "the field does not start from the shortcut in use";
+    PressShortcut(box, keys[0], {VK_CONTROL, VK_MENU, VK_SHIFT, 'K'});
+    desktop::Press(box, IDOK);
+    HWND done = WaitForWords(dialog.id(), L"Orvane's shortcut is now Ctrl+Alt+Shift+K (it was Ctrl+Alt+F8).");
+    ASSERT_NE(done, nullptr);
+    Answer(done, IDOK);
+    EXPECT_EQ(dialog.WaitForExit(), 0u);
+  }
+  expect_bound_to(MAKEWORD('K', kCtrlAlt | HOTKEYF_SHIFT), L"Ctrl+Alt+Shift+K");
+
+  // Without its Start-menu entry there is nothing to rebind, and the settings keep their name.
+  ::DeleteFileW(StartMenu(L"Orvane").c_str());
+  said = RunCapturing(helper, L"change Ctrl+Alt+F10");
+  EXPECT_EQ(said.code, 1u);
+  EXPECT_NE(said.text.find(L"There is no Start-menu shortcut for Orvane"), std::wstring::npos) << testing::PrintToString(said.text);
+  EXPECT_EQ(Setting(folder, L"KeyCombos", L"Activate"), L"Ctrl+Alt+Shift+K");
+
+  ASSERT_EQ(Uninstall(folder), 0u);
 }
 
 }  // namespace

@@ -361,6 +361,59 @@ bool Press(HWND dialog, int button_id) {
          FALSE;
 }
 
+bool Click(HWND window) {
+  RECT area{};
+  if (!::GetWindowRect(window, &area)) return false;
+  const int width = std::max(::GetSystemMetrics(SM_CXVIRTUALSCREEN), 1);
+  const int height = std::max(::GetSystemMetrics(SM_CYVIRTUALSCREEN), 1);
+  const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN), top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  // Absolute mouse positions are in 65536ths of the virtual screen.
+  const LONG x = static_cast<LONG>(((area.left + area.right) / 2 - left) * 65535LL / (width - 1));
+  const LONG y = static_cast<LONG>(((area.top + area.bottom) / 2 - top) * 65535LL / (height - 1));
+  constexpr DWORD kWhere = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) {
+    input.type = INPUT_MOUSE;
+    input.mi.dx = x;
+    input.mi.dy = y;
+  }
+  inputs[0].mi.dwFlags = kWhere | MOUSEEVENTF_MOVE;
+  inputs[1].mi.dwFlags = kWhere | MOUSEEVENTF_LEFTDOWN;
+  inputs[2].mi.dwFlags = kWhere | MOUSEEVENTF_LEFTUP;
+  const bool sent = ::SendInput(3, inputs, sizeof(INPUT)) == 3;
+  ::Sleep(100);
+  SampleWindow::Pump();
+  return sent;
+}
+
+bool PressKeys(const std::vector<WORD>& virtual_keys) {
+  // A keyboard sends the key's scan code with it, and marks the keys of the navigation block as
+  // extended; programs that read either (a hotkey field does) see the key as typed.
+  auto key_input = [](WORD key, DWORD up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    switch (key) {
+      case VK_INSERT: case VK_DELETE: case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+      case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
+        input.ki.dwFlags = KEYEVENTF_EXTENDEDKEY;
+        break;
+      default:
+        break;
+    }
+    input.ki.dwFlags |= up;
+    return input;
+  };
+  std::vector<INPUT> inputs;
+  for (WORD key : virtual_keys) inputs.push_back(key_input(key, 0));
+  for (auto key = virtual_keys.rbegin(); key != virtual_keys.rend(); ++key) inputs.push_back(key_input(*key, KEYEVENTF_KEYUP));
+  const bool sent = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
+  ::Sleep(100);
+  SampleWindow::Pump();
+  return sent;
+}
+
 bool Close(HWND dialog) { return ::PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE; }
 
 DWORD WaitForExit(HANDLE process, DWORD timeout_ms) {

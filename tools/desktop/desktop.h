@@ -72,6 +72,12 @@ bool Press(HWND dialog, int button_id);
 // Closes a dialog as its close button does.
 bool Close(HWND dialog);
 
+// Clicks the middle of a window with the mouse, as a person would.
+bool Click(HWND window);
+// Presses the keys together, in order, as a person would, and lets them go in reverse order; the
+// window in front gets them.
+bool PressKeys(const std::vector<WORD>& virtual_keys);
+
 // The visible top-level windows of a process (0: of any process) with the given class (empty class: any).
 std::vector<HWND> WindowsOf(DWORD process_id, const std::wstring& class_name = {});
 
