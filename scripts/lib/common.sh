@@ -80,6 +80,7 @@ orvane_start_wine() {
   # process's standard handles, and lives while any process uses the desktop: started by a test, it
   # keeps the test's output pipe open and CTest waits for it until the timeout. This holds the desktop
   # from here on, with no such handles (tools/keep_desktop); `wineserver -k` ends it.
+  orvane_virtual_desktop
   if [ -f "$ORVANE_BUILD/bin/keep_desktop.exe" ]; then
     local ready="$WINEPREFIX/desktop-ready"
     rm -f "$ready"
@@ -104,6 +105,28 @@ orvane_start_wine() {
   wine reg delete "HKLM\\Software\\Clients\\Mail" /ve /f </dev/null >/dev/null 2>&1 || true
   # Nor a mailto: handler: Wine's own (winebrowser) would hand links to the host's browser.
   wine reg delete "HKLM\\Software\\Classes\\mailto" /f </dev/null >/dev/null 2>&1 || true
+}
+
+# Wine draws window frames and title bars itself only in a virtual desktop; on a bare X display without
+# a window manager a window has none, a minimised one stays where it was, and a capture reads a black
+# band where Windows shows the title bar. So every Wine program here runs in a virtual desktop named
+# "Orvane", as large as the display (the size of the virtual display we started, or that xdpyinfo
+# reads). Set before the desktop holder starts: the desktop is made by the first program that asks
+# for it.
+orvane_virtual_desktop() {
+  local size=""
+  if [ -n "$ORVANE_STARTED_XVFB" ]; then
+    size=${ORVANE_SCREEN:-1920x1200x24}
+    size=${size%x*}
+  elif command -v xdpyinfo >/dev/null 2>&1; then
+    size=$(xdpyinfo 2>/dev/null | awk '/dimensions:/ { print $2; exit }')
+  fi
+  if [ -z "$size" ]; then
+    wine reg delete "HKCU\\Software\\Wine\\Explorer" /v Desktop /f </dev/null >/dev/null 2>&1 || true
+    return 0
+  fi
+  wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Orvane /d "$size" /f </dev/null >/dev/null 2>&1 || true
+  wine reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Orvane /f </dev/null >/dev/null 2>&1 || true
 }
 
 orvane_stop() {

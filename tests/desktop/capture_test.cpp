@@ -85,6 +85,22 @@ TEST(Capture, TheForegroundWindowIsTakenWholeFrameIncluded) {
   EXPECT_TRUE(SameColour(Pixel(image, dx + 50, dy + 90), SampleWindow::QuadrantColour(2)));
   EXPECT_TRUE(SameColour(Pixel(image, dx + 150, dy + 90), SampleWindow::QuadrantColour(3)));
   EXPECT_TRUE(SameColour(Pixel(image, dx, dy), RGB(0, 0, 0)));  // the client border
+
+  // The frame and title bar are in the picture as the screen shows them, and drawn: no black band.
+  const testing_support::DecodedImage screen = testing_support::ScreenArea(RECT{window.left, window.top, window.right, origin.y});
+  ASSERT_EQ(screen.width, static_cast<UINT>(image.Width()));
+  ASSERT_EQ(screen.height, static_cast<UINT>(dy));
+  int differing = 0, black = 0;
+  for (int y = 0; y < dy; ++y) {
+    for (int x = 0; x < image.Width(); ++x) {
+      const uint8_t* captured = Pixel(image, x, y);
+      const uint8_t* shown = screen.At(static_cast<UINT>(x), static_cast<UINT>(y));
+      if (!std::equal(captured, captured + 3, shown)) ++differing;
+      if (SameColour(captured, RGB(0, 0, 0))) ++black;
+    }
+  }
+  EXPECT_EQ(differing, 0) << "the title bar in the picture is not what the screen shows";
+  EXPECT_LT(black, image.Width() * dy / 2) << "a black band where the title bar should be";
 }
 
 TEST(Capture, AWindowLyingOverTheOneInFrontIsInThePictureExactlyWhenComposited) {

@@ -20,6 +20,9 @@ struct DecodedImage {
 // Decodes a picture file with the imaging component; width 0 when it cannot.
 DecodedImage DecodeImageFile(const std::wstring& path);
 
+// What the screen shows over a rectangle; width 0 when it cannot be read.
+DecodedImage ScreenArea(const RECT& area);
+
 // The largest per-channel difference between a pixel and a colour.
 int ColourDistance(const uint8_t* bgr, COLORREF colour);
 
