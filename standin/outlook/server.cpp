@@ -101,7 +101,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
   } else if (has(L"unregserver")) {
     result = standin::UnregisterServer();
   } else if (has(L"quit")) {
-    standin::CloseAllStandInWindows();
+    result = standin::CloseAllStandInWindows() ? 0 : 1;
   } else {
     standin::g_main_thread = ::GetCurrentThreadId();
     MSG message;
@@ -131,6 +131,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
         }
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
+        if (standin::QuitRequested()) break;
       }
       ::CoRevokeClassObject(cookie);
     }

@@ -53,10 +53,14 @@ void ActivateExplorer(HWND explorer);
 void SetExplorerState(HWND explorer, LONG state);
 LONG ExplorerState(HWND explorer);
 void ShowMailWindow(const MailContents& mail);
-// Closes every window of the stand-in in any process (the /Quit command), which ends each server.
-void CloseAllStandInWindows();
+// Closes every window of the stand-in in any process (the /Quit command), which ends each server, and
+// waits for the servers to end; false when one is still running 10 s later.
+bool CloseAllStandInWindows();
 // The hidden window through which /Quit ends a server.
 HWND CreateControlWindow();
+// Whether /Quit has asked this server to end. Its loop checks after every message, since a quit
+// message posted while a nested loop runs (a call under way, a box open) may end only that loop.
+bool QuitRequested();
 
 // The class factory for the application object.
 IClassFactory* NewApplicationFactory();

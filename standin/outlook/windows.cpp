@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "standin/outlook/standin.h"
 
@@ -20,6 +21,7 @@ constexpr wchar_t kControlClass[] = L"OrvaneStandInControl";
 constexpr int kThumbWidth = 320, kThumbHeight = 200;
 
 HWND g_active_explorer = nullptr;
+bool g_quit_requested = false;
 
 struct MailWindow {
   MailContents mail;
@@ -171,6 +173,7 @@ BOOL CALLBACK CloseIfStandIn(HWND window, LPARAM) {
 // ends the server at once, whoever still holds its objects.
 LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_CLOSE) {
+    g_quit_requested = true;
     ::PostQuitMessage(0);
     return 0;
   }
@@ -228,7 +231,32 @@ void ShowMailWindow(const MailContents& mail) {
   ::UpdateWindow(window);
 }
 
-void CloseAllStandInWindows() { ::EnumWindows(CloseIfStandIn, 0); }
+bool QuitRequested() { return g_quit_requested; }
+
+bool CloseAllStandInWindows() {
+  std::vector<HANDLE> servers;
+  ::EnumWindows(
+      [](HWND window, LPARAM list) {
+        wchar_t name[64] = {};
+        ::GetClassNameW(window, name, 64);
+        DWORD process_id = 0;
+        ::GetWindowThreadProcessId(window, &process_id);
+        if (::lstrcmpW(name, kControlClass) == 0 && process_id != ::GetCurrentProcessId()) {
+          if (HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, process_id)) {
+            reinterpret_cast<std::vector<HANDLE>*>(list)->push_back(process);
+          }
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&servers));
+  ::EnumWindows(CloseIfStandIn, 0);
+  bool ended = true;
+  for (HANDLE server : servers) {
+    ended = ::WaitForSingleObject(server, 10000) == WAIT_OBJECT_0 && ended;
+    ::CloseHandle(server);
+  }
+  return ended;
+}
 
 HWND CreateControlWindow() {
   WNDCLASSEXW window_class{};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
 #include <algorithm>
 #include <functional>
 #include <iostream>
@@ -376,6 +378,34 @@ TEST(StandInRegistration, RefusesToRegisterOverAnotherMailProgram) {
   EXPECT_EQ(::RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size), ERROR_SUCCESS);
   ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CLSID\\{0006F03A-0000-0000-C000-000000000046}");
   EXPECT_EQ(StandIn::Run(L"/RegServer"), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Fifty clients, half of them still holding the application object: one /Quit ends the server, and
+// says so only once it has ended.
+TEST(StandInQuit, OneQuitEndsTheServerAfterFiftyClients) {
+  StandIn standin;
+  HRESULT apartment = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const CLSID application{0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+  std::vector<IUnknown*> held;
+  for (int client = 0; client < 50; ++client) {
+    IUnknown* object = nullptr;
+    ASSERT_EQ(::CoCreateInstance(application, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object)), S_OK)
+        << "client " << client;
+    if (client % 2) {
+      object->Release();
+    } else {
+      held.push_back(object);
+    }
+  }
+  ASSERT_EQ(StandIn::Windows(L"OrvaneStandInControl").size(), 1u);
+  EXPECT_EQ(StandIn::Run(L"/Quit"), 0);
+  EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInControl").empty()) << "the server outlived the first /Quit";
+  for (IUnknown* object : held) object->Release();  // to a server that has gone: answered at once
+  if (SUCCEEDED(apartment)) ::CoUninitialize();
 }
 
 }  // namespace
