@@ -23,9 +23,17 @@ BOOL CALLBACK AnswerWait(HWND window, LPARAM) {
   return TRUE;
 }
 
+// The question this thread is putting, for the hook that sees its box come up.
+struct Asking {
+  const Watchdog* watchdog;
+  uint64_t call;
+};
+thread_local Asking t_asking{nullptr, 0};
+
 }  // namespace
 
-Watchdog::Watchdog() : watched_thread_(::GetCurrentThreadId()), thread_([this] { Run(); }) {}
+Watchdog::Watchdog(std::function<void()> before_question)
+    : watched_thread_(::GetCurrentThreadId()), before_question_(std::move(before_question)), thread_([this] { Run(); }) {}
 
 Watchdog::~Watchdog() {
   {
@@ -68,11 +76,27 @@ void Watchdog::SetScreenshot(const std::wstring& path) {
 }
 
 void Watchdog::CloseOpenQuestion() {
-  // Answered as "wait": the watchdog then finds the call back, or no longer its own, and goes on.
+  // Answered as "wait": the watchdog then finds the call back, or no longer its own, and goes on. A box
+  // not made yet is not found here; the hook below closes it as it comes up.
   if (DWORD asking = asking_thread_.load()) ::EnumThreadWindows(asking, AnswerWait, 0);
 }
 
-bool Watchdog::AskToWait() {
+bool Watchdog::Moot(uint64_t call) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return stopping_ || call_ != call;
+}
+
+// The box exists when it is activated. Either the call came back before this looks, and the box is
+// answered here, or after, and CloseOpenQuestion finds the box: it cannot stay open for a call that
+// has come back.
+LRESULT CALLBACK Watchdog::QuestionShown(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_ACTIVATE && t_asking.watchdog && t_asking.watchdog->Moot(t_asking.call)) {
+    AnswerWait(reinterpret_cast<HWND>(wparam), 0);
+  }
+  return ::CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+bool Watchdog::AskToWait(uint64_t call) {
   std::wstring screenshot;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -83,8 +107,14 @@ bool Watchdog::AskToWait() {
   // No owner: the form belongs to the thread that is stuck in the call, and an owner's thread must
   // answer its owned windows' messages. Topmost instead.
   asking_thread_ = ::GetCurrentThreadId();
-  const int answer = ::MessageBoxW(nullptr, text.c_str(), rt::App::Title().c_str(),
-                                   MB_YESNO | MB_ICONWARNING | MB_TOPMOST | MB_SETFOREGROUND);
+  t_asking = {this, call};
+  HHOOK hook = ::SetWindowsHookExW(WH_CBT, QuestionShown, nullptr, ::GetCurrentThreadId());
+  if (before_question_) before_question_();
+  const int answer = Moot(call) ? IDYES
+                                : ::MessageBoxW(nullptr, text.c_str(), rt::App::Title().c_str(),
+                                                MB_YESNO | MB_ICONWARNING | MB_TOPMOST | MB_SETFOREGROUND);
+  if (hook) ::UnhookWindowsHookEx(hook);
+  t_asking = {nullptr, 0};
   asking_thread_ = 0;
   return answer != IDNO;
 }
@@ -119,7 +149,7 @@ void Watchdog::Run() {
         continue;
       }
       lock.unlock();
-      const bool wait = AskToWait();
+      const bool wait = AskToWait(call);
       lock.lock();
       if (stopping_ || call_ != call) continue;  // it came back while the question was open
       if (wait) {

@@ -21,8 +21,9 @@ namespace mail {
 
 class Watchdog {
  public:
-  // Watches calls made on the current thread.
-  Watchdog();
+  // Watches calls made on the current thread. `before_question`, for tests, runs on the watchdog's
+  // thread as it puts a question, before the box exists.
+  explicit Watchdog(std::function<void()> before_question = {});
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;
   ~Watchdog();
@@ -47,11 +48,16 @@ class Watchdog {
 
  private:
   void Run();
-  // The message; true when the user wants to wait longer.
-  bool AskToWait();
+  // The message about call number `call`; true when the user wants to wait longer.
+  bool AskToWait(uint64_t call);
   void CloseOpenQuestion();
+  // Whether the question about call number `call` has become moot: the call came back, or the watchdog
+  // is ending.
+  bool Moot(uint64_t call) const;
+  static LRESULT CALLBACK QuestionShown(int code, WPARAM wparam, LPARAM lparam);
 
   const DWORD watched_thread_;
+  const std::function<void()> before_question_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   bool stopping_ = false;

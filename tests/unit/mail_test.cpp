@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -370,6 +372,28 @@ TEST(MailWatchdog, AQuestionStillOpenWhenTheCallComesBackIsClosed) {
   watchdog.Disarm();
   for (int i = 0; i < 250 && ::IsWindow(box); ++i) ::Sleep(20);
   EXPECT_FALSE(::IsWindow(box));
+  EXPECT_FALSE(watchdog.GaveUp());
+}
+
+// A call that comes back while the question is being put, before its box exists: the box must not come
+// up and stay (the watchdog would then wait for the user on its way out).
+TEST(MailWatchdog, ACallBackWhileTheQuestionIsBeingPutLeavesNoQuestionOpen) {
+  mail::Watchdog* watched = nullptr;
+  std::atomic<bool> came_back{false};
+  mail::Watchdog watchdog([&] {
+    if (!came_back.exchange(true)) watched->Disarm();  // back at the worst moment
+  });
+  watched = &watchdog;
+  watchdog.Arm(0);  // due at once
+  for (int i = 0; i < 100 && !came_back; ++i) ::Sleep(20);
+  ASSERT_TRUE(came_back) << "no question was put";
+  bool open = true;
+  for (int i = 0; i < 100 && open; ++i) {
+    ::Sleep(20);
+    open = !desktop::WindowsOf(::GetCurrentProcessId(), L"#32770").empty();
+  }
+  EXPECT_FALSE(open) << "the question stayed open for a call that had come back";
+  for (HWND box : desktop::WindowsOf(::GetCurrentProcessId(), L"#32770")) desktop::Press(box, IDYES);
   EXPECT_FALSE(watchdog.GaveUp());
 }
 
