@@ -9,6 +9,7 @@
 #include <string>
 
 #include "mail/dispatch.h"
+#include "mail/outlook_ids.h"
 #include "platform/runtime/errors.h"
 
 namespace modMain {
@@ -51,31 +52,19 @@ DraftResult ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wst
 
 namespace outlook {
 
-inline constexpr CLSID kClsidApplication = {0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID kIidApplication = {0x00063001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID kIidNameSpace = {0x00063002, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID kIidExplorer = {0x00063003, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID kIidMAPIFolder = {0x00063006, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID kIidMailItem = {0x00063034, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID kIidAttachments = {0x0006303C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-// The members the program calls, as the type library lists them.
+// The members the program calls, with the dispatch IDs of the type library.
 using mail::Call;
-inline constexpr mail::Member kActiveExplorer{0x111, Call::kMethodOrGet, L"ActiveExplorer"};
-inline constexpr mail::Member kGetNamespace{0x110, Call::kMethodOrGet, L"GetNamespace"};
-inline constexpr mail::Member kCreateItem{0x10A, Call::kMethodOrGet, L"CreateItem"};
-inline constexpr mail::Member kGetDefaultFolder{0x210B, Call::kMethodOrGet, L"GetDefaultFolder"};
-inline constexpr mail::Member kGetExplorer{0x3101, Call::kMethodOrGet, L"GetExplorer"};
-inline constexpr mail::Member kActivate{0x2113, Call::kMethod, L"Activate"};
-inline constexpr mail::Member kWindowState{0x2112, Call::kPut, L"WindowState"};
-inline constexpr mail::Member kAttachments{0xF815, Call::kGet, L"Attachments"};
-inline constexpr mail::Member kTo{0xE04, Call::kPut, L"To"};
-inline constexpr mail::Member kSubject{0x37, Call::kPut, L"Subject"};
-inline constexpr mail::Member kDisplay{0xF0A6, Call::kMethod, L"Display"};
-inline constexpr mail::Member kAdd{0x65, Call::kMethodOrGet, L"Add"};
-
-inline constexpr LONG olFolderInbox = 6;
-inline constexpr LONG olMailItem = 0;
-inline constexpr LONG olMinimized = 1;
+inline constexpr mail::Member kActiveExplorer{dispid::kActiveExplorer, Call::kMethodOrGet, L"ActiveExplorer"};
+inline constexpr mail::Member kGetNamespace{dispid::kGetNamespace, Call::kMethodOrGet, L"GetNamespace"};
+inline constexpr mail::Member kCreateItem{dispid::kCreateItem, Call::kMethodOrGet, L"CreateItem"};
+inline constexpr mail::Member kGetDefaultFolder{dispid::kGetDefaultFolder, Call::kMethodOrGet, L"GetDefaultFolder"};
+inline constexpr mail::Member kGetExplorer{dispid::kGetExplorer, Call::kMethodOrGet, L"GetExplorer"};
+inline constexpr mail::Member kActivate{dispid::kActivate, Call::kMethod, L"Activate"};
+inline constexpr mail::Member kWindowState{dispid::kWindowState, Call::kPut, L"WindowState"};
+inline constexpr mail::Member kAttachments{dispid::kAttachments, Call::kGet, L"Attachments"};
+inline constexpr mail::Member kTo{dispid::kTo, Call::kPut, L"To"};
+inline constexpr mail::Member kSubject{dispid::kSubject, Call::kPut, L"Subject"};
+inline constexpr mail::Member kDisplay{dispid::kDisplay, Call::kMethod, L"Display"};
+inline constexpr mail::Member kAdd{dispid::kAdd, Call::kMethodOrGet, L"Add"};
 
 }  // namespace outlook

@@ -15,14 +15,6 @@ namespace {
 
 using win::ComObject;
 
-constexpr IID kIidApplication = {0x00063001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidNameSpace = {0x00063002, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidExplorer = {0x00063003, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidMAPIFolder = {0x00063006, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidMailItem = {0x00063034, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidAttachments = {0x0006303C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidAttachment = {0x00063007, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
 // The positional arguments of a call in their natural order; omitted ones (left out or passed as
 // DISP_E_PARAMNOTFOUND) are null.
 std::vector<const VARIANT*> Arguments(const DISPPARAMS* params) {
@@ -167,7 +159,7 @@ class Object : public ComObject<IDispatch> {
 
 class Attachment : public Object {
  public:
-  explicit Attachment(std::wstring path) : Object(kIidAttachment, L"Attachment"), path_(std::move(path)) {}
+  explicit Attachment(std::wstring path) : Object(outlook::kIidAttachment, L"Attachment"), path_(std::move(path)) {}
   HRESULT Call(DISPID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*) override { return DISP_E_MEMBERNOTFOUND; }
 
  private:
@@ -180,10 +172,10 @@ struct MailState {
 
 class AttachmentsCollection : public Object {
  public:
-  explicit AttachmentsCollection(std::shared_ptr<MailState> mail) : Object(kIidAttachments, L"Attachments"), mail_(std::move(mail)) {}
+  explicit AttachmentsCollection(std::shared_ptr<MailState> mail) : Object(outlook::kIidAttachments, L"Attachments"), mail_(std::move(mail)) {}
   HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception) override {
     HRESULT failure = S_OK;
-    if (id != 0x65) return DISP_E_MEMBERNOTFOUND;
+    if (id != outlook::dispid::kAdd) return DISP_E_MEMBERNOTFOUND;
     if (!Enter(L"Add", flags, params, L"Attachments.Add", failure, exception)) return failure;
     auto args = Arguments(params);
     std::wstring path;
@@ -202,19 +194,19 @@ class AttachmentsCollection : public Object {
 
 class MailItem : public Object {
  public:
-  MailItem() : Object(kIidMailItem, L"_MailItem"), mail_(std::make_shared<MailState>()) {}
+  MailItem() : Object(outlook::kIidMailItem, L"_MailItem"), mail_(std::make_shared<MailState>()) {}
   HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception) override {
     HRESULT failure = S_OK;
     switch (id) {
-      case 0xF815:
+      case outlook::dispid::kAttachments:
         if (!Enter(L"Attachments", flags, params, L"Attachments", failure, exception)) return failure;
         ReturnObject(result, new AttachmentsCollection(mail_));
         return S_OK;
-      case 0xE04:
+      case outlook::dispid::kTo:
         return Text(L"To", flags, params, result, exception, mail_->contents.to);
-      case 0x37:
+      case outlook::dispid::kSubject:
         return Text(L"Subject", flags, params, result, exception, mail_->contents.subject);
-      case 0xF0A6: {
+      case outlook::dispid::kDisplay: {
         if (!Enter(L"Display", flags, params, L"Display", failure, exception)) return failure;
         auto args = Arguments(params);
         if (args.size() > 1) return DISP_E_BADPARAMCOUNT;
@@ -250,20 +242,20 @@ class MailItem : public Object {
 
 class Explorer : public Object {
  public:
-  explicit Explorer(HWND window) : Object(kIidExplorer, L"_Explorer"), window_(window) {}
+  explicit Explorer(HWND window) : Object(outlook::kIidExplorer, L"_Explorer"), window_(window) {}
   // An explorer that was never shown goes with its last reference; a shown one stays on screen.
   ~Explorer() override {
     if (::IsWindow(window_) && !::IsWindowVisible(window_)) ::DestroyWindow(window_);
   }
   HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception) override {
     HRESULT failure = S_OK;
-    if (id == 0x2113) {
+    if (id == outlook::dispid::kActivate) {
       if (!Enter(L"Activate", flags, params, L"Activate", failure, exception)) return failure;
       if (!::IsWindow(window_)) return Exception(exception, L"The explorer was closed.");
       ActivateExplorer(window_);
       return S_OK;
     }
-    if (id == 0x2112) {
+    if (id == outlook::dispid::kWindowState) {
       if (!Enter(L"WindowState", flags, params, L"WindowState", failure, exception)) return failure;
       if (!::IsWindow(window_)) return Exception(exception, L"The explorer was closed.");
       if (flags & DISPATCH_PROPERTYPUT) {
@@ -290,10 +282,10 @@ class Explorer : public Object {
 
 class Folder : public Object {
  public:
-  Folder() : Object(kIidMAPIFolder, L"MAPIFolder") {}
+  Folder() : Object(outlook::kIidMAPIFolder, L"MAPIFolder") {}
   HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception) override {
     HRESULT failure = S_OK;
-    if (id != 0x3101) return DISP_E_MEMBERNOTFOUND;
+    if (id != outlook::dispid::kGetExplorer) return DISP_E_MEMBERNOTFOUND;
     if (!Enter(L"GetExplorer", flags, params, L"GetExplorer", failure, exception)) return failure;
     if (Arguments(params).size() > 2) return DISP_E_BADPARAMCOUNT;
     ReturnObject(result, new Explorer(CreateExplorerWindow(L"Inbox")));
@@ -303,10 +295,10 @@ class Folder : public Object {
 
 class NameSpace : public Object {
  public:
-  NameSpace() : Object(kIidNameSpace, L"_NameSpace") {}
+  NameSpace() : Object(outlook::kIidNameSpace, L"_NameSpace") {}
   HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception) override {
     HRESULT failure = S_OK;
-    if (id != 0x210B) return DISP_E_MEMBERNOTFOUND;
+    if (id != outlook::dispid::kGetDefaultFolder) return DISP_E_MEMBERNOTFOUND;
     if (!Enter(L"GetDefaultFolder", flags, params, L"GetDefaultFolder", failure, exception)) return failure;
     auto args = Arguments(params);
     LONG folder = 0;
@@ -319,17 +311,17 @@ class NameSpace : public Object {
 
 class Application : public Object {
  public:
-  Application() : Object(kIidApplication, L"_Application") {}
+  Application() : Object(outlook::kIidApplication, L"_Application") {}
   HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception) override {
     HRESULT failure = S_OK;
     switch (id) {
-      case 0x111: {
+      case outlook::dispid::kActiveExplorer: {
         if (!Enter(L"ActiveExplorer", flags, params, L"ActiveExplorer", failure, exception)) return failure;
         HWND window = ActiveExplorerWindow();
         ReturnObject(result, window ? new Explorer(window) : nullptr);
         return S_OK;
       }
-      case 0x110: {
+      case outlook::dispid::kGetNamespace: {
         if (!Enter(L"GetNamespace", flags, params, L"GetNamespace", failure, exception)) return failure;
         auto args = Arguments(params);
         std::wstring type;
@@ -338,7 +330,7 @@ class Application : public Object {
         ReturnObject(result, new NameSpace());
         return S_OK;
       }
-      case 0x10A: {
+      case outlook::dispid::kCreateItem: {
         if (!Enter(L"CreateItem", flags, params, L"CreateItem", failure, exception)) return failure;
         auto args = Arguments(params);
         LONG type = -1;

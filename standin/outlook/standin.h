@@ -2,7 +2,7 @@
 // A stand-in for the desktop mail program's automation server, for machines without it (tests, demo).
 // It answers the members Orvane calls, by dispatch ID, shows real windows and journals every call.
 //
-// Settings under HKEY_CURRENT_USER\Software\Orvane\OutlookStandIn, read at every call:
+// Settings under HKEY_CURRENT_USER\Software\OrvaneStandIn\Outlook, read at every call:
 //   Journal  (text)  file that receives one UTF-8 line per call
 //   FailAt   (text)  the step to fail: CreateObject, ActiveExplorer, GetNamespace, GetDefaultFolder,
 //                    GetExplorer, Activate, WindowState, CreateItem, CreateItem:NotMail, Attachments,
@@ -19,10 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "mail/outlook_ids.h"
+
 namespace standin {
 
-inline constexpr CLSID kClsidApplication = {0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr wchar_t kProgId[] = L"Outlook.Application";
+using outlook::kClsidApplication;
+using outlook::kProgId;
 inline constexpr wchar_t kSettingsKey[] = L"Software\\OrvaneStandIn\\Outlook";
 // Set (manual reset) to wake a stand-in that hangs.
 inline constexpr wchar_t kWakeEvent[] = L"Local\\OrvaneStandInWake";
