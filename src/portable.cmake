@@ -1,7 +1,7 @@
 # The code free of Windows, as one library for the Windows build and the native build alike: the
 # resampling kernels and pixel views, checked arithmetic and raised errors, the program-wide random
 # numbers, and the JPEG encoder. The name its raised errors carry (rt::RuntimeErrorSource) is the
-# executable's on Windows, from the runtime layer, which links back to it; natively it is fixed.
+# executable's on Windows, from orvane_app; natively it is fixed.
 set(ORVANE_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
 add_library(orvane_portable STATIC
   ${ORVANE_PORTABLE_DIR}/image/kernels.cpp
@@ -20,26 +20,25 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
   set(ORVANE_AVX512_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx512.cpp)
   target_sources(orvane_portable PRIVATE ${ORVANE_AVX2_SOURCES} ${ORVANE_AVX512_SOURCES})
   target_compile_definitions(orvane_portable PRIVATE ORVANE_SIMD_X86)
-  if(MSVC)
-    set(avx2_flags /arch:AVX2)
-    set(avx512_flags /arch:AVX512)
-  else()
-    set(avx2_flags -mavx2)
-    set(avx512_flags -mavx512f -mavx512bw)
-    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-      list(APPEND avx512_flags -Wno-maybe-uninitialized)  # GCC 12's own AVX-512 headers trip it
-    endif()
-    if(WIN32)
-      # GCC cannot align the Windows x64 stack beyond 16 bytes, yet spills 32- and 64-byte vectors with
-      # aligned moves; the assembler makes every such move an unaligned one.
-      list(APPEND avx2_flags -Wa,-muse-unaligned-vector-move)
-      list(APPEND avx512_flags -Wa,-muse-unaligned-vector-move)
-    endif()
+  # GCC and Clang, the compilers the project builds with (MinGW-w64 for Windows, natively for the
+  # sanitizers and fuzzers).
+  set(avx2_flags -mavx2)
+  set(avx512_flags -mavx512f -mavx512bw)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    list(APPEND avx512_flags -Wno-maybe-uninitialized)  # GCC 12's own AVX-512 headers trip it
+  endif()
+  if(WIN32)
+    # GCC cannot align the Windows x64 stack beyond 16 bytes, yet spills 32- and 64-byte vectors with
+    # aligned moves; the assembler makes every such move an unaligned one.
+    list(APPEND avx2_flags -Wa,-muse-unaligned-vector-move)
+    list(APPEND avx512_flags -Wa,-muse-unaligned-vector-move)
   endif()
   set_source_files_properties(${ORVANE_AVX2_SOURCES} PROPERTIES COMPILE_OPTIONS "${avx2_flags}")
   set_source_files_properties(${ORVANE_AVX512_SOURCES} PROPERTIES COMPILE_OPTIONS "${avx512_flags}")
 endif()
-if(NOT WIN32)
+if(WIN32)
+  target_link_libraries(orvane_portable PUBLIC orvane_app)  # the executable's name for its errors
+else()
   target_sources(orvane_portable PRIVATE ${ORVANE_PORTABLE_DIR}/platform/runtime/native_source.cpp)
 endif()
 # The encoder is the run's hot loop; GCC's -O3 (vectorising and unrolling) is worth a good deal there.

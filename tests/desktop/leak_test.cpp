@@ -46,7 +46,9 @@ TEST(Leaks, AThousandCyclesGiveBackEveryObjectAndByte) {
   const SIZE_T bytes_after = PrivateBytes();
   // Windows counts the process's GDI objects; Wine reports 0, and there the memory check below stands for
   // them: every object a cycle makes holds pixels (DIB sections, bitmaps) or is made with one.
-  if (gdi_before > 0) EXPECT_LE(gdi_after, gdi_before);
+  if (gdi_before > 0) {
+    EXPECT_LE(gdi_after, gdi_before);
+  }
   // One image's worth leaked per cycle would be over 100 MB; allow the allocator its slack.
   EXPECT_LT(bytes_after, bytes_before + 4 * 1024 * 1024)
       << "grew by " << (bytes_after - bytes_before) / 1024 << " KiB over 1000 cycles";

@@ -2,17 +2,14 @@
 
 #include <cstdint>
 
-#if defined(_MSC_VER)
-#include <intrin.h>
-#include <immintrin.h>
-#elif defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
 #endif
 
 namespace rt {
 namespace {
 
-#if defined(_MSC_VER) || defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__) || defined(__i386__)
 
 struct Registers {
   uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
@@ -20,26 +17,15 @@ struct Registers {
 
 Registers Cpuid(uint32_t leaf, uint32_t subleaf) {
   Registers r;
-#if defined(_MSC_VER)
-  int values[4];
-  __cpuidex(values, static_cast<int>(leaf), static_cast<int>(subleaf));
-  r = {static_cast<uint32_t>(values[0]), static_cast<uint32_t>(values[1]), static_cast<uint32_t>(values[2]),
-       static_cast<uint32_t>(values[3])};
-#else
   __cpuid_count(leaf, subleaf, r.eax, r.ebx, r.ecx, r.edx);
-#endif
   return r;
 }
 
 // XCR0: which register states the operating system saves on a thread switch.
 uint64_t EnabledStates() {
-#if defined(_MSC_VER)
-  return _xgetbv(0);
-#else
   uint32_t low = 0, high = 0;
   __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
   return (static_cast<uint64_t>(high) << 32) | low;
-#endif
 }
 
 // Intel's Software Developer's Manual, vol. 1, 14.3 and 15.2 ("Detection of ... support"): the
