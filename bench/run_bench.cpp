@@ -276,18 +276,18 @@ int wmain(int argc, wchar_t** argv) {
     std::optional<mail::Session> session(std::in_place);
     const std::wstring attachment = folder + L"\\capture-1280x720.bmp";
     const auto c0 = Clock::now();
-    modMain::EnsureOutlookWindow(outlook::olMinimized);
+    modMain::EnsureOutlookWindow(*session, outlook::olMinimized);
     const auto c1 = Clock::now();
-    modMain::ComposeMailDraft(attachment, L"Screen Capture: Quarterly report", L"arvel@example.com");
+    modMain::ComposeMailDraft(*session, attachment, L"Screen Capture: Quarterly report", L"arvel@example.com");
     const auto c2 = Clock::now();
     std::vector<double> ensure, compose;
     for (int i = 0; i < repetitions; ++i) {
       CloseWindows(L"OrvaneStandInMail");
       session.emplace();  // a new process's session: no application object yet
       const auto t0 = Clock::now();
-      modMain::EnsureOutlookWindow(outlook::olMinimized);
+      modMain::EnsureOutlookWindow(*session, outlook::olMinimized);
       const auto t1 = Clock::now();
-      modMain::ComposeMailDraft(attachment, L"Screen Capture: Quarterly report", L"arvel@example.com");
+      modMain::ComposeMailDraft(*session, attachment, L"Screen Capture: Quarterly report", L"arvel@example.com");
       const auto t2 = Clock::now();
       ensure.push_back(Ms(t0, t1));
       compose.push_back(Ms(t1, t2));

@@ -22,16 +22,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   modMain::Outcome outcome;
   // Main tells the failures of the run itself; what escapes it failed before there was a screenshot.
   try {
-    outcome = modMain::Main();
+    outcome = modMain::Main(mail_session);
   } catch (const rt::Error& error) {
-    outcome = modMain::Failed(RunFailure(FailureKind::kOther, error), L"");
+    outcome = modMain::Failed(mail_session, RunFailure(FailureKind::kOther, error), L"");
   } catch (const std::bad_alloc&) {
     outcome = modMain::Failed(
-        RunFailure(FailureKind::kOutOfMemory, rt::Error(rt::kErrOutOfMemory, rt::App::EXEName(), L"Out of memory")),
+        mail_session, RunFailure(FailureKind::kOutOfMemory, rt::Error(rt::kErrOutOfMemory, rt::App::EXEName(), L"Out of memory")),
         L"");
   } catch (const std::exception& error) {
     const std::string what = error.what();
-    outcome = modMain::Failed(RunFailure(FailureKind::kOther,
+    outcome = modMain::Failed(mail_session, RunFailure(FailureKind::kOther,
                                          rt::Error(rt::kErrInternal, rt::App::EXEName(),
                                                    L"Internal error: " + std::wstring(what.begin(), what.end()))),
                               L"");

@@ -86,14 +86,14 @@ void MailThroughLink(cDIBSection& image, const std::wstring& attachment, const s
 
 // Where the desktop mail program has no automation class: the default mail program, and where that is
 // missing or refuses, the mailto: handler.
-void MailWithoutAutomation(HWND owner, cDIBSection& image, const AutomationNotRegistered& not_registered,
-                           const std::wstring& attachment, const std::wstring& subject,
-                           const std::wstring& recipient) {
+void MailWithoutAutomation(mail::Session& session, HWND owner, cDIBSection& image,
+                           const AutomationNotRegistered& not_registered, const std::wstring& attachment,
+                           const std::wstring& subject, const std::wstring& recipient) {
   std::optional<RunFailure> refused;  // the default mail program's answer, told if nothing else is left
   if (mail::DefaultMailProgramRegistered()) {
     try {
       // False when the user closed that mail unsent: their choice, nothing to tell.
-      (void)mail::ShowMailInDefaultProgram(owner, attachment, subject, recipient);
+      (void)mail::ShowMailInDefaultProgram(session, owner, attachment, subject, recipient);
       return;
     } catch (const mail::MapiRefusal& error) {
       // A registration left behind by an uninstalled mail program answers like this too.
@@ -109,18 +109,18 @@ void MailWithoutAutomation(HWND owner, cDIBSection& image, const AutomationNotRe
 
 // The mail for the saved screenshot: through the desktop mail program's automation interfaces, or
 // without them where its application class is not registered at all.
-void MailScreenshot(HWND owner, cDIBSection& image, const std::wstring& attachment, const std::wstring& subject,
-                    const std::wstring& recipient) {
+void MailScreenshot(mail::Session& session, HWND owner, cDIBSection& image, const std::wstring& attachment,
+                    const std::wstring& subject, const std::wstring& recipient) {
   try {
-    EnsureOutlookWindow(outlook::olMinimized);
+    EnsureOutlookWindow(session, outlook::olMinimized);
   } catch (const AutomationNotRegistered& not_registered) {
-    return MailWithoutAutomation(owner, image, not_registered, attachment, subject, recipient);
+    return MailWithoutAutomation(session, owner, image, not_registered, attachment, subject, recipient);
   } catch (const AutomationDidNotStart& error) {
     throw RunFailure(FailureKind::kMailProgramDidNotStart, error);
   } catch (const rt::Error& error) {
     throw RunFailure(KindOfMailFailure(error), error);
   }
-  const DraftResult draft = ComposeMailDraft(attachment, subject, recipient);
+  const DraftResult draft = ComposeMailDraft(session, attachment, subject, recipient);
   if (draft.stage == DraftResult::Stage::kNotCreated)
     throw RunFailure(FailureKind::kMailItemRefused, *draft.error);
   if (draft.stage == DraftResult::Stage::kNotFilledIn)
@@ -129,14 +129,14 @@ void MailScreenshot(HWND owner, cDIBSection& image, const std::wstring& attachme
 
 }  // namespace
 
-Outcome Failed(const RunFailure& failure, const std::wstring& key_text) {
+Outcome Failed(mail::Session& session, const RunFailure& failure, const std::wstring& key_text) {
   // Once the user has given up waiting for the mail program, nothing more is said.
-  if (mail::Session::Current().GaveUp()) return Outcome{Outcome::Kind::kGaveUp, failure.saved()};
-  ShowReport(failure, key_text);
+  if (session.GaveUp()) return Outcome{Outcome::Kind::kGaveUp, failure.saved()};
+  ShowReport(session, failure, key_text);
   return Outcome{Outcome::Kind::kFailed, failure.saved()};
 }
 
-Outcome Main() {
+Outcome Main(mail::Session& session) {
   const std::wstring recipient = ReadSetting(L"Email", L"Recipient", L"");
   const std::wstring key_text = ReadSetting(L"KeyCombos", L"Activate", L"");
   rt::DoEvents();
@@ -176,15 +176,15 @@ Outcome Main() {
   try {
     cDIBSection image;  // released at the end of this block, before the form is unloaded
     saved = SaveScreenshot(image, form);
-    mail::Session::Current().SetScreenshot(saved);  // named if the mail program stops answering
-    MailScreenshot(form.hWnd(), image, saved, subject, recipient);
+    session.SetScreenshot(saved);  // named if the mail program stops answering
+    MailScreenshot(session, form.hWnd(), image, saved, subject, recipient);
   } catch (const RunFailure& failure) {
-    return Failed(failure.SavedAs(saved), key_text);
+    return Failed(session, failure.SavedAs(saved), key_text);
   } catch (const rt::Error& error) {
-    return Failed(RunFailure(saved.empty() ? KindOfWriteFailure(error) : KindOfMailFailure(error), error, saved),
-                  key_text);
+    const FailureKind kind = saved.empty() ? KindOfWriteFailure(error) : KindOfMailFailure(error);
+    return Failed(session, RunFailure(kind, error, saved), key_text);
   } catch (const std::bad_alloc&) {
-    return Failed(RunFailure(FailureKind::kOutOfMemory, OutOfMemoryError(), saved), key_text);
+    return Failed(session, RunFailure(FailureKind::kOutOfMemory, OutOfMemoryError(), saved), key_text);
   }
   frmCapture::Unload();
   return Outcome{Outcome::Kind::kDone, saved};

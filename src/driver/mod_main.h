@@ -10,14 +10,18 @@
 
 #include "driver/outcome.h"
 
+namespace mail {
+class Session;
+}  // namespace mail
+
 namespace modMain {
 
-// One capture-and-mail run, from reading the settings to unloading the hidden form; a failure that
-// ends it has been told by the time it returns.
-Outcome Main();
+// One capture-and-mail run, from reading the settings to unloading the hidden form, with the process's
+// mail session; a failure that ends it has been told by the time it returns.
+Outcome Main(mail::Session& session);
 // Tells a failure that ends the run, unless the user has given up on the mail program already; the
 // run's outcome then.
-Outcome Failed(const RunFailure& failure, const std::wstring& key_text);
+Outcome Failed(mail::Session& session, const RunFailure& failure, const std::wstring& key_text);
 
 // Value of a key in Orvane.ini beside the executable, at most 1023 characters, or the default.
 std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::wstring_view default_value);

@@ -18,13 +18,13 @@ std::wstring PressAgain(const std::wstring& key_text) {
 }
 
 // Explorer, with the file selected.
-void ShowInFolder(const std::wstring& path) {
+void ShowInFolder(mail::Session& session, const std::wstring& path) {
   static const auto parse = win::SystemFunction<HRESULT(WINAPI*)(PCWSTR, IBindCtx*, PIDLIST_ABSOLUTE*, SFGAOF, SFGAOF*)>(
       L"shell32.dll", "SHParseDisplayName");
   static const auto open = win::SystemFunction<HRESULT(WINAPI*)(PCIDLIST_ABSOLUTE, UINT, PCUITEMID_CHILD_ARRAY, DWORD)>(
       L"shell32.dll", "SHOpenFolderAndSelectItems");
   if (!parse || !open) return;
-  win::ComApartment apartment;  // the shell's calls need one; the mail session may have left it
+  session.EnterApartment();  // the shell's calls need one
   PIDLIST_ABSOLUTE item = nullptr;
   if (SUCCEEDED(parse(path.c_str(), nullptr, &item, 0, nullptr)) && item) {
     open(item, 0, nullptr, 0);
@@ -147,11 +147,13 @@ Report ReportOf(const RunFailure& failure, const std::wstring& key_text) {
   return Report{text + L"\r\n\r\nShow the screenshot in its folder?", MB_YESNO | MB_ICONEXCLAMATION};
 }
 
-void ShowReport(const RunFailure& failure, const std::wstring& key_text) {
+void ShowReport(mail::Session& session, const RunFailure& failure, const std::wstring& key_text) {
   const Report report = ReportOf(failure, key_text);
   // Owned by the hidden topmost form while it is loaded, so the report is not left behind a window
   // that the mail program has just activated.
-  if (rt::MsgBox(report.text, report.style | MB_TOPMOST | MB_SETFOREGROUND) == IDYES) ShowInFolder(failure.saved());
+  if (rt::MsgBox(report.text, report.style | MB_TOPMOST | MB_SETFOREGROUND) == IDYES) {
+    ShowInFolder(session, failure.saved());
+  }
 }
 
 }  // namespace modMain

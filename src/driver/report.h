@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/outcome.h"
+#include "mail/session.h"
 
 namespace modMain {
 
@@ -38,7 +39,8 @@ struct Report {
 // saved OK and the error icon).
 Report ReportOf(const RunFailure& failure, const std::wstring& key_text);
 
-// Shows the report, in front of every window; shows the saved file in its folder when asked to.
-void ShowReport(const RunFailure& failure, const std::wstring& key_text);
+// Shows the report, in front of every window; shows the saved file in its folder when asked to (the
+// shell's calls in the session's apartment).
+void ShowReport(mail::Session& session, const RunFailure& failure, const std::wstring& key_text);
 
 }  // namespace modMain

@@ -15,8 +15,8 @@ std::wstring Source(std::wstring_view member) {
 }
 
 // The one place a member is invoked; args in their natural order.
-win::Variant InvokeWith(IDispatch* object, DISPID id, Call kind, const std::vector<const VARIANT*>& args,
-                        std::wstring_view member) {
+win::Variant InvokeWith(Session& session, IDispatch* object, DISPID id, Call kind,
+                        const std::vector<const VARIANT*>& args, std::wstring_view member) {
   if (!object) rt::Raise(rt::kErrObjectNotSet, Source(member), L"Object variable or With block variable not set");
   // Copies, so the caller's VARIANTs stay untouched whatever the server does with its arguments.
   std::vector<win::Variant> reversed(args.size());
@@ -41,7 +41,7 @@ win::Variant InvokeWith(IDispatch* object, DISPID id, Call kind, const std::vect
   win::Variant result;
   EXCEPINFO exception{};
   UINT bad_argument = 0;
-  const HRESULT hr = Session::Within(Session::kCallDeadlineMs, [&] {
+  const HRESULT hr = session.Within(Session::kCallDeadlineMs, [&] {
     return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, static_cast<WORD>(kind), &params,
                           kind == Call::kPut ? nullptr : result.put(), &exception, &bad_argument);
   });
@@ -63,39 +63,40 @@ win::Variant InvokeWith(IDispatch* object, DISPID id, Call kind, const std::vect
 
 }  // namespace
 
-win::Variant Invoke(IDispatch* object, DISPID id, Call kind, std::initializer_list<const VARIANT*> args,
-                    std::wstring_view member) {
-  return InvokeWith(object, id, kind, std::vector<const VARIANT*>(args), member);
+win::Variant Invoke(Session& session, IDispatch* object, DISPID id, Call kind,
+                    std::initializer_list<const VARIANT*> args, std::wstring_view member) {
+  return InvokeWith(session, object, id, kind, std::vector<const VARIANT*>(args), member);
 }
 
-win::Variant Invoke(IDispatch* object, const Member& member, std::initializer_list<Arg> args) {
+win::Variant Invoke(Session& session, IDispatch* object, const Member& member, std::initializer_list<Arg> args) {
   std::vector<const VARIANT*> raw;
   raw.reserve(args.size());
   for (const Arg& arg : args) raw.push_back(arg.get());
-  return InvokeWith(object, member.id, member.kind, raw, member.name);
+  return InvokeWith(session, object, member.id, member.kind, raw, member.name);
 }
 
-win::ComPtr<IDispatch> InvokeFor(IDispatch* object, const Member& member, REFIID iid,
+win::ComPtr<IDispatch> InvokeFor(Session& session, IDispatch* object, const Member& member, REFIID iid,
                                  std::initializer_list<Arg> args) {
-  return QueryResult(Invoke(object, member, args), iid, member.name);
+  return QueryResult(session, Invoke(session, object, member, args), iid, member.name);
 }
 
-win::ComPtr<IDispatch> ObjectOf(const win::Variant& result) {
+win::ComPtr<IDispatch> ObjectOf(Session& session, const win::Variant& result) {
   const VARIANT* v = result.get();
   win::ComPtr<IDispatch> object;
   if (v->vt == VT_DISPATCH && v->pdispVal) {
     object = v->pdispVal;
   } else if (v->vt == VT_UNKNOWN && v->punkVal) {
-    Session::Within(Session::kCallDeadlineMs, [&] { return v->punkVal->QueryInterface(IID_PPV_ARGS(&object)); });
+    session.Within(Session::kCallDeadlineMs, [&] { return v->punkVal->QueryInterface(IID_PPV_ARGS(&object)); });
   }
   return object;
 }
 
-win::ComPtr<IDispatch> QueryResult(const win::Variant& result, REFIID iid, std::wstring_view member) {
-  win::ComPtr<IDispatch> object = ObjectOf(result);
+win::ComPtr<IDispatch> QueryResult(Session& session, const win::Variant& result, REFIID iid,
+                                   std::wstring_view member) {
+  win::ComPtr<IDispatch> object = ObjectOf(session, result);
   if (!object) rt::RaiseHresult(E_NOINTERFACE, Source(member));
   win::ComPtr<IDispatch> typed;
-  const HRESULT hr = Session::Within(Session::kCallDeadlineMs, [&] {
+  const HRESULT hr = session.Within(Session::kCallDeadlineMs, [&] {
     return object->QueryInterface(iid, reinterpret_cast<void**>(typed.GetAddressOf()));
   });
   if (FAILED(hr) || !typed) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, Source(member));

@@ -1,5 +1,5 @@
 #pragma once
-// Calling automation members by dispatch ID.
+// Calling automation members by dispatch ID, each call under the session's deadline.
 
 #include <windows.h>
 #include <oleauto.h>
@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "mail/session.h"
 #include "platform/win/com.h"
 
 namespace mail {
@@ -45,28 +46,29 @@ class Arg {
 // first, and a put passes them as the named DISPID_PROPERTYPUT argument. Omitted trailing optional
 // arguments are simply not passed. A failure raises an error: the server's own number and
 // description when it reports an exception, the HRESULT and the system's text otherwise.
-win::Variant Invoke(IDispatch* object, DISPID id, Call kind, std::initializer_list<const VARIANT*> args = {},
-                    std::wstring_view member = {});
+win::Variant Invoke(Session& session, IDispatch* object, DISPID id, Call kind,
+                    std::initializer_list<const VARIANT*> args = {}, std::wstring_view member = {});
 
 // The same, for calls whose result (if any) is of no use: it is released at once.
-inline void Perform(IDispatch* object, DISPID id, Call kind, std::initializer_list<const VARIANT*> args = {},
-                    std::wstring_view member = {}) {
-  win::Variant ignored = Invoke(object, id, kind, args, member);
+inline void Perform(Session& session, IDispatch* object, DISPID id, Call kind,
+                    std::initializer_list<const VARIANT*> args = {}, std::wstring_view member = {}) {
+  win::Variant ignored = Invoke(session, object, id, kind, args, member);
 }
 
 // Calls a member with plain values, as Invoke above does.
-win::Variant Invoke(IDispatch* object, const Member& member, std::initializer_list<Arg> args = {});
-inline void Perform(IDispatch* object, const Member& member, std::initializer_list<Arg> args = {}) {
-  win::Variant ignored = Invoke(object, member, args);
+win::Variant Invoke(Session& session, IDispatch* object, const Member& member, std::initializer_list<Arg> args = {});
+inline void Perform(Session& session, IDispatch* object, const Member& member, std::initializer_list<Arg> args = {}) {
+  win::Variant ignored = Invoke(session, object, member, args);
 }
 // The object a member returns, asked for the interface `iid`.
-win::ComPtr<IDispatch> InvokeFor(IDispatch* object, const Member& member, REFIID iid,
+win::ComPtr<IDispatch> InvokeFor(Session& session, IDispatch* object, const Member& member, REFIID iid,
                                  std::initializer_list<Arg> args = {});
 
 // The object a call returned, asked for the interface `iid`; raises E_NOINTERFACE when it is none.
-win::ComPtr<IDispatch> QueryResult(const win::Variant& result, REFIID iid, std::wstring_view member = {});
+win::ComPtr<IDispatch> QueryResult(Session& session, const win::Variant& result, REFIID iid,
+                                   std::wstring_view member = {});
 
 // The object a call returned as IDispatch, or null when it returned none (VT_EMPTY or a null pointer).
-win::ComPtr<IDispatch> ObjectOf(const win::Variant& result);
+win::ComPtr<IDispatch> ObjectOf(Session& session, const win::Variant& result);
 
 }  // namespace mail

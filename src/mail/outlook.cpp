@@ -24,11 +24,11 @@ bool ServerRegistered() {
   return true;
 }
 
-ComPtr<IDispatch> CreateApplication() {
-  mail::Session::Current().Begin();
+ComPtr<IDispatch> CreateApplication(mail::Session& session) {
+  session.Begin();
   ComPtr<IDispatch> application;
   // As scripting clients ask for it: any server kind (the mail program registers a local server only).
-  const HRESULT hr = mail::Session::Within(mail::Session::kStartDeadlineMs, [&] {
+  const HRESULT hr = session.Within(mail::Session::kStartDeadlineMs, [&] {
     return ::CoCreateInstance(outlook::kClsidApplication, nullptr, CLSCTX_SERVER, outlook::kIidApplication,
                               reinterpret_cast<void**>(application.GetAddressOf()));
   });
@@ -44,30 +44,36 @@ ComPtr<IDispatch> CreateApplication() {
 
 }  // namespace
 
-void EnsureOutlookWindow(LONG lWindowState) {
+void EnsureOutlookWindow(mail::Session& session, LONG lWindowState) {
   // The releases between the calls are calls too: the operation as a whole is watched as well.
-  mail::Session::Watched operation(mail::Session::kCallDeadlineMs);
-  // References are released in reverse order when the call ends, by a raised error as well.
-  ComPtr<IDispatch> application = CreateApplication();
-  if (mail::ObjectOf(mail::Invoke(application.Get(), outlook::kActiveExplorer))) return;  // a main window shows
+  mail::Session::Watched operation(session, mail::Session::kCallDeadlineMs);
+  // An application object of its own, released when the call ends: the one the process keeps is the
+  // mail's (ComposeMailDraft). That is how the two operations are defined, and what the mail
+  // program's journal in the tests shows. References are released in reverse order when the call
+  // ends, by a raised error as well.
+  ComPtr<IDispatch> application = CreateApplication(session);
+  if (mail::ObjectOf(session, mail::Invoke(session, application.Get(), outlook::kActiveExplorer))) {
+    return;  // a main window shows
+  }
 
-  ComPtr<IDispatch> name_space = InvokeFor(application.Get(), outlook::kGetNamespace, outlook::kIidNameSpace, {L"MAPI"});
-  ComPtr<IDispatch> folder =
-      InvokeFor(name_space.Get(), outlook::kGetDefaultFolder, outlook::kIidMAPIFolder, {outlook::olFolderInbox});
-  ComPtr<IDispatch> explorer = InvokeFor(folder.Get(), outlook::kGetExplorer, outlook::kIidExplorer);
-  Perform(explorer.Get(), outlook::kActivate);
-  Perform(explorer.Get(), outlook::kWindowState, {lWindowState});
+  ComPtr<IDispatch> name_space =
+      InvokeFor(session, application.Get(), outlook::kGetNamespace, outlook::kIidNameSpace, {L"MAPI"});
+  ComPtr<IDispatch> folder = InvokeFor(session, name_space.Get(), outlook::kGetDefaultFolder, outlook::kIidMAPIFolder,
+                                       {outlook::olFolderInbox});
+  ComPtr<IDispatch> explorer = InvokeFor(session, folder.Get(), outlook::kGetExplorer, outlook::kIidExplorer);
+  Perform(session, explorer.Get(), outlook::kActivate);
+  Perform(session, explorer.Get(), outlook::kWindowState, {lWindowState});
 }
 
-DraftResult ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
-                             const std::wstring& sRecipient) {
-  mail::Session& session = mail::Session::Current();
-  mail::Session::Watched operation(mail::Session::kCallDeadlineMs);
+DraftResult ComposeMailDraft(mail::Session& session, const std::wstring& sAttachmentPath,
+                             const std::wstring& sSubject, const std::wstring& sRecipient) {
+  mail::Session::Watched operation(session, mail::Session::kCallDeadlineMs);
   ComPtr<IDispatch> mail_item;
+  IDispatch* application = nullptr;
   try {
-    ComPtr<IDispatch>& application = session.Application();
-    if (!application) application = CreateApplication();
-    mail_item = InvokeFor(application.Get(), outlook::kCreateItem, outlook::kIidMailItem, {outlook::olMailItem});
+    application = session.KeptApplication([&] { return CreateApplication(session); });
+    mail_item =
+        InvokeFor(session, application, outlook::kCreateItem, outlook::kIidMailItem, {outlook::olMailItem});
   } catch (const rt::Error& error) {
     if (session.GaveUp()) throw;  // the user has been asked and has given up: no further word
     return DraftResult{DraftResult::Stage::kNotCreated, error};
@@ -75,17 +81,18 @@ DraftResult ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wst
 
   try {
     {
-      ComPtr<IDispatch> attachments = InvokeFor(mail_item.Get(), outlook::kAttachments, outlook::kIidAttachments);
-      Perform(attachments.Get(), outlook::kAdd, {sAttachmentPath});
+      ComPtr<IDispatch> attachments =
+          InvokeFor(session, mail_item.Get(), outlook::kAttachments, outlook::kIidAttachments);
+      Perform(session, attachments.Get(), outlook::kAdd, {sAttachmentPath});
     }
-    Perform(mail_item.Get(), outlook::kTo, {sRecipient});
-    Perform(mail_item.Get(), outlook::kSubject, {sSubject});
+    Perform(session, mail_item.Get(), outlook::kTo, {sRecipient});
+    Perform(session, mail_item.Get(), outlook::kSubject, {sSubject});
     // The mail window belongs to the mail program's process, which may not take the foreground from
     // us by itself: it would open behind the user's windows. CoAllowSetForegroundWindow passes our
     // right to the server through its IForegroundTransfer ("CoAllowSetForegroundWindow function",
     // objbase.h). A server without that interface refuses, and the mail opens where it may.
-    (void)::CoAllowSetForegroundWindow(session.Application().Get(), nullptr);
-    Perform(mail_item.Get(), outlook::kDisplay);
+    (void)::CoAllowSetForegroundWindow(application, nullptr);
+    Perform(session, mail_item.Get(), outlook::kDisplay);
   } catch (const rt::Error& error) {
     if (session.GaveUp()) throw;
     return DraftResult{DraftResult::Stage::kNotFilledIn, error};

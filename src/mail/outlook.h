@@ -35,18 +35,18 @@ struct DraftResult {
   std::optional<rt::Error> error;
 };
 
-// Both run in the process's mail session (mail/session.h), which must be alive.
+// Both run in the process's mail session (mail/session.h), which each call is watched by.
 
 // Makes sure the mail program shows a main window: when it has none, opens one on the Inbox,
 // activates it and then sets it to lWindowState (1 = minimised). Failures are raised with the
 // number and description the mail program or the system gave.
-void EnsureOutlookWindow(LONG lWindowState);
+void EnsureOutlookWindow(mail::Session& session, LONG lWindowState);
 
 // Creates a mail, attaches the file, sets To and Subject and displays it. A failure to create the mail
 // or to fill it in stops there and is returned for the caller to tell. Raises only when the user has
 // given up on a mail program that stopped answering.
-DraftResult ComposeMailDraft(const std::wstring& sAttachmentPath, const std::wstring& sSubject,
-                      const std::wstring& sRecipient);
+DraftResult ComposeMailDraft(mail::Session& session, const std::wstring& sAttachmentPath,
+                             const std::wstring& sSubject, const std::wstring& sRecipient);
 
 }  // namespace modMain
 

@@ -4,13 +4,8 @@
 #include "platform/runtime/errors.h"
 
 namespace mail {
-namespace {
 
-thread_local Session* g_current = nullptr;
-
-}  // namespace
-
-Session::Session(DWORD patience_ms) : patience_ms_(patience_ms), outer_(g_current) { g_current = this; }
+Session::Session(DWORD patience_ms) : patience_ms_(patience_ms) {}
 
 Session::~Session() {
   LetGo();
@@ -23,26 +18,29 @@ Session::~Session() {
   filter_.Reset();
   watchdog_.reset();
   apartment_.reset();
-  g_current = outer_;
 }
 
-Session& Session::Current() {
-  if (!g_current) rt::Raise(rt::kErrInternal, rt::RuntimeErrorSource(), L"Internal error: no mail session");
-  return *g_current;
+void Session::EnterApartment() {
+  if (!apartment_) apartment_.emplace();
 }
 
 void Session::Begin() {
-  if (apartment_) return;
-  apartment_.emplace();
+  if (watchdog_) return;
+  EnterApartment();
   watchdog_ = std::make_unique<Watchdog>();
   watchdog_->SetScreenshot(screenshot_);
   filter_ = MakeRetryFilter(patience_ms_, &watchdog_->gave_up_flag());
   filter_registered_ = SUCCEEDED(::CoRegisterMessageFilter(filter_.Get(), previous_filter_.GetAddressOf()));
 }
 
+IDispatch* Session::KeptApplication(const std::function<win::ComPtr<IDispatch>()>& create) {
+  if (!application_) application_ = create();
+  return application_.Get();
+}
+
 void Session::LetGo() {
   if (!application_) return;
-  Watched release(kCallDeadlineMs);  // a mail program stuck while it quits must not hold us either
+  Watched release(*this, kCallDeadlineMs);  // a mail program stuck while it quits must not hold us either
   application_.Reset();
 }
 
@@ -51,12 +49,12 @@ void Session::SetScreenshot(const std::wstring& path) {
   if (watchdog_) watchdog_->SetScreenshot(path);
 }
 
-Session::Watched::Watched(DWORD deadline_ms) : watchdog_(g_current ? g_current->watchdog_.get() : nullptr) {
+Session::Watched::Watched(Session& session, DWORD deadline_ms) : watchdog_(session.watchdog_.get()) {
   if (watchdog_) watchdog_->Arm(deadline_ms);
 }
 
-Session::Watched::Watched(DWORD deadline_ms, std::function<bool()> up)
-    : watchdog_(g_current ? g_current->watchdog_.get() : nullptr) {
+Session::Watched::Watched(Session& session, DWORD deadline_ms, std::function<bool()> up)
+    : watchdog_(session.watchdog_.get()) {
   if (watchdog_) watchdog_->Arm(deadline_ms, std::move(up));
 }
 

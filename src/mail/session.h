@@ -1,7 +1,8 @@
 #pragma once
 // What every mail call of the process shares, held by one guard from the start of the process to its
-// end: the single-threaded apartment, the filter that retries calls a busy mail program turns away,
-// the watchdog that puts a deadline on every call, and the mail program's application object.
+// end and passed down to every operation that calls the mail program: the single-threaded apartment,
+// the filter that retries calls a busy mail program turns away, the watchdog that puts a deadline on
+// every call, and the mail program's application object.
 
 #include <windows.h>
 #include <ole2.h>
@@ -26,13 +27,13 @@ class [[nodiscard]] Session {
   // must never outlive the apartment it lives in.
   ~Session();
 
-  // The live session of this thread; an internal error when there is none.
-  static Session& Current();
-
-  // Enters the apartment and registers the filter; only the first call does anything.
+  // Enters the single-threaded apartment, for the shell as well; only the first call does anything.
+  void EnterApartment();
+  // Enters the apartment, starts the watchdog and registers the filter; only the first call does anything.
   void Begin();
-  // The application object that the mail operations make once and keep to the end.
-  win::ComPtr<IDispatch>& Application() { return application_; }
+  // The application object that the mail operations keep to the end of the process: made by `create`
+  // the first time it is asked for.
+  IDispatch* KeptApplication(const std::function<win::ComPtr<IDispatch>()>& create);
   // Lets the application object go now, as the end of the process would, under the calls' deadline.
   void LetGo();
 
@@ -45,13 +46,13 @@ class [[nodiscard]] Session {
   static constexpr DWORD kCallDeadlineMs = 30000;
   static constexpr DWORD kStartDeadlineMs = 60000;
 
-  // One call to the mail program (or its start), watched while this lives; nothing without a session
-  // that has begun.
+  // One call to the mail program (or its start), watched while this lives; nothing before the session
+  // has begun.
   class [[nodiscard]] Watched {
    public:
-    explicit Watched(DWORD deadline_ms);
+    Watched(Session& session, DWORD deadline_ms);
     // A call that shows the mail program's window: no deadline once `up` says it is up.
-    Watched(DWORD deadline_ms, std::function<bool()> up);
+    Watched(Session& session, DWORD deadline_ms, std::function<bool()> up);
     Watched(const Watched&) = delete;
     Watched& operator=(const Watched&) = delete;
     ~Watched();
@@ -62,14 +63,13 @@ class [[nodiscard]] Session {
 
   // Makes one call to the mail program under the deadline; what the call returns.
   template <typename Call>
-  static auto Within(DWORD deadline_ms, Call&& call) {
-    Watched watched(deadline_ms);
+  auto Within(DWORD deadline_ms, Call&& call) {
+    Watched watched(*this, deadline_ms);
     return call();
   }
 
  private:
   DWORD patience_ms_;
-  Session* outer_;
   // In teardown order, reversed.
   std::optional<win::ComApartment> apartment_;
   std::unique_ptr<Watchdog> watchdog_;

@@ -251,8 +251,8 @@ std::wstring ProgramOfCommand(std::wstring_view command) {
   return std::wstring(command.substr(0, command.find(L' ')));
 }
 
-bool ShowMailInDefaultProgram(HWND owner, const std::wstring& attachment_path, const std::wstring& subject,
-                              const std::wstring& recipients) {
+bool ShowMailInDefaultProgram(Session& session, HWND owner, const std::wstring& attachment_path,
+                               const std::wstring& subject, const std::wstring& recipients) {
   // From the system folder only: the application folder is writable, and a mapi32.dll put there must
   // never be loaded. The library stays loaded to the end of the process, as mail programs expect.
   HMODULE mapi = ::LoadLibraryExW(L"mapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
@@ -264,7 +264,7 @@ bool ShowMailInDefaultProgram(HWND owner, const std::wstring& attachment_path, c
   ULONG code = MAPI_E_NOT_SUPPORTED;
   // A mail program stuck on its start would keep us waiting invisibly: it has the start deadline, and
   // once its window is up the user may write for as long as they like.
-  Session::Watched watched(Session::kStartDeadlineMs, MailProgramUp());
+  Session::Watched watched(session, Session::kStartDeadlineMs, MailProgramUp());
   if (auto wide = Export<MapiSendMailW>(mapi, "MAPISendMailW")) {
     code = SendWith<MapiMessageW, MapiRecipDescW, MapiFileDescW>(wide, owner, texts, kFlags);
   } else if (auto ansi = Export<MapiSendMailA>(mapi, "MAPISendMail")) {

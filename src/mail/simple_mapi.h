@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mail/session.h"
 #include "platform/runtime/errors.h"
 
 namespace mail {
@@ -44,9 +45,10 @@ std::wstring ProgramOfCommand(std::wstring_view command);
 // recipients on its To line and the subject; it is never sent by us. True when the mail program took
 // it, false when the user closed it (MAPI_USER_ABORT). Any other answer is raised, as the mail
 // program's code with a description naming it (MapiRefusal); a library that cannot be loaded raises
-// the system's error.
-bool ShowMailInDefaultProgram(HWND owner, const std::wstring& attachment_path, const std::wstring& subject,
-                              const std::wstring& recipients);
+// the system's error. The hand-over is watched by the session: it has the start deadline until the
+// mail program's window is up.
+bool ShowMailInDefaultProgram(Session& session, HWND owner, const std::wstring& attachment_path,
+                              const std::wstring& subject, const std::wstring& recipients);
 
 // The name of a Simple MAPI result code ("MAPI_E_FAILURE"), or its number.
 std::wstring MapiCodeName(ULONG code);

@@ -169,8 +169,8 @@ class MailUnitTest : public ::testing::Test {
 
 TEST_F(MailUnitTest, InvokeReversesArgumentsAndNamesPropertyPuts) {
   win::Variant first = win::Variant::String(L"one"), second = win::Variant::Long(2);
-  mail::Perform(&app_, 77, mail::Call::kMethod, {first.get(), second.get()});
-  mail::Perform(&app_, 78, mail::Call::kPut, {first.get()});
+  mail::Perform(*session_, &app_, 77, mail::Call::kMethod, {first.get(), second.get()});
+  mail::Perform(*session_, &app_, 78, mail::Call::kPut, {first.get()});
   ASSERT_EQ(log_.size(), 2u);
   EXPECT_EQ(log_[0].args, (std::vector<std::wstring>{L"2", L"\"one\""}));  // rgvarg[0] is the last argument
   EXPECT_EQ(log_[0].flags, DISPATCH_METHOD);
@@ -185,7 +185,7 @@ TEST_F(MailUnitTest, InvokeTurnsServerExceptionsAndFailuresIntoRaisedErrors) {
   app_.On(90, Throws(L"Outlook is busy", static_cast<HRESULT>(0x80040109)));
   app_.On(91, [](VARIANT*, EXCEPINFO*) { return E_NOINTERFACE; });
   try {
-    mail::Perform(&app_, 90, mail::Call::kMethod);
+    mail::Perform(*session_, &app_, 90, mail::Call::kMethod);
     FAIL();
   } catch (const rt::Error& e) {
     EXPECT_EQ(e.number(), static_cast<long>(0x80040109));
@@ -193,7 +193,7 @@ TEST_F(MailUnitTest, InvokeTurnsServerExceptionsAndFailuresIntoRaisedErrors) {
     EXPECT_EQ(e.source(), L"Stub");
   }
   try {
-    mail::Perform(&app_, 91, mail::Call::kMethod);
+    mail::Perform(*session_, &app_, 91, mail::Call::kMethod);
     FAIL();
   } catch (const rt::Error& e) {
     EXPECT_EQ(e.number(), static_cast<long>(E_NOINTERFACE));
@@ -202,7 +202,7 @@ TEST_F(MailUnitTest, InvokeTurnsServerExceptionsAndFailuresIntoRaisedErrors) {
 }
 
 TEST_F(MailUnitTest, EnsureOutlookWindowOpensActivatesThenMinimisesAnInbox) {
-  modMain::EnsureOutlookWindow(outlook::olMinimized);
+  modMain::EnsureOutlookWindow(*session_, outlook::olMinimized);
   EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:273", L"app:272", L"ns:8459", L"folder:12545", L"explorer:8467",
                                                 L"explorer:8466"}));
   EXPECT_EQ(log_[1].args, (std::vector<std::wstring>{L"\"MAPI\""}));
@@ -215,14 +215,14 @@ TEST_F(MailUnitTest, EnsureOutlookWindowOpensActivatesThenMinimisesAnInbox) {
 
 TEST_F(MailUnitTest, EnsureOutlookWindowLeavesAnExistingMainWindowAlone) {
   app_.On(outlook::kActiveExplorer.id, Returns(&explorer_));
-  modMain::EnsureOutlookWindow(outlook::olMinimized);
+  modMain::EnsureOutlookWindow(*session_, outlook::olMinimized);
   EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:273"}));
 }
 
 TEST_F(MailUnitTest, EnsureOutlookWindowPassesFailuresOnAfterReleasingWhatItHolds) {
   folder_.On(outlook::kGetExplorer.id, Throws(L"No explorer today", E_FAIL));
   try {
-    modMain::EnsureOutlookWindow(outlook::olMinimized);
+    modMain::EnsureOutlookWindow(*session_, outlook::olMinimized);
     FAIL();
   } catch (const rt::Error& e) {
     EXPECT_EQ(e.number(), static_cast<long>(E_FAIL));
@@ -230,7 +230,7 @@ TEST_F(MailUnitTest, EnsureOutlookWindowPassesFailuresOnAfterReleasingWhatItHold
   }
   factory_.failure = REGDB_E_CLASSNOTREG;
   try {
-    modMain::EnsureOutlookWindow(outlook::olMinimized);
+    modMain::EnsureOutlookWindow(*session_, outlook::olMinimized);
     FAIL();
   } catch (const rt::Error& e) {
     EXPECT_EQ(e.number(), static_cast<long>(REGDB_E_CLASSNOTREG));
@@ -238,7 +238,7 @@ TEST_F(MailUnitTest, EnsureOutlookWindowPassesFailuresOnAfterReleasingWhatItHold
 }
 
 TEST_F(MailUnitTest, ComposeMailDraftFillsInOrderWithOmittedArgumentsAndReusesTheApplication) {
-  modMain::ComposeMailDraft(L"C:\\app\\Screenshot001.jpg", L"Screen Capture: T", L"a@b");
+  modMain::ComposeMailDraft(*session_, L"C:\\app\\Screenshot001.jpg", L"Screen Capture: T", L"a@b");
   EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:266", L"mail:63509", L"attachments:101", L"mail:3588",
                                                 L"mail:55", L"mail:61606"}));
   EXPECT_EQ(log_[0].args, (std::vector<std::wstring>{L"0"}));
@@ -248,7 +248,7 @@ TEST_F(MailUnitTest, ComposeMailDraftFillsInOrderWithOmittedArgumentsAndReusesTh
   EXPECT_EQ(log_[4].args, (std::vector<std::wstring>{L"\"Screen Capture: T\""}));
   EXPECT_TRUE(log_[5].args.empty());  // Modal left out
   EXPECT_EQ(log_[5].flags, DISPATCH_METHOD);
-  modMain::ComposeMailDraft(L"C:\\app\\Screenshot002.jpg", L"S", L"");
+  modMain::ComposeMailDraft(*session_, L"C:\\app\\Screenshot002.jpg", L"S", L"");
   EXPECT_EQ(factory_.created, 1);  // the application object is kept
   EXPECT_EQ(app_.refs(), 2);       // ... and held until the process ends
 }
@@ -294,17 +294,17 @@ class BoxAnswerer {
 TEST_F(MailUnitTest, AMailThatCannotBeMadeOrFilledInIsReturnedWithItsErrorAndNothingShown) {
   using Stage = modMain::DraftResult::Stage;
   factory_.failure = CO_E_SERVER_EXEC_FAILURE;
-  modMain::DraftResult draft = modMain::ComposeMailDraft(L"C:\\app\\Screenshot003.jpg", L"s", L"r");
+  modMain::DraftResult draft = modMain::ComposeMailDraft(*session_, L"C:\\app\\Screenshot003.jpg", L"s", L"r");
   EXPECT_EQ(draft.stage, Stage::kNotCreated);
   ASSERT_TRUE(draft.error);
   EXPECT_EQ(draft.error->number(), CO_E_SERVER_EXEC_FAILURE);
   EXPECT_TRUE(log_.empty());
   factory_.failure = S_OK;
   app_.On(outlook::kCreateItem.id, Returns(&attachment_));  // an item that is not a mail
-  EXPECT_EQ(modMain::ComposeMailDraft(L"x.jpg", L"s", L"r").stage, Stage::kNotCreated);
+  EXPECT_EQ(modMain::ComposeMailDraft(*session_, L"x.jpg", L"s", L"r").stage, Stage::kNotCreated);
   EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"app:266"}));
   app_.On(outlook::kCreateItem.id, Throws(L"no", E_FAIL));
-  draft = modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
+  draft = modMain::ComposeMailDraft(*session_, L"x.jpg", L"s", L"r");
   EXPECT_EQ(draft.stage, Stage::kNotCreated);
   ASSERT_TRUE(draft.error);
   EXPECT_EQ(draft.error->description(), L"no");
@@ -314,7 +314,7 @@ TEST_F(MailUnitTest, AMailThatCannotBeMadeOrFilledInIsReturnedWithItsErrorAndNot
   app_.On(outlook::kCreateItem.id, Returns(&mail_));
   attachments_.On(outlook::kAdd.id, Throws(L"attachments are blocked", E_ACCESSDENIED));
   log_.clear();
-  draft = modMain::ComposeMailDraft(L"x.jpg", L"s", L"r");
+  draft = modMain::ComposeMailDraft(*session_, L"x.jpg", L"s", L"r");
   EXPECT_EQ(draft.stage, Stage::kNotFilledIn);
   ASSERT_TRUE(draft.error);
   EXPECT_EQ(draft.error->number(), E_ACCESSDENIED);
