@@ -6,17 +6,13 @@
 
 #include "platform/runtime/checked.h"
 #include "platform/runtime/random.h"
+#include "support/raised.h"
 
 namespace {
 
 template <typename F>
 long RaisedNumber(F&& f) {
-  try {
-    f();
-  } catch (const rt::Error& e) {
-    return e.number();
-  }
-  return 0;
+  return testing_support::Raised(f).number();
 }
 
 TEST(CheckedArithmetic, SixteenBitBoundaries) {

@@ -9,6 +9,7 @@
 #include "platform/ijl/ijl.h"
 #include "platform/runtime/errors.h"
 #include "support/images.h"
+#include "support/raised.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -29,15 +30,7 @@ void MakeTopRowImage(cDIBSection& image, LONG width, LONG height) {
   }
 }
 
-template <typename F>
-rt::Error Raised(F&& f) {
-  try {
-    f();
-  } catch (const rt::Error& e) {
-    return e;
-  }
-  return rt::Error(0, L"", L"nothing raised");
-}
+using testing_support::Raised;
 
 // The writer's platform steps, with one of them failing as the platform can fail it.
 class FailingSteps : public mIntelJPEGLibrary::FileSteps {
