@@ -29,6 +29,7 @@ orvane_build() {
 
 ORVANE_STARTED_XVFB=""
 ORVANE_STARTED_WINESERVER=""
+ORVANE_DISPLAY_SIZE=""  # WIDTHxHEIGHT of the virtual display we started
 
 # Starts a virtual display unless one is given (or CI or ORVANE_OWN_DISPLAY asks for a clean one);
 # ORVANE_SCREEN sets its size.
@@ -49,6 +50,8 @@ orvane_start_display() {
     done
     if [ -e "/tmp/.X11-unix/X$n" ]; then
       export DISPLAY=":$n"
+      ORVANE_DISPLAY_SIZE=${ORVANE_SCREEN:-1920x1200x24}
+      ORVANE_DISPLAY_SIZE=${ORVANE_DISPLAY_SIZE%x*}
       orvane_log "virtual display $DISPLAY (Xvfb pid $ORVANE_STARTED_XVFB)"
       return 0
     fi
@@ -92,9 +95,10 @@ orvane_start_wine() {
   fi
   # The Windows version Wine reports, per program: orvane.exe runs as on Windows 10, with a composited
   # desktop, as its users have it; the desktop tests run as on Windows 7 and, as a second executable,
-  # as on Windows 10. Tests that need the other one set it for their runs themselves.
+  # as on Windows 10, and the run benchmark as orvane.exe. Tests that need the other one set it for
+  # their runs themselves.
   local program version
-  for program in orvane.exe:win10 desktop_tests.exe:win7 capture_tests_win10.exe:win10; do
+  for program in orvane.exe:win10 desktop_tests.exe:win7 capture_tests_win10.exe:win10 run_bench.exe:win10; do
     version=${program#*:}
     program=${program%%:*}
     wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$program" /v Version /d "$version" /f \
@@ -110,14 +114,13 @@ orvane_start_wine() {
 # Wine draws window frames and title bars itself only in a virtual desktop; on a bare X display without
 # a window manager a window has none, a minimised one stays where it was, and a capture reads a black
 # band where Windows shows the title bar. So every Wine program here runs in a virtual desktop named
-# "Orvane", as large as the display (the size of the virtual display we started, or that xdpyinfo
-# reads). Set before the desktop holder starts: the desktop is made by the first program that asks
-# for it.
+# "Orvane-<size>", as large as the display (the size of the virtual display we started, or that
+# xdpyinfo reads). Set before the desktop holder starts: the desktop is made by the first program that
+# asks for it.
 orvane_virtual_desktop() {
   local size=""
   if [ -n "$ORVANE_STARTED_XVFB" ]; then
-    size=${ORVANE_SCREEN:-1920x1200x24}
-    size=${size%x*}
+    size=$ORVANE_DISPLAY_SIZE
   elif command -v xdpyinfo >/dev/null 2>&1; then
     size=$(xdpyinfo 2>/dev/null | awk '/dimensions:/ { print $2; exit }')
   fi
@@ -125,8 +128,11 @@ orvane_virtual_desktop() {
     wine reg delete "HKCU\\Software\\Wine\\Explorer" /v Desktop /f </dev/null >/dev/null 2>&1 || true
     return 0
   fi
-  wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Orvane /d "$size" /f </dev/null >/dev/null 2>&1 || true
-  wine reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Orvane /f </dev/null >/dev/null 2>&1 || true
+  # The size is in the name: the warm-up above may already have made the desktop of the name set last
+  # time, at that time's size, and a desktop keeps the size it was made with.
+  local name="Orvane-$size"
+  wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v "$name" /d "$size" /f </dev/null >/dev/null 2>&1 || true
+  wine reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d "$name" /f </dev/null >/dev/null 2>&1 || true
 }
 
 orvane_stop() {
