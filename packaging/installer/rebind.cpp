@@ -55,8 +55,7 @@ RebindResult Rebind(const Installation& installation, const Hotkey& hotkey) {
   OpenLink open;
   if (!Open(installation.link, open)) {
     return {false, L"There is no Start-menu shortcut for Orvane to change (" + installation.link +
-                       L"). Install Orvane again to get one, or bind the keys by hand as BINDING-A-SHORTCUT.txt "
-                       L"in Orvane's folder describes."};
+                       L"). Install Orvane again to get one; nothing was changed."};
   }
   const std::wstring target = Target(open);
   if (!win::SamePath(target, installation.program)) {
