@@ -26,9 +26,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   } catch (const rt::Error& error) {
     outcome = modMain::Failed(mail_session, RunFailure(FailureKind::kOther, error), L"");
   } catch (const std::bad_alloc&) {
-    outcome = modMain::Failed(
-        mail_session, RunFailure(FailureKind::kOutOfMemory, rt::Error(rt::kErrOutOfMemory, rt::App::EXEName(), L"Out of memory")),
-        L"");
+    outcome = modMain::Failed(mail_session, RunFailure(FailureKind::kOutOfMemory, rt::OutOfMemoryError()), L"");
   } catch (const std::exception& error) {
     const std::string what = error.what();
     outcome = modMain::Failed(mail_session, RunFailure(FailureKind::kOther,

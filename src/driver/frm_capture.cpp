@@ -67,7 +67,7 @@ frmCapture::frmCapture() {
   height_ = static_cast<float>(frame.bottom - frame.top) * rt::TwipsPerPixelY();
   window_.reset(::CreateWindowExW(0, frmCapture::kClassName, L"Orvane", kStyle, 0, 0, frame.right - frame.left,
                                   frame.bottom - frame.top, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr));
-  if (!window_) rt::Raise(rt::kErrOutOfMemory, rt::RuntimeErrorSource(), L"Out of memory");
+  if (!window_) throw rt::OutOfMemoryError();
   // While the form is loaded it owns every message box, as it owns the question.
   rt::SetMessageOwner(window_.get());
 

@@ -31,8 +31,6 @@ frmCapture& LoadTopmostForm() {
   return form;
 }
 
-rt::Error OutOfMemoryError() { return rt::Error(rt::kErrOutOfMemory, rt::App::EXEName(), L"Out of memory"); }
-
 // Writes the captured picture under the first free screenshot name; the path written.
 std::wstring SaveScreenshot(cDIBSection& image, const frmCapture& form) {
   const std::wstring& folder = rt::App::Path();
@@ -45,7 +43,7 @@ std::wstring SaveScreenshot(cDIBSection& image, const frmCapture& form) {
   image.CreateFromPicture(form.picScreenshot.Picture);
   if (!image.hDib()) {
     // The screen's bitmap or the image could not be made at the window's size.
-    throw RunFailure(FailureKind::kWindowTooLarge, OutOfMemoryError());
+    throw RunFailure(FailureKind::kWindowTooLarge, rt::OutOfMemoryError());
   }
   try {
     return mIntelJPEGLibrary::WriteNewJpegFile(
@@ -184,7 +182,7 @@ Outcome Main(mail::Session& session) {
     const FailureKind kind = saved.empty() ? KindOfWriteFailure(error) : KindOfMailFailure(error);
     return Failed(session, RunFailure(kind, error, saved), key_text);
   } catch (const std::bad_alloc&) {
-    return Failed(session, RunFailure(FailureKind::kOutOfMemory, OutOfMemoryError(), saved), key_text);
+    return Failed(session, RunFailure(FailureKind::kOutOfMemory, rt::OutOfMemoryError(), saved), key_text);
   }
   frmCapture::Unload();
   return Outcome{Outcome::Kind::kDone, saved};

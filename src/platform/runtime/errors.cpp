@@ -57,5 +57,6 @@ void Raise(long number, std::wstring source, std::wstring description) {
 void RaiseOverflow() { Raise(kErrOverflow, RuntimeErrorSource(), L"Overflow"); }
 void RaiseSubscriptRange() { Raise(kErrSubscriptRange, RuntimeErrorSource(), L"Subscript out of range"); }
 void RaiseFloatingPoint() { Raise(kErrFloatingPoint, RuntimeErrorSource(), L"Floating-point error"); }
+Error OutOfMemoryError() { return Error(kErrOutOfMemory, RuntimeErrorSource(), L"Out of memory"); }
 
 }  // namespace rt

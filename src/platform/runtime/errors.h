@@ -43,5 +43,7 @@ std::wstring RuntimeErrorSource();
 [[noreturn]] void RaiseOverflow();
 [[noreturn]] void RaiseSubscriptRange();
 [[noreturn]] void RaiseFloatingPoint();
+// The runtime's out-of-memory error, to raise or to report.
+Error OutOfMemoryError();
 
 }  // namespace rt
