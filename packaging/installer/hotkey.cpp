@@ -65,6 +65,13 @@ std::optional<Hotkey> Allowed(unsigned key, BYTE modifiers) {
   return Hotkey{static_cast<unsigned short>(MAKEWORD(key, modifiers & kModifiers)), std::move(spelling)};
 }
 
+// Keys the rule refuses, as the refusal names them ("Ctrl+Alt+Home"), the key's name from `key_name`.
+std::wstring KeysSpelling(unsigned short keys, const std::function<std::wstring(unsigned virtual_key)>& key_name) {
+  const std::wstring modifiers = ModifierSpelling(HIBYTE(keys));
+  if (LOBYTE(keys) == 0) return modifiers.empty() ? modifiers : modifiers.substr(0, modifiers.size() - 1);
+  return modifiers + key_name(LOBYTE(keys));
+}
+
 std::wstring Refusal(const std::wstring& keys, const std::wstring& reason) {
   return L"\"" + keys + L"\" cannot be the shortcut.\r\n\r\n" + reason;
 }
@@ -112,15 +119,6 @@ std::optional<Hotkey> ParseHotkey(std::wstring_view text) {
 
 std::optional<Hotkey> HotkeyOfKeys(unsigned short keys) { return Allowed(LOBYTE(keys), HIBYTE(keys)); }
 
-std::wstring KeysSpelling(unsigned short keys, const std::function<std::wstring(unsigned virtual_key)>& key_name) {
-  if (LOBYTE(keys) == 0) {
-    std::wstring modifiers = ModifierSpelling(HIBYTE(keys));
-    return modifiers.empty() ? modifiers : modifiers.substr(0, modifiers.size() - 1);
-  }
-  if (auto allowed = HotkeyOfKeys(keys)) return allowed->spelling;
-  return ModifierSpelling(HIBYTE(keys)) + key_name(LOBYTE(keys));
-}
-
 std::wstring CharacterItTypes(const Hotkey& hotkey, const std::vector<KeyboardLayout>& layouts) {
   const bool shift = (HIBYTE(hotkey.link_value) & HOTKEYF_SHIFT) != 0;
   for (const KeyboardLayout& layout : layouts) {
@@ -137,7 +135,8 @@ Verdict JudgeText(std::wstring_view text, const std::vector<KeyboardLayout>& lay
 Verdict JudgeKeys(unsigned short keys, const std::vector<KeyboardLayout>& layouts,
                   const std::function<std::wstring(unsigned virtual_key)>& key_name) {
   if (keys == 0) return {std::nullopt, L"No keys were pressed for the shortcut.\r\n\r\n" + std::wstring(kHotkeyRule)};
-  return JudgeAllowed(HotkeyOfKeys(keys), KeysSpelling(keys, key_name), layouts);
+  std::optional<Hotkey> hotkey = HotkeyOfKeys(keys);
+  return JudgeAllowed(hotkey, hotkey ? std::wstring() : KeysSpelling(keys, key_name), layouts);
 }
 
 Hotkey DefaultHotkey(const std::vector<KeyboardLayout>& layouts, const std::function<bool(const Hotkey&)>& free) {

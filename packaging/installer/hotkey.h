@@ -26,9 +26,6 @@ std::optional<Hotkey> ParseHotkey(std::wstring_view text);
 // when the rule refuses it.
 std::optional<Hotkey> HotkeyOfKeys(unsigned short keys);
 
-// Keys as a refusal names them ("Ctrl+Home"), the key's name taken from `key_name`.
-std::wstring KeysSpelling(unsigned short keys, const std::function<std::wstring(unsigned virtual_key)>& key_name);
-
 // A keyboard layout of the user's: its name, and what a key types while Ctrl and Alt (AltGr) are held,
 // with Shift as well when asked; empty when it types nothing.
 struct KeyboardLayout {

@@ -11,6 +11,7 @@
 #include "desktop/desktop.h"
 #include "hotkey.h"
 #include "platform/win/com.h"
+#include "platform/win/process.h"
 #include "support/orvane_process.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
@@ -75,7 +76,7 @@ Link ReadLink(const std::wstring& path) {
   return result;
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b) { return ::lstrcmpiW(a.c_str(), b.c_str()) == 0; }
+using win::SamePath;
 
 // Removes an installation made by a test, waiting for the uninstaller to finish.
 DWORD Uninstall(const std::wstring& folder) {
