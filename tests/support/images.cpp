@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "desktop/desktop.h"
 #include "platform/win/com.h"
 
 namespace testing_support {
@@ -38,34 +39,16 @@ DecodedImage DecodeImageFile(const std::wstring& path) {
 
 DecodedImage ScreenArea(const RECT& area) {
   DecodedImage image;
-  const int width = area.right - area.left, height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) return image;
-  BITMAPINFO info{};
-  info.bmiHeader = BITMAPINFOHEADER{.biSize = sizeof(BITMAPINFOHEADER), .biWidth = width, .biHeight = -height,
-                                    .biPlanes = 1, .biBitCount = 24, .biCompression = BI_RGB, .biSizeImage = 0,
-                                    .biXPelsPerMeter = 0, .biYPelsPerMeter = 0, .biClrUsed = 0, .biClrImportant = 0};
-  void* bits = nullptr;
-  HDC screen = ::GetDC(nullptr);
-  HDC memory = ::CreateCompatibleDC(screen);
-  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap) {
-    HGDIOBJ previous = ::SelectObject(memory, bitmap);
-    if (::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY)) {
-      ::GdiFlush();
-      const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
-      image.width = static_cast<UINT>(width);
-      image.height = static_cast<UINT>(height);
-      image.bgr.resize(static_cast<size_t>(width) * height * 3);
-      for (int y = 0; y < height; ++y) {
-        std::copy_n(static_cast<const uint8_t*>(bits) + y * stride, static_cast<size_t>(width) * 3,
-                    image.bgr.begin() + static_cast<size_t>(y) * width * 3);
-      }
-    }
-    ::SelectObject(memory, previous);
-    ::DeleteObject(bitmap);
+  const std::vector<uint32_t> pixels = desktop::ScreenPixels(area);
+  if (pixels.empty()) return image;
+  image.width = static_cast<UINT>(area.right - area.left);
+  image.height = static_cast<UINT>(area.bottom - area.top);
+  image.bgr.reserve(pixels.size() * 3);
+  for (uint32_t pixel : pixels) {
+    image.bgr.push_back(static_cast<uint8_t>(pixel));
+    image.bgr.push_back(static_cast<uint8_t>(pixel >> 8));
+    image.bgr.push_back(static_cast<uint8_t>(pixel >> 16));
   }
-  ::DeleteDC(memory);
-  ::ReleaseDC(nullptr, screen);
   return image;
 }
 

@@ -361,6 +361,15 @@ bool Press(HWND dialog, int button_id) {
          FALSE;
 }
 
+std::vector<uint32_t> ScreenPixels(const RECT& area) {
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return {};
+  HDC screen = ::GetDC(nullptr);
+  std::vector<uint32_t> pixels = PixelsOf(screen, area.left, area.top, width, height, nullptr, 0);
+  ::ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
 bool Click(HWND window) {
   RECT area{};
   if (!::GetWindowRect(window, &area)) return false;

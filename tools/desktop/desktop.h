@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,10 @@ DialogInfo ReadDialog(HWND dialog);
 bool Press(HWND dialog, int button_id);
 // Closes a dialog as its close button does.
 bool Close(HWND dialog);
+
+// What the screen shows over a rectangle: rows top-down, each pixel 0x00RRGGBB; empty when it cannot
+// be read.
+std::vector<uint32_t> ScreenPixels(const RECT& area);
 
 // Clicks the middle of a window with the mouse, as a person would.
 bool Click(HWND window);
