@@ -41,7 +41,7 @@ win::Variant InvokeWith(Session& session, IDispatch* object, DISPID id, Call kin
   win::Variant result;
   EXCEPINFO exception{};
   UINT bad_argument = 0;
-  const HRESULT hr = session.Within(Session::kCallDeadlineMs, [&] {
+  const HRESULT hr = session.Within(Deadline::kCall, [&] {
     return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, static_cast<WORD>(kind), &params,
                           kind == Call::kPut ? nullptr : result.put(), &exception, &bad_argument);
   });
@@ -86,7 +86,7 @@ win::ComPtr<IDispatch> ObjectOf(Session& session, const win::Variant& result) {
   if (v->vt == VT_DISPATCH && v->pdispVal) {
     object = v->pdispVal;
   } else if (v->vt == VT_UNKNOWN && v->punkVal) {
-    session.Within(Session::kCallDeadlineMs, [&] { return v->punkVal->QueryInterface(IID_PPV_ARGS(&object)); });
+    session.Within(Deadline::kCall, [&] { return v->punkVal->QueryInterface(IID_PPV_ARGS(&object)); });
   }
   return object;
 }
@@ -96,7 +96,7 @@ win::ComPtr<IDispatch> QueryResult(Session& session, const win::Variant& result,
   win::ComPtr<IDispatch> object = ObjectOf(session, result);
   if (!object) rt::RaiseHresult(E_NOINTERFACE, Source(member));
   win::ComPtr<IDispatch> typed;
-  const HRESULT hr = session.Within(Session::kCallDeadlineMs, [&] {
+  const HRESULT hr = session.Within(Deadline::kCall, [&] {
     return object->QueryInterface(iid, reinterpret_cast<void**>(typed.GetAddressOf()));
   });
   if (FAILED(hr) || !typed) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, Source(member));

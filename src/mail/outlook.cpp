@@ -28,7 +28,7 @@ ComPtr<IDispatch> CreateApplication(mail::Session& session) {
   session.Begin();
   ComPtr<IDispatch> application;
   // As scripting clients ask for it: any server kind (the mail program registers a local server only).
-  const HRESULT hr = session.Within(mail::Session::kStartDeadlineMs, [&] {
+  const HRESULT hr = session.Within(mail::Deadline::kStart, [&] {
     return ::CoCreateInstance(outlook::kClsidApplication, nullptr, CLSCTX_SERVER, outlook::kIidApplication,
                               reinterpret_cast<void**>(application.GetAddressOf()));
   });
@@ -46,7 +46,7 @@ ComPtr<IDispatch> CreateApplication(mail::Session& session) {
 
 void EnsureOutlookWindow(mail::Session& session, LONG lWindowState) {
   // The releases between the calls are calls too: the operation as a whole is watched as well.
-  mail::Session::Watched operation(session, mail::Session::kCallDeadlineMs);
+  mail::Session::Watched operation(session, mail::Deadline::kCall);
   // An application object of its own, released when the call ends: the one the process keeps is the
   // mail's (ComposeMailDraft). That is how the two operations are defined, and what the mail
   // program's journal in the tests shows. References are released in reverse order when the call
@@ -67,7 +67,7 @@ void EnsureOutlookWindow(mail::Session& session, LONG lWindowState) {
 
 DraftResult ComposeMailDraft(mail::Session& session, const std::wstring& sAttachmentPath,
                              const std::wstring& sSubject, const std::wstring& sRecipient) {
-  mail::Session::Watched operation(session, mail::Session::kCallDeadlineMs);
+  mail::Session::Watched operation(session, mail::Deadline::kCall);
   ComPtr<IDispatch> mail_item;
   IDispatch* application = nullptr;
   try {

@@ -5,7 +5,7 @@
 
 namespace mail {
 
-Session::Session(DWORD patience_ms) : patience_ms_(patience_ms) {}
+Session::Session(Deadlines deadlines, DWORD patience_ms) : deadlines_(deadlines), patience_ms_(patience_ms) {}
 
 Session::~Session() {
   LetGo();
@@ -40,7 +40,7 @@ IDispatch* Session::KeptApplication(const std::function<win::ComPtr<IDispatch>()
 
 void Session::LetGo() {
   if (!application_) return;
-  Watched release(*this, kCallDeadlineMs);  // a mail program stuck while it quits must not hold us either
+  Watched release(*this, Deadline::kCall);  // a mail program stuck while it quits must not hold us either
   application_.Reset();
 }
 
@@ -49,13 +49,13 @@ void Session::SetScreenshot(const std::wstring& path) {
   if (watchdog_) watchdog_->SetScreenshot(path);
 }
 
-Session::Watched::Watched(Session& session, DWORD deadline_ms) : watchdog_(session.watchdog_.get()) {
-  if (watchdog_) watchdog_->Arm(deadline_ms);
+Session::Watched::Watched(Session& session, Deadline deadline) : watchdog_(session.watchdog_.get()) {
+  if (watchdog_) watchdog_->Arm(session.Ms(deadline));
 }
 
-Session::Watched::Watched(Session& session, DWORD deadline_ms, std::function<bool()> up)
+Session::Watched::Watched(Session& session, Deadline deadline, std::function<bool()> up)
     : watchdog_(session.watchdog_.get()) {
-  if (watchdog_) watchdog_->Arm(deadline_ms, std::move(up));
+  if (watchdog_) watchdog_->Arm(session.Ms(deadline), std::move(up));
 }
 
 Session::Watched::~Watched() {

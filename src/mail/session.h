@@ -17,10 +17,19 @@
 
 namespace mail {
 
+// How long the mail program may take to answer one call, and to come up when it is asked for. Tests
+// give the session shorter ones.
+struct Deadlines {
+  DWORD call_ms = 30000;
+  DWORD start_ms = 60000;
+};
+enum class Deadline { kCall, kStart };
+
 class [[nodiscard]] Session {
  public:
   // Enters nothing yet: nothing before the question needs the apartment, and entering it takes a while.
-  explicit Session(DWORD patience_ms = 30000);
+  // `patience_ms` is how long calls the mail program turns away as busy are sent again.
+  explicit Session(Deadlines deadlines = {}, DWORD patience_ms = 30000);
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
   // Lets the application object go, takes the filter back out, then leaves the apartment: a proxy
@@ -42,17 +51,13 @@ class [[nodiscard]] Session {
   // Whether the user gave up waiting for the mail program: the run then ends without a further word.
   bool GaveUp() const { return watchdog_ && watchdog_->GaveUp(); }
 
-  // How long the mail program may take to answer one call, and to come up when it is asked for.
-  static constexpr DWORD kCallDeadlineMs = 30000;
-  static constexpr DWORD kStartDeadlineMs = 60000;
-
   // One call to the mail program (or its start), watched while this lives; nothing before the session
   // has begun.
   class [[nodiscard]] Watched {
    public:
-    Watched(Session& session, DWORD deadline_ms);
+    Watched(Session& session, Deadline deadline);
     // A call that shows the mail program's window: no deadline once `up` says it is up.
-    Watched(Session& session, DWORD deadline_ms, std::function<bool()> up);
+    Watched(Session& session, Deadline deadline, std::function<bool()> up);
     Watched(const Watched&) = delete;
     Watched& operator=(const Watched&) = delete;
     ~Watched();
@@ -63,12 +68,15 @@ class [[nodiscard]] Session {
 
   // Makes one call to the mail program under the deadline; what the call returns.
   template <typename Call>
-  auto Within(DWORD deadline_ms, Call&& call) {
-    Watched watched(*this, deadline_ms);
+  auto Within(Deadline deadline, Call&& call) {
+    Watched watched(*this, deadline);
     return call();
   }
 
  private:
+  DWORD Ms(Deadline deadline) const { return deadline == Deadline::kStart ? deadlines_.start_ms : deadlines_.call_ms; }
+
+  Deadlines deadlines_;
   DWORD patience_ms_;
   // In teardown order, reversed.
   std::optional<win::ComApartment> apartment_;

@@ -264,7 +264,7 @@ bool ShowMailInDefaultProgram(Session& session, HWND owner, const std::wstring& 
   ULONG code = MAPI_E_NOT_SUPPORTED;
   // A mail program stuck on its start would keep us waiting invisibly: it has the start deadline, and
   // once its window is up the user may write for as long as they like.
-  Session::Watched watched(session, Session::kStartDeadlineMs, MailProgramUp());
+  Session::Watched watched(session, Deadline::kStart, MailProgramUp());
   if (auto wide = Export<MapiSendMailW>(mapi, "MAPISendMailW")) {
     code = SendWith<MapiMessageW, MapiRecipDescW, MapiFileDescW>(wide, owner, texts, kFlags);
   } else if (auto ansi = Export<MapiSendMailA>(mapi, "MAPISendMail")) {

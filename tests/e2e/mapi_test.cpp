@@ -231,22 +231,6 @@ TEST_F(MapiTest, ADefaultMailProgramThatNeverComesUpIsAskedAboutAndGivingUpEndsT
   EXPECT_GT(testing_support::DecodeImageFile(Shot()).width, 0u);
 }
 
-// Once the mail program's window is up, the user writes the mail for as long as they like.
-TEST_F(MapiTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
-  MapiStandIn client;
-  OrvaneProcess run(app_.path());
-  ASSERT_TRUE(Confirm(run));
-  HWND mail = WaitForMailWindow(run);
-  ASSERT_NE(mail, nullptr);
-  for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 70000;) {
-    SampleWindow::Pump();
-    ASSERT_TRUE(desktop::WindowsOf(run.id(), L"#32770").empty()) << "asked while the user writes the mail";
-    ::Sleep(250);
-  }
-  ::PostMessageW(mail, WM_CLOSE, 0, 0);
-  EXPECT_EQ(run.WaitForExit(), 0u);
-}
-
 // The program's folder is writable by design: a library of a system name put there must never run
 // inside Orvane, up to and through "Show in folder", where the shell loads libraries of its own.
 TEST_F(MapiTest, NoLibraryPlantedInTheProgramsFolderIsLoaded) {

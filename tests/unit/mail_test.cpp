@@ -18,11 +18,14 @@
 #include "mail/message_filter.h"
 #include "mail/outlook.h"
 #include "mail/session.h"
+#include "mail/simple_mapi.h"
 #include "mail/watchdog.h"
 #include "desktop/desktop.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"
 #include "platform/win/com_object.h"
+#include "support/standin.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -395,6 +398,61 @@ TEST(MailWatchdog, ACallBackWhileTheQuestionIsBeingPutLeavesNoQuestionOpen) {
   EXPECT_FALSE(open) << "the question stayed open for a call that had come back";
   for (HWND box : desktop::WindowsOf(::GetCurrentProcessId(), L"#32770")) desktop::Press(box, IDYES);
   EXPECT_FALSE(watchdog.GaveUp());
+}
+
+// The session's own deadlines, shortened: a mail program that stops answering in the middle of the
+// mail is asked about with the saved file's name, and waiting longer lets the mail be finished. (The
+// end-to-end tests wait out the real deadlines once for each way of giving up.)
+TEST_F(MailUnitTest, WaitingLongerForACallPastItsDeadlineFinishesTheMail) {
+  session_.emplace(mail::Deadlines{250, 250});
+  session_->Begin();
+  session_->SetScreenshot(L"C:\\app\\Screenshot004.jpg");
+  attachments_.On(outlook::kAdd.id, [this](VARIANT* result, EXCEPINFO* exception) {
+    ::Sleep(1500);  // past the deadline, several times
+    return Returns(&attachment_)(result, exception);
+  });
+  BoxAnswerer answerer(IDYES);
+  const modMain::DraftResult draft = modMain::ComposeMailDraft(*session_, L"C:\\app\\Screenshot004.jpg", L"s", L"r");
+  EXPECT_EQ(draft.stage, modMain::DraftResult::Stage::kShown);
+  const auto texts = answerer.Answered(1);
+  ASSERT_FALSE(texts.empty()) << "nobody was asked about the call past its deadline";
+  EXPECT_NE(texts[0].find(L"not responding"), std::wstring::npos);
+  EXPECT_NE(texts[0].find(L"C:\\app\\Screenshot004.jpg"), std::wstring::npos);
+  EXPECT_EQ(Calls().back(), L"mail:61606");  // displayed
+  EXPECT_FALSE(session_->GaveUp());
+}
+
+// A default mail program whose window is up has no deadline: the user writes for as long as they like.
+// Its start deadline here is shorter than the time the mail stays open.
+TEST(MapiUnitTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
+  testing_support::MapiStandIn client;
+  testing_support::TempFolder folder(L"orvane-mapi-unit");
+  const std::wstring shot = folder / L"Screenshot001.jpg";
+  testing_support::WriteBytes(shot, "\xFF\xD8\xFF\xD9");
+  win::ComApartment apartment;
+  mail::Session session(mail::Deadlines{30000, 1000});
+  session.Begin();
+  std::atomic<bool> asked{false}, shown{false};
+  std::thread user([&] {
+    HWND mail = nullptr;
+    for (int i = 0; i < 750 && !mail; ++i) {
+      ::Sleep(20);
+      auto windows = testing_support::MapiStandIn::MailWindows();
+      if (!windows.empty()) mail = windows.front();
+    }
+    shown = mail != nullptr;
+    for (int i = 0; i < 30 && mail; ++i) {  // three times the deadline
+      ::Sleep(100);
+      if (!desktop::WindowsOf(::GetCurrentProcessId(), L"#32770").empty()) asked = true;
+    }
+    if (mail) ::PostMessageW(mail, WM_CLOSE, 0, 0);
+  });
+  const bool sent = mail::ShowMailInDefaultProgram(session, nullptr, shot, L"Screen Capture: T", L"a@example.com");
+  user.join();
+  EXPECT_TRUE(shown) << "the mail never showed";
+  EXPECT_FALSE(asked) << "asked while the user writes the mail";
+  EXPECT_TRUE(sent);  // the stand-in's window closed is a mail taken
+  EXPECT_FALSE(session.GaveUp());
 }
 
 TEST(BusyRetry, RetriesCallsTurnedAwayForLaterWhilePatienceLasts) {
