@@ -27,8 +27,9 @@ orvane_build() {
   cmake --build --preset wine -j "$(nproc)" "$@"
 }
 
-ORVANE_STARTED_XVFB=""
-ORVANE_STARTED_WINESERVER=""
+ORVANE_STARTED_XVFB=""       # the virtual display started last (its Xvfb's pid)
+ORVANE_STARTED_XVFBS=""      # every one started, for orvane_stop
+ORVANE_STARTED_PREFIXES=""   # the prefixes whose wineserver we started
 ORVANE_DISPLAY_SIZE=""  # WIDTHxHEIGHT of the virtual display we started
 
 # Starts a virtual display unless one is given (or CI or ORVANE_OWN_DISPLAY asks for a clean one);
@@ -50,6 +51,7 @@ orvane_start_display() {
     done
     if [ -e "/tmp/.X11-unix/X$n" ]; then
       export DISPLAY=":$n"
+      ORVANE_STARTED_XVFBS="$ORVANE_STARTED_XVFBS $ORVANE_STARTED_XVFB"
       ORVANE_DISPLAY_SIZE=${ORVANE_SCREEN:-1920x1200x24}
       ORVANE_DISPLAY_SIZE=${ORVANE_DISPLAY_SIZE%x*}
       orvane_log "virtual display $DISPLAY (Xvfb pid $ORVANE_STARTED_XVFB)"
@@ -61,23 +63,38 @@ orvane_start_display() {
   return 1
 }
 
+# The environment every Wine program of ours runs in: our own prefix (WINEPREFIX_OVERRIDE names
+# another), no Mono, no Gecko, and no menu builder writing icons and menu entries into the home folder.
+orvane_wine_environment() {
+  export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$ORVANE_BUILD/prefix}
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEARCH=win64
+}
+
+# Makes the prefix when it does not exist yet (it takes a while: scripts/test does it during the
+# build), as a copy of ORVANE_PREFIX_TEMPLATE when that names one.
+orvane_create_prefix() {
+  orvane_wine_environment
+  mkdir -p "$WINEPREFIX"
+  [ -f "$WINEPREFIX/system.reg" ] && return 0
+  if [ -n "${ORVANE_PREFIX_TEMPLATE:-}" ] && [ -f "$ORVANE_PREFIX_TEMPLATE/system.reg" ]; then
+    orvane_log "copying Wine prefix $ORVANE_PREFIX_TEMPLATE to $WINEPREFIX"
+    cp -a "$ORVANE_PREFIX_TEMPLATE/." "$WINEPREFIX/"
+    return 0
+  fi
+  orvane_log "creating Wine prefix $WINEPREFIX"
+  wineboot -i </dev/null >/dev/null 2>&1 || true
+  wineserver -w </dev/null >/dev/null 2>&1 || true
+}
+
 # A Wine prefix of our own, and a wineserver warmed up with its pipes pointing away from us:
 # Wine's background services inherit the standard handles of the first Wine process, and a
 # test runner waiting on them would wait forever.
 orvane_start_wine() {
-  export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$ORVANE_BUILD/prefix}
-  # No Mono, no Gecko, and no menu builder writing icons and menu entries into the home folder.
-  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-  export WINEDEBUG=${WINEDEBUG:--all}
-  export WINEARCH=win64
-  mkdir -p "$WINEPREFIX"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    orvane_log "creating Wine prefix $WINEPREFIX"
-    wineboot -i </dev/null >/dev/null 2>&1 || true
-    wineserver -w </dev/null >/dev/null 2>&1 || true
-  fi
+  orvane_create_prefix
   wineserver -p </dev/null >/dev/null 2>&1 || true
-  ORVANE_STARTED_WINESERVER=1
+  ORVANE_STARTED_PREFIXES="$ORVANE_STARTED_PREFIXES $WINEPREFIX"
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   # Wine's desktop process is started by the first process that needs the desktop, with that
   # process's standard handles, and lives while any process uses the desktop: started by a test, it
@@ -135,16 +152,31 @@ orvane_virtual_desktop() {
   wine reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d "$name" /f </dev/null >/dev/null 2>&1 || true
 }
 
+# A second desktop for the tests that wait out long deadlines (scripts/lib/second-desktop): a virtual
+# display and a prefix of its own (a copy of the first), prepared as the first is. The first stays the
+# one DISPLAY and WINEPREFIX name.
+orvane_start_second_desktop() {
+  local display=${DISPLAY:-} prefix=$WINEPREFIX started=$ORVANE_STARTED_XVFB size=$ORVANE_DISPLAY_SIZE
+  ORVANE_OWN_DISPLAY=1 orvane_start_display || return 1
+  ORVANE_PREFIX_TEMPLATE=$prefix WINEPREFIX_OVERRIDE=$ORVANE_BUILD/prefix-second orvane_start_wine
+  export ORVANE_SECOND_DISPLAY=$DISPLAY ORVANE_SECOND_WINEPREFIX=$WINEPREFIX
+  export DISPLAY=$display WINEPREFIX=$prefix
+  ORVANE_STARTED_XVFB=$started
+  ORVANE_DISPLAY_SIZE=$size
+}
+
 orvane_stop() {
-  if [ -n "$ORVANE_STARTED_WINESERVER" ]; then
-    wineserver -k </dev/null >/dev/null 2>&1 || true
-    ORVANE_STARTED_WINESERVER=""
-  fi
-  if [ -n "$ORVANE_STARTED_XVFB" ]; then
-    kill "$ORVANE_STARTED_XVFB" 2>/dev/null || true
-    wait "$ORVANE_STARTED_XVFB" 2>/dev/null || true
-    ORVANE_STARTED_XVFB=""
-  fi
+  local prefix pid
+  for prefix in $ORVANE_STARTED_PREFIXES; do
+    WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
+  done
+  ORVANE_STARTED_PREFIXES=""
+  for pid in $ORVANE_STARTED_XVFBS; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  ORVANE_STARTED_XVFBS=""
+  ORVANE_STARTED_XVFB=""
 }
 
 # Windows path of a file on this machine, as Wine maps it.
