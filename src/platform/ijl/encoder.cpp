@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "platform/ijl/encoder_dct.h"
+#include "platform/ijl/encoder_kernels.h"
 #include "platform/ijl/encoder_entropy.h"
 
 // How the pieces fit.
@@ -17,13 +17,14 @@
 // The picture goes through in bands of 16 rows (one row of 16x16 units). Each band is converted to
 // luminance rows and to chrominance rows at half width and half height, padded on the right and at the
 // bottom by repeating the last column and row. Each 8x8 block is then transformed, quantised and
-// Huffman coded straight into the output buffer. Colour conversion is in encoder_colour.cpp, the
-// transform and quantisation in encoder_dct.h (their AVX2 forms in encoder_avx2.cpp), the entropy
-// coding in encoder_entropy.h.
+// Huffman coded straight into the output buffer. The vector arithmetic of the colour conversion, the
+// transform and the quantisation is written once, in encoder_transform.h, for every vector width; the
+// SSE2 level uses it in encoder_colour.cpp and encoder_dct.cpp, the AVX2 level in encoder_avx2.cpp. The
+// entropy coding is in encoder_entropy.h.
 //
 // The blocks go through the transform two at a time, the two that share a table: the two halves of a
 // luminance row of the unit, then its two chrominance blocks. AVX2 transforms both at once, one in
-// each half of its registers, with the same instructions as the SSE2 code for one (kernels in
+// each half of its registers, with the same arithmetic as the SSE2 level for one (kernels in
 // encoder_kernels.h, chosen at run time).
 //
 // A block whose 64 samples are equal transforms to its DC term alone (64 * (sample - 128), exactly what

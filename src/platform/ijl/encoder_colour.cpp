@@ -1,19 +1,22 @@
-// Colour conversion: two rows of blue-green-red pixels to luminance, and to the chrominance of each 2x2
-// square, with the JFIF weights in fixed point.
+// Colour conversion at the SSE2 level: two rows of blue-green-red pixels to luminance, and to the
+// chrominance of each 2x2 square, with the JFIF weights in fixed point.
 //
 // Luminance takes 15-bit weights per pixel, chrominance 13-bit weights on the sums of the four pixels
 // of a 2x2 square (so the average is taken before the conversion, which is the same linear map).
-// Pixels are handled four to a vector, one 32-bit lane each: blue and red then sit in the two 16-bit
-// halves of a lane, green alone, which is the shape pmaddwd multiplies and adds in one step.
+// Pixels are handled four to a vector, one 32-bit lane each (the arithmetic is encoder_transform.h's);
+// the last pixels of a row, one square at a time, in plain integers.
 
 #include <emmintrin.h>
 
 #include "platform/ijl/encoder.h"
 #include "platform/ijl/encoder_kernels.h"
 #include "platform/ijl/encoder_simd.h"
+#include "platform/ijl/encoder_transform.h"
 
 namespace ijl::detail {
 namespace {
+
+using L = Sse2Lanes;
 
 inline uint8_t Clamp255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
@@ -27,36 +30,12 @@ inline __m128i FourPixels(const uint8_t* p) {
   return _mm_unpacklo_epi64(p01, p23);
 }
 
-struct ColourConstants {
-  __m128i low_mask = _mm_set1_epi32(0x00FF00FF);
-  // Blue and red share a lane's halves; green's high half holds a neighbour's byte, weighted 0.
-  __m128i y_br = Pair(kYB, kYR);
-  __m128i y_g = Pair(kYG, 0);
-  __m128i y_round = _mm_set1_epi32(1 << 14);
-  __m128i cb_br = Pair(kCbB, kCbR);
-  __m128i cb_g = Pair(kCbG, 0);
-  __m128i cr_br = Pair(kCrB, kCrR);
-  __m128i cr_g = Pair(kCrG, 0);
-  __m128i chroma_bias = _mm_set1_epi32(kChromaBias);
-};
-
-// Luminance of four pixels given as blue/red and green lanes, in 32-bit lanes.
-inline __m128i Luma4(__m128i br, __m128i g, const ColourConstants& k) {
-  __m128i y = _mm_add_epi32(_mm_madd_epi16(br, k.y_br), _mm_madd_epi16(g, k.y_g));
-  return _mm_srli_epi32(_mm_add_epi32(y, k.y_round), 15);
-}
-
-// Chrominance from blue/red and green sums of 2x2 squares, valid in lanes 0 and 2.
-inline __m128i Chroma(__m128i br, __m128i g, __m128i w_br, __m128i w_g, const ColourConstants& k) {
-  __m128i c = _mm_add_epi32(_mm_madd_epi16(br, w_br), _mm_madd_epi16(g, w_g));
-  return _mm_srai_epi32(_mm_add_epi32(c, k.chroma_bias), 15);
-}
-
 }  // namespace
 
 void ConvertRowPairSse2(const uint8_t* row0, const uint8_t* row1, int32_t count, uint8_t* y0, uint8_t* y1, uint8_t* cb,
                     uint8_t* cr) {
-  static const ColourConstants k;
+  static const ColourWeights<L> k;
+  const __m128i low_mask = _mm_set1_epi32(0x00FF00FF);  // blue and red; green shifted down apart
   int32_t x = 0;
   // Eight pixels of each row at a time, while the loads (up to the ninth pixel's blue) stay within the row.
   for (; x + 9 <= count; x += 8) {
@@ -64,29 +43,23 @@ void ConvertRowPairSse2(const uint8_t* row0, const uint8_t* row1, int32_t count,
     const uint8_t* b = row1 + 3 * x;
     const __m128i a0 = FourPixels(a), a1 = FourPixels(a + 12);
     const __m128i b0 = FourPixels(b), b1 = FourPixels(b + 12);
-    const __m128i a0_br = _mm_and_si128(a0, k.low_mask), a0_g = _mm_srli_epi16(a0, 8);
-    const __m128i a1_br = _mm_and_si128(a1, k.low_mask), a1_g = _mm_srli_epi16(a1, 8);
-    const __m128i b0_br = _mm_and_si128(b0, k.low_mask), b0_g = _mm_srli_epi16(b0, 8);
-    const __m128i b1_br = _mm_and_si128(b1, k.low_mask), b1_g = _mm_srli_epi16(b1, 8);
-    const __m128i ya = _mm_packs_epi32(Luma4(a0_br, a0_g, k), Luma4(a1_br, a1_g, k));
-    const __m128i yb = _mm_packs_epi32(Luma4(b0_br, b0_g, k), Luma4(b1_br, b1_g, k));
+    const __m128i a0_br = _mm_and_si128(a0, low_mask), a0_g = _mm_srli_epi16(a0, 8);
+    const __m128i a1_br = _mm_and_si128(a1, low_mask), a1_g = _mm_srli_epi16(a1, 8);
+    const __m128i b0_br = _mm_and_si128(b0, low_mask), b0_g = _mm_srli_epi16(b0, 8);
+    const __m128i b1_br = _mm_and_si128(b1, low_mask), b1_g = _mm_srli_epi16(b1, 8);
+    const __m128i ya = _mm_packs_epi32(Luma<L>(a0_br, a0_g, k), Luma<L>(a1_br, a1_g, k));
+    const __m128i yb = _mm_packs_epi32(Luma<L>(b0_br, b0_g, k), Luma<L>(b1_br, b1_g, k));
     const __m128i ys = _mm_packus_epi16(ya, yb);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(y0 + x), ys);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(y1 + x), _mm_srli_si128(ys, 8));
 
     // Vertical sums, then each pair of columns (lanes 0+1 and 2+3, results in lanes 0 and 2).
-    __m128i br0 = _mm_add_epi16(a0_br, b0_br), g0 = _mm_add_epi16(a0_g, b0_g);
-    __m128i br1 = _mm_add_epi16(a1_br, b1_br), g1 = _mm_add_epi16(a1_g, b1_g);
-    br0 = _mm_add_epi16(br0, _mm_srli_epi64(br0, 32));
-    g0 = _mm_add_epi16(g0, _mm_srli_epi64(g0, 32));
-    br1 = _mm_add_epi16(br1, _mm_srli_epi64(br1, 32));
-    g1 = _mm_add_epi16(g1, _mm_srli_epi64(g1, 32));
-    // The neighbour bytes in the green lanes' high halves are weighted 0 but must not disturb the
-    // low halves: a 16-bit add keeps the halves apart.
-    const __m128i u0 = _mm_shuffle_epi32(Chroma(br0, g0, k.cb_br, k.cb_g, k), _MM_SHUFFLE(3, 1, 2, 0));
-    const __m128i u1 = _mm_shuffle_epi32(Chroma(br1, g1, k.cb_br, k.cb_g, k), _MM_SHUFFLE(3, 1, 2, 0));
-    const __m128i v0 = _mm_shuffle_epi32(Chroma(br0, g0, k.cr_br, k.cr_g, k), _MM_SHUFFLE(3, 1, 2, 0));
-    const __m128i v1 = _mm_shuffle_epi32(Chroma(br1, g1, k.cr_br, k.cr_g, k), _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128i br0 = SquareSums<L>(a0_br, b0_br), g0 = SquareSums<L>(a0_g, b0_g);
+    const __m128i br1 = SquareSums<L>(a1_br, b1_br), g1 = SquareSums<L>(a1_g, b1_g);
+    const __m128i u0 = _mm_shuffle_epi32(Chroma<L>(br0, g0, k.cb_br, k.cb_g, k), _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128i u1 = _mm_shuffle_epi32(Chroma<L>(br1, g1, k.cb_br, k.cb_g, k), _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128i v0 = _mm_shuffle_epi32(Chroma<L>(br0, g0, k.cr_br, k.cr_g, k), _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128i v1 = _mm_shuffle_epi32(Chroma<L>(br1, g1, k.cr_br, k.cr_g, k), _MM_SHUFFLE(3, 1, 2, 0));
     const __m128i uv = _mm_packus_epi16(
         _mm_packs_epi32(_mm_unpacklo_epi64(u0, u1), _mm_unpacklo_epi64(v0, v1)), _mm_setzero_si128());
     Store4(cb + x / 2, uv);
@@ -106,6 +79,5 @@ void ConvertRowPairSse2(const uint8_t* row0, const uint8_t* row1, int32_t count,
     cr[x / 2] = Clamp255((kCrB * blue + kCrG * green + kCrR * red + kChromaBias) >> 15);
   }
 }
-
 
 }  // namespace ijl::detail

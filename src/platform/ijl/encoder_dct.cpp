@@ -3,7 +3,10 @@
 
 #include <algorithm>
 
-#include "platform/ijl/encoder_dct.h"
+#include "platform/ijl/encoder.h"
+#include "platform/ijl/encoder_kernels.h"
+#include "platform/ijl/encoder_simd.h"
+#include "platform/ijl/encoder_transform.h"
 
 namespace ijl::detail {
 
@@ -41,19 +44,29 @@ void QuantTable::SetDivisor(int i, uint16_t d) {
 
 namespace {
 
+using L = Sse2Lanes;
+
+// Eight rows of eight samples, level-shifted to 16-bit lanes.
+void LoadRows(const uint8_t* samples, ptrdiff_t stride, __m128i r[8]) {
+  const __m128i zero = _mm_setzero_si128(), centre = _mm_set1_epi16(128);
+  for (int i = 0; i < 8; ++i) {
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + i * stride));
+    r[i] = _mm_sub_epi16(_mm_unpacklo_epi8(bytes, zero), centre);
+  }
+}
+
 void TransformOne(const uint8_t* samples, size_t stride, const QuantTable& table, QuantisedBlock& out) {
-  __m128i bytes[8], r[8];
-  for (int i = 0; i < 8; ++i) bytes[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + i * stride));
-  LoadRows(bytes, r);
-  Dct(r);
+  __m128i r[8];
+  LoadRows(samples, static_cast<ptrdiff_t>(stride), r);
+  Dct<L>(r);
   const __m128i zero = _mm_setzero_si128();
   uint64_t nonzero = 0;
   for (int i = 0; i < 8; i += 2) {
-    const __m128i q0 = QuantiseVector(r[i], table, i), q1 = QuantiseVector(r[i + 1], table, i + 1);
+    const __m128i q0 = QuantiseRow<L>(r[i], table, i), q1 = QuantiseRow<L>(r[i + 1], table, i + 1);
     _mm_store_si128(reinterpret_cast<__m128i*>(out.coef + 8 * i), q0);
     _mm_store_si128(reinterpret_cast<__m128i*>(out.coef + 8 * i + 8), q1);
-    StoreCategories(q0, out.category + 8 * i);
-    StoreCategories(q1, out.category + 8 * i + 8);
+    _mm_store_si128(reinterpret_cast<__m128i*>(out.category + 8 * i), Categories<L>(q0));
+    _mm_store_si128(reinterpret_cast<__m128i*>(out.category + 8 * i + 8), Categories<L>(q1));
     const int zeros = _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(q0, zero), _mm_cmpeq_epi16(q1, zero)));
     nonzero |= static_cast<uint64_t>(static_cast<uint16_t>(~zeros)) << (8 * i);
   }
@@ -69,10 +82,9 @@ void TransformPairSse2(const uint8_t* a, const uint8_t* b, size_t stride, const 
 }
 
 void ForwardDct(const uint8_t* samples, ptrdiff_t stride, int16_t out[64]) {
-  __m128i bytes[8], r[8];
-  for (int i = 0; i < 8; ++i) bytes[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + i * stride));
-  LoadRows(bytes, r);
-  Dct(r);
+  __m128i r[8];
+  LoadRows(samples, stride, r);
+  Dct<L>(r);
   for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * i), r[i]);
 }
 
@@ -81,7 +93,7 @@ void Quantise(const int16_t in[64], const uint16_t divisors[64], int16_t out[64]
   for (int i = 0; i < 64; ++i) table.SetDivisor(i, divisors[i]);
   for (int i = 0; i < 8; ++i) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8 * i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * i), QuantiseVector(c, table, i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * i), QuantiseRow<L>(c, table, i));
   }
 }
 

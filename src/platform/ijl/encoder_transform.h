@@ -1,0 +1,181 @@
+#pragma once
+// The encoder's vector arithmetic, written once for every vector width: the forward DCT and the
+// quantisation of 8x8 blocks, the entropy coder's view of the result, and the fixed-point colour
+// conversion. Each is a template over a lane-traits struct `L` (encoder_simd.h for SSE2,
+// encoder_avx2.cpp for AVX2) that names the instructions of its width: L::V is the vector, and every
+// operation works on each 128-bit half apart, so a wider vector is that many SSE2 vectors side by side
+// and gives the same integers in each half.
+//
+// Include this only in a level's own .cpp file, compiled with that level's flags. Everything here is in
+// an unnamed namespace, so that each of those files gets its own copy: no function compiled for AVX2
+// can be taken by the linker for a caller on a processor without it.
+//
+// The transform is the separable DCT with 13-bit cosines, two fractional bits kept between the passes.
+// The first pass runs down the columns of the block (each vector one row, so no transposition is
+// needed), then the block is transposed once and the second pass runs down again: the result comes out
+// transposed, which the quantisation table and the zigzag order are arranged for. The even half of each
+// pass is the usual butterfly; the odd half multiplies the four differences by the 4x4 cosine matrix,
+// two products to a pmaddwd. With samples of -128..127 no 16-bit sum can overflow: a first-pass output
+// is at most 4 * 1024 in magnitude, and a second-pass sum at most 8 times that.
+
+#include <cstdint>
+
+#include "platform/ijl/encoder_kernels.h"
+
+namespace ijl::detail {
+namespace {
+
+// One 1-D pass down the eight vectors (in place). Pass 1 keeps kPass1Bits fractional bits, pass 2
+// removes them.
+template <typename L, int kPass>
+inline void DctPass(typename L::V r[8]) {
+  using V = typename L::V;
+  const V s07 = L::Add16(r[0], r[7]), d07 = L::Sub16(r[0], r[7]);
+  const V s16 = L::Add16(r[1], r[6]), d16 = L::Sub16(r[1], r[6]);
+  const V s25 = L::Add16(r[2], r[5]), d25 = L::Sub16(r[2], r[5]);
+  const V s34 = L::Add16(r[3], r[4]), d34 = L::Sub16(r[3], r[4]);
+  const V t10 = L::Add16(s07, s34), t13 = L::Sub16(s07, s34);
+  const V t11 = L::Add16(s16, s25), t12 = L::Sub16(s16, s25);
+
+  constexpr int shift = kPass == 1 ? kConstBits - kPass1Bits : kConstBits + kPass1Bits;
+  const V round = L::Set32(1 << (shift - 1));
+  auto rotate = [&](V lo, V hi, V k) {
+    const V a = L::ShiftRightArithmetic32(L::Add32(L::MultiplyAdd16(lo, k), round), shift);
+    const V b = L::ShiftRightArithmetic32(L::Add32(L::MultiplyAdd16(hi, k), round), shift);
+    return L::PackSigned32(a, b);
+  };
+  auto rotate4 = [&](V lo01, V hi01, V lo23, V hi23, V k01, V k23) {
+    V a = L::Add32(L::MultiplyAdd16(lo01, k01), L::MultiplyAdd16(lo23, k23));
+    V b = L::Add32(L::MultiplyAdd16(hi01, k01), L::MultiplyAdd16(hi23, k23));
+    a = L::ShiftRightArithmetic32(L::Add32(a, round), shift);
+    b = L::ShiftRightArithmetic32(L::Add32(b, round), shift);
+    return L::PackSigned32(a, b);
+  };
+
+  if (kPass == 1) {
+    r[0] = L::ShiftLeft16(L::Add16(t10, t11), kPass1Bits);
+    r[4] = L::ShiftLeft16(L::Sub16(t10, t11), kPass1Bits);
+  } else {
+    const V half = L::Set16(1 << (kPass1Bits - 1));
+    r[0] = L::ShiftRightArithmetic16(L::Add16(L::Add16(t10, t11), half), kPass1Bits);
+    r[4] = L::ShiftRightArithmetic16(L::Add16(L::Sub16(t10, t11), half), kPass1Bits);
+  }
+  const V e_lo = L::InterleaveLow16(t13, t12), e_hi = L::InterleaveHigh16(t13, t12);
+  r[2] = rotate(e_lo, e_hi, L::Pair(kCos2, kCos6));
+  r[6] = rotate(e_lo, e_hi, L::Pair(kCos6, -kCos2));
+
+  const V a_lo = L::InterleaveLow16(d07, d16), a_hi = L::InterleaveHigh16(d07, d16);
+  const V b_lo = L::InterleaveLow16(d25, d34), b_hi = L::InterleaveHigh16(d25, d34);
+  r[1] = rotate4(a_lo, a_hi, b_lo, b_hi, L::Pair(kCos1, kCos3), L::Pair(kCos5, kCos7));
+  r[3] = rotate4(a_lo, a_hi, b_lo, b_hi, L::Pair(kCos3, -kCos7), L::Pair(-kCos1, -kCos5));
+  r[5] = rotate4(a_lo, a_hi, b_lo, b_hi, L::Pair(kCos5, -kCos1), L::Pair(kCos7, kCos3));
+  r[7] = rotate4(a_lo, a_hi, b_lo, b_hi, L::Pair(kCos7, -kCos5), L::Pair(kCos3, -kCos1));
+}
+
+template <typename L>
+inline void Transpose8x8(typename L::V r[8]) {
+  using V = typename L::V;
+  const V a0 = L::InterleaveLow16(r[0], r[1]), a1 = L::InterleaveHigh16(r[0], r[1]);
+  const V a2 = L::InterleaveLow16(r[2], r[3]), a3 = L::InterleaveHigh16(r[2], r[3]);
+  const V a4 = L::InterleaveLow16(r[4], r[5]), a5 = L::InterleaveHigh16(r[4], r[5]);
+  const V a6 = L::InterleaveLow16(r[6], r[7]), a7 = L::InterleaveHigh16(r[6], r[7]);
+  const V b0 = L::InterleaveLow32(a0, a2), b1 = L::InterleaveHigh32(a0, a2);
+  const V b2 = L::InterleaveLow32(a1, a3), b3 = L::InterleaveHigh32(a1, a3);
+  const V b4 = L::InterleaveLow32(a4, a6), b5 = L::InterleaveHigh32(a4, a6);
+  const V b6 = L::InterleaveLow32(a5, a7), b7 = L::InterleaveHigh32(a5, a7);
+  r[0] = L::InterleaveLow64(b0, b4);
+  r[1] = L::InterleaveHigh64(b0, b4);
+  r[2] = L::InterleaveLow64(b1, b5);
+  r[3] = L::InterleaveHigh64(b1, b5);
+  r[4] = L::InterleaveLow64(b2, b6);
+  r[5] = L::InterleaveHigh64(b2, b6);
+  r[6] = L::InterleaveLow64(b3, b7);
+  r[7] = L::InterleaveHigh64(b3, b7);
+}
+
+// Eight rows of samples, level-shifted in 16-bit lanes, to their transform (transposed).
+template <typename L>
+inline void Dct(typename L::V r[8]) {
+  DctPass<L, 1>(r);
+  Transpose8x8<L>(r);
+  DctPass<L, 2>(r);
+}
+
+// Row i of the transform (transposed order) divided by the table's row i, rounding halves away from
+// zero: q = floor((|c| + d / 2) * m / 2^16), corrected by one where that falls short.
+template <typename L>
+inline typename L::V QuantiseRow(typename L::V c, const QuantTable& table, int i) {
+  using V = typename L::V;
+  const V d = L::Row(table.divisor + 8 * i);
+  const V h = L::Row(table.half + 8 * i);
+  const V m = L::Row(table.reciprocal + 8 * i);
+  const V sign = L::ShiftRightArithmetic16(c, 15);
+  const V y = L::Add16(L::Sub16(L::Xor(c, sign), sign), h);  // |c| + d/2, below 2^16
+  V q = L::MultiplyHighUnsigned16(y, m);                     // floor(y / d) or one less
+  const V rest = L::Sub16(y, L::MultiplyLow16(q, d));
+  q = L::Sub16(q, L::Greater16(rest, L::Sub16(d, L::Set16(1))));
+  return L::Sub16(L::Xor(q, sign), sign);
+}
+
+// The entropy coder's view of quantised coefficients (QuantisedBlock::category). For a magnitude m,
+// `ones` (m with every bit below its top bit set) is the mask of its bit length, and the bits of a
+// negative value - 1 are those of ~m, that is m ^ ones. The bit length is read from the exponent of m as
+// a float, exact for every m below 2^24: 127 + floor(log2 m), so the length is the exponent less 126,
+// and m = 0 (all bits clear) comes out below zero and is raised to 0. The even and the odd 16-bit lanes
+// are converted apart, as 32-bit integers, and put back together.
+template <typename L>
+inline typename L::V Categories(typename L::V q) {
+  using V = typename L::V;
+  const V sign = L::ShiftRightArithmetic16(q, 15);
+  const V m = L::Sub16(L::Xor(q, sign), sign);
+  V ones = L::Or(m, L::ShiftRight16(m, 1));
+  ones = L::Or(ones, L::ShiftRight16(ones, 2));
+  ones = L::Or(ones, L::ShiftRight16(ones, 4));
+  ones = L::Or(ones, L::ShiftRight16(ones, 8));
+  const V extra = L::Xor(m, L::And(ones, sign));
+  const V even = L::And(m, L::Set32(0xFFFF)), odd = L::ShiftRight32(m, 16);
+  const V e_even = L::ShiftRight32(L::FloatBits(even), 23);
+  const V e_odd = L::ShiftRight32(L::FloatBits(odd), 23);
+  const V exponent = L::Or(e_even, L::ShiftLeft32(e_odd, 16));
+  const V bits = L::Max16(L::Sub16(exponent, L::Set16(126)), L::Zero());
+  return L::Or(L::ShiftLeft16(bits, 12), extra);
+}
+
+// Colour conversion with the JFIF weights (encoder_kernels.h). Pixels sit one to a 32-bit lane: blue and
+// red in the lane's two 16-bit halves (`br`), green in the low half (`g`), which is the shape pmaddwd
+// multiplies and adds in one step. The high half of a green lane may hold a neighbour's byte: its weight
+// is 0, and the 16-bit sums below keep the halves apart.
+template <typename L>
+struct ColourWeights {
+  using V = typename L::V;
+  V y_br = L::Pair(kYB, kYR), y_g = L::Pair(kYG, 0), y_round = L::Set32(1 << 14);
+  V cb_br = L::Pair(kCbB, kCbR), cb_g = L::Pair(kCbG, 0);
+  V cr_br = L::Pair(kCrB, kCrR), cr_g = L::Pair(kCrG, 0);
+  V chroma_bias = L::Set32(kChromaBias);
+};
+
+// Luminance of the pixels, in 32-bit lanes.
+template <typename L>
+inline typename L::V Luma(typename L::V br, typename L::V g, const ColourWeights<L>& k) {
+  const typename L::V y = L::Add32(L::MultiplyAdd16(br, k.y_br), L::MultiplyAdd16(g, k.y_g));
+  return L::ShiftRight32(L::Add32(y, k.y_round), 15);
+}
+
+// Sums over the 2x2 squares of two rows' pixels (row a over row b), valid in the even 32-bit lanes:
+// each lane's vertical sum plus its odd neighbour's.
+template <typename L>
+inline typename L::V SquareSums(typename L::V a, typename L::V b) {
+  const typename L::V sum = L::Add16(a, b);
+  return L::Add16(sum, L::ShiftRight64(sum, 32));
+}
+
+// Chrominance from the sums of 2x2 squares, valid in the even 32-bit lanes.
+template <typename L>
+inline typename L::V Chroma(typename L::V br, typename L::V g, typename L::V w_br, typename L::V w_g,
+                            const ColourWeights<L>& k) {
+  const typename L::V c = L::Add32(L::MultiplyAdd16(br, w_br), L::MultiplyAdd16(g, w_g));
+  return L::ShiftRightArithmetic32(L::Add32(c, k.chroma_bias), 15);
+}
+
+}  // namespace
+}  // namespace ijl::detail
