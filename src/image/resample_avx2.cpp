@@ -3,44 +3,31 @@
 
 #include <immintrin.h>
 
+#include "image/resample_lanes.h"
 #include "image/resample_simd.h"
 
 namespace pixels::simd {
 namespace {
 
-// round-half-even(n / 2^q) in each 32-bit element, n >= 0 and n + 2^(q-1) < 2^31.
-__m256i RoundShift(__m256i n, __m128i shift, __m256i below_half) {
-  const __m256i odd = _mm256_and_si256(_mm256_srl_epi32(n, shift), _mm256_set1_epi32(1));
-  return _mm256_srl_epi32(_mm256_add_epi32(_mm256_add_epi32(n, below_half), odd), shift);
-}
-
-// Sixteen bytes of each row as words, blended: sixteen results as words, in order.
-__m256i BlendSixteen(__m256i a, __m256i b, __m256i weights_high, __m256i weights_low, bool whole, __m128i shift,
-                     __m256i below_half) {
-  __m256i result[2];
-  for (int half = 0; half < 2; ++half) {
-    // Per 128-bit lane: elements 0-3 and 8-11 in the low unpack, 4-7 and 12-15 in the high one; the
-    // lane-wise pack below puts them back in order.
-    const __m256i pairs = half == 0 ? _mm256_unpacklo_epi16(a, b) : _mm256_unpackhi_epi16(a, b);
-    const __m256i n = whole ? _mm256_madd_epi16(pairs, weights_low)
-                            : _mm256_add_epi32(_mm256_slli_epi32(_mm256_madd_epi16(pairs, weights_high), 8),
-                                               _mm256_madd_epi16(pairs, weights_low));
-    result[half] = RoundShift(n, shift, below_half);
-  }
-  return _mm256_packs_epi32(result[0], result[1]);
-}
+struct Avx2Lanes {
+  using V = __m256i;
+  static V Set32(int v) { return _mm256_set1_epi32(v); }
+  static V And(V a, V b) { return _mm256_and_si256(a, b); }
+  static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
+  static V ShiftLeft32(V a, int n) { return _mm256_slli_epi32(a, n); }
+  static V ShiftRightBy32(V a, __m128i count) { return _mm256_srl_epi32(a, count); }
+  static V MultiplyAdd16(V a, V b) { return _mm256_madd_epi16(a, b); }
+  static V InterleaveLow16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
+  static V InterleaveHigh16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
+  static V PackSigned32(V a, V b) { return _mm256_packs_epi32(a, b); }
+};
+using L = Avx2Lanes;
 
 }  // namespace
 
 void BlendRowsAvx2(const uint8_t* top, const uint8_t* next, uint8_t* out, int32_t first, int32_t last, uint32_t keep,
                    uint32_t take, int q) {
-  const uint32_t below_half = (1u << (q - 1)) - 1;
-  const bool whole = q <= 15;
-  const __m256i weights_high = _mm256_set1_epi32(static_cast<int>(((take >> 8) << 16) | (keep >> 8)));
-  const __m256i weights_low = _mm256_set1_epi32(
-      static_cast<int>(whole ? (take << 16) | keep : ((take & 0xFF) << 16) | (keep & 0xFF)));
-  const __m256i bias = _mm256_set1_epi32(static_cast<int>(below_half));
-  const __m128i shift = _mm_cvtsi32_si128(q);
+  const RowWeights<L> weights(keep, take, q);
   int32_t k = first;
   for (; k + 31 <= last; k += 32) {
     _mm_prefetch(reinterpret_cast<const char*>(top + k + kPrefetchAhead), _MM_HINT_T0);
@@ -49,16 +36,13 @@ void BlendRowsAvx2(const uint8_t* top, const uint8_t* next, uint8_t* out, int32_
     for (int part = 0; part < 2; ++part) {
       const __m256i a = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(top + k + 16 * part)));
       const __m256i b = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(next + k + 16 * part)));
-      words[part] = BlendSixteen(a, b, weights_high, weights_low, whole, shift, bias);
+      words[part] = BlendWords<L>(a, b, weights);
     }
     // The lane-wise pack gives quarters 0, 2, 1, 3 of the 32 bytes.
     const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words[0], words[1]), 0xD8);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), bytes);
   }
-  for (; k <= last; ++k) {
-    const uint32_t n = top[k] * keep + next[k] * take;
-    out[k] = static_cast<uint8_t>((n + below_half + ((n >> q) & 1u)) >> q);
-  }
+  BlendRowTail(top, next, out, k, last, keep, take, q);
 }
 
 void BlendColumnsAvx2(const uint8_t* const* blended, uint8_t* const* out, int rows, const ColumnGroup* groups,
@@ -82,9 +66,7 @@ void BlendColumnsAvx2(const uint8_t* const* blended, uint8_t* const* out, int ro
             _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m + group.base[2 * half]))),
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + group.base[2 * half + 1])), 1);
         const __m256i pairs = _mm256_shuffle_epi8(window, pick[half]);
-        __m256i n = _mm256_madd_epi16(pairs, low[half]);
-        if (!whole) n = _mm256_add_epi32(_mm256_slli_epi32(_mm256_madd_epi16(pairs, high[half]), 9), n);
-        result[half] = RoundShift(n, shift, bias);
+        result[half] = BlendPicked<L>(pairs, low[half], high[half], whole, shift, bias);
       }
       // Lanes hold output bytes 0-3 | 4-7 and 8-11 | 12-15; the lane-wise packs leave them as the
       // 32-bit elements 0, 4, 1, 5.
