@@ -167,8 +167,17 @@ class BitWriter {
   }
 
  private:
+  // The bound the encoder's Reserve calls rest on. A block is at most 64 symbols: its DC difference,
+  // then AC symbols that each cover at least one of the 63 positions (a coefficient with its run of
+  // zeros, sixteen zeros, or the end of the block, which follows at most 62 positions). A symbol is
+  // its Huffman code, at most 16 bits, and its extra bits, at most 11 (QuantisedBlock::category), so
+  // 27 bits; a block is at most 64 * 27 bits = 216 bytes, and a unit of six blocks 1296 bytes. Each
+  // 0xFF byte is followed by a stuffed 0: at most twice that, 2592 bytes, plus the eight bytes (sixteen
+  // stuffed) of bits still gathered from the unit before. So Reserve(4096) before each unit always
+  // leaves room, and kSlack past the chunk covers the last unit's padding and the end marker without a
+  // Reserve (at most 16 + 2 bytes) many times over. The headers are under 1 KB (Reserve(2048)).
   static constexpr size_t kChunk = 256 * 1024;
-  static constexpr size_t kSlack = 8 * 1024;  // more than one unit of six blocks can take
+  static constexpr size_t kSlack = 8 * 1024;
 
   // A full word, most significant byte first.
   void Write8(uint64_t word) {
