@@ -455,6 +455,24 @@ TEST(MapiUnitTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
   EXPECT_FALSE(session.GaveUp());
 }
 
+// Which deadline a call has: the start of the mail program has its own, longer one.
+TEST(MailSession, AStartHasTheStartDeadlineAndACallTheCallDeadline) {
+  win::ComApartment apartment;
+  mail::Session session(mail::Deadlines{150, 1500});
+  session.Begin();
+  BoxAnswerer answerer(IDYES);
+  {
+    mail::Session::Watched start(session, mail::Deadline::kStart);
+    ::Sleep(600);
+  }
+  EXPECT_TRUE(answerer.Answered(0).empty()) << "a start was asked about at the call deadline";
+  {
+    mail::Session::Watched call(session, mail::Deadline::kCall);
+    EXPECT_FALSE(answerer.Answered(1, 3000).empty()) << "a call past its deadline was not asked about";
+  }
+  EXPECT_FALSE(session.GaveUp());
+}
+
 TEST(BusyRetry, RetriesCallsTurnedAwayForLaterWhilePatienceLasts) {
   EXPECT_EQ(mail::RetryDelay(0, SERVERCALL_RETRYLATER, 30000), 250u);
   EXPECT_EQ(mail::RetryDelay(29999, SERVERCALL_RETRYLATER, 30000), 250u);
