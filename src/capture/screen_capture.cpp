@@ -20,13 +20,32 @@ struct LogPalette256 {
 
 // Copies width x height pixels from (left, top) of a borrowed context into a new bitmap, carrying the
 // system palette on a 256-colour display, and gives the context back before the picture is made.
-Picture CopyToPicture(win::WindowDC source, LONG left, LONG top, LONG width, LONG height, DWORD rop) {
+// A 32-bit top-down DIB section of the size, or null. On a 32-bit display a blit into it keeps every
+// byte that one into a compatible bitmap keeps, and the picture's pixels can then be read where they
+// lie (cDIBSection::CreateFromPicture) instead of through a second blit.
+HBITMAP ThirtyTwoBitSection(HDC source, LONG width, LONG height) {
+  if (width <= 0 || height <= 0) return nullptr;
+  BITMAPINFO info{};
+  info.bmiHeader = BITMAPINFOHEADER{.biSize = sizeof(BITMAPINFOHEADER), .biWidth = width, .biHeight = -height,
+                                    .biPlanes = 1, .biBitCount = 32, .biCompression = BI_RGB, .biSizeImage = 0,
+                                    .biXPelsPerMeter = 0, .biYPelsPerMeter = 0, .biClrUsed = 0, .biClrImportant = 0};
+  void* bits = nullptr;
+  return ::CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+// `as_section`: into a 32-bit DIB section where the display is a 32-bit one without a palette; into a
+// compatible bitmap otherwise.
+Picture CopyToPicture(win::WindowDC source, LONG left, LONG top, LONG width, LONG height, DWORD rop,
+                      bool as_section = false) {
   win::MemoryDC memory(::CreateCompatibleDC(source.get()));
-  win::GdiBitmap bitmap(::CreateCompatibleBitmap(source.get(), width, height));
+  const bool has_palette = (::GetDeviceCaps(source.get(), RASTERCAPS) & RC_PALETTE) != 0;
+  const bool section = as_section && !has_palette && ::GetDeviceCaps(source.get(), BITSPIXEL) == 32 &&
+                       ::GetDeviceCaps(source.get(), PLANES) == 1;
+  win::GdiBitmap bitmap(section ? ThirtyTwoBitSection(source.get(), width, height) : nullptr);
+  if (!bitmap) bitmap.reset(::CreateCompatibleBitmap(source.get(), width, height));
   win::GdiPalette palette;
   {
     win::SelectGuard bitmap_selection(memory.get(), bitmap.get());
-    const bool has_palette = (::GetDeviceCaps(source.get(), RASTERCAPS) & RC_PALETTE) != 0;
     const int palette_size = ::GetDeviceCaps(source.get(), SIZEPALETTE);
     std::optional<win::PaletteGuard> palette_selection;
     if (has_palette && palette_size == 256) {
@@ -128,7 +147,7 @@ Picture GrabScreenArea(const RECT& area) {
   // (BitBlt reference, CAPTUREBLT). The flag's known cost, a blinking software cursor while GDI hides
   // it for the read, belongs to desktops without composition (R. Chen, "The Case of the Disappearing
   // Cursor", TechNet Magazine, Feb. 2009), and this path runs only with composition on.
-  return CopyToPicture(win::GetDC(nullptr), area.left, area.top, width, height, SRCCOPY | CAPTUREBLT);
+  return CopyToPicture(win::GetDC(nullptr), area.left, area.top, width, height, SRCCOPY | CAPTUREBLT, true);
 }
 
 Picture WrapBitmapAsPicture(HBITMAP hBmp, HPALETTE hPal) {

@@ -21,7 +21,8 @@ Picture GrabForegroundWindow();
 Picture GrabForegroundWindow(HWND window);
 // width x height pixels from (lLeft, lTop) of the whole window, or of its client area when bClient.
 Picture GrabWindowImage(HWND hWnd, bool bClient, LONG lLeft, LONG lTop, LONG lWidth, LONG lHeight);
-// The pixels of a screen rectangle as they are displayed, windows lying over it included.
+// The pixels of a screen rectangle as they are displayed, windows lying over it included; on a 32-bit
+// display the picture's bitmap is a 32-bit DIB section, which the conversion reads without a blit.
 Picture GrabScreenArea(const RECT& area);
 // Wraps a bitmap and palette (null when there is none) in a picture that owns and deletes them.
 // Ownership passes in on every path: if no picture can be made, both are deleted here.

@@ -1,7 +1,12 @@
 #include "image/dib_section.h"
 
+#include "image/kernels.h"
+
 #include <ocidl.h>
 #include <olectl.h>
+
+#include <cstring>
+#include <optional>
 
 #include "platform/runtime/checked.h"
 
@@ -65,6 +70,31 @@ void cDIBSection::PaintPicture(HDC lhDC, LONG lDestLeft, LONG lDestTop, LONG lDe
   ::BitBlt(lhDC, lDestLeft, lDestTop, lDestWidth, lDestHeight, dc_.get(), lSrcLeft, lSrcTop, eRop);
 }
 
+namespace {
+
+// Whether the first row in a 32-bit DIB section's memory is the picture's top row; nothing when the
+// system cannot be asked. The header that GetObject returns does not say for sure (Wine gives a
+// positive height for a top-down section), so the system is asked: a marked first pixel in memory,
+// read back through GDI at the top left.
+std::optional<bool> FirstRowIsTop(HBITMAP bitmap, const DIBSECTION& section) {
+  if (section.dsBm.bmHeight <= 1) return true;  // one row: either way
+  win::MemoryDC dc(::CreateCompatibleDC(nullptr));
+  if (!dc) return std::nullopt;
+  win::SelectGuard selection(dc.get(), bitmap);
+  if (!selection.previous() || selection.previous() == HGDI_ERROR) return std::nullopt;
+  auto* first = static_cast<uint8_t*>(section.dsBm.bmBits);
+  uint8_t kept[3];
+  std::memcpy(kept, first, 3);
+  const uint8_t marked[3] = {static_cast<uint8_t>(kept[0] ^ 0x80), static_cast<uint8_t>(kept[1] ^ 0x80),
+                             static_cast<uint8_t>(kept[2] ^ 0x80)};
+  std::memcpy(first, marked, 3);
+  const bool top = ::GetPixel(dc.get(), 0, 0) == RGB(marked[2], marked[1], marked[0]);
+  std::memcpy(first, kept, 3);
+  return top;
+}
+
+}  // namespace
+
 void cDIBSection::CreateFromPicture(const win::ComPtr<IDispatch>& picThis) {
   HBITMAP picture_bitmap = nullptr;
   win::ComPtr<IPicture> picture;
@@ -79,6 +109,23 @@ void cDIBSection::CreateFromPicture(const win::ComPtr<IDispatch>& picThis) {
   BITMAP description{};  // stays zero for a handle that is not a bitmap
   ::GetObjectW(picture_bitmap, sizeof description, &description);
   if (!Create(description.bmWidth, description.bmHeight)) return;
+
+  // A 32-bit DIB section (what a capture of the screen makes) is read where it lies, in one pass that
+  // gives the bytes the blit below gives, without the system's conversion.
+  DIBSECTION section{};
+  std::optional<bool> top_down;
+  if (::GetObjectW(picture_bitmap, sizeof section, &section) == sizeof section && section.dsBm.bmBits &&
+      section.dsBm.bmBitsPixel == 32 && section.dsBmih.biCompression == BI_RGB &&
+      section.dsBm.bmWidth == Width() && section.dsBm.bmHeight == Height()) {
+    ::GdiFlush();  // drawing into the section may still be queued
+    top_down = FirstRowIsTop(picture_bitmap, section);
+  }
+  if (top_down) {
+    pixels::CopyFrom32Bit(static_cast<const uint8_t*>(section.dsBm.bmBits), section.dsBm.bmWidthBytes, *top_down,
+                          pixels::Image{static_cast<uint8_t*>(DIBSectionBitsPtr()), Width(), Height(),
+                                        BytesPerScanLine()});
+    return;
+  }
 
   win::WindowDC screen = win::GetDC(::GetDesktopWindow());
   if (!screen) return;

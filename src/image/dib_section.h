@@ -26,7 +26,8 @@ class cDIBSection {
   bool CopyToClipboard(bool bAsDIB = true);
   // Fills the header for lWidth x lHeight and creates a DIB section compatible with lhDC into hDib.
   bool CreateDIB(HDC lhDC, LONG lWidth, LONG lHeight, HBITMAP& hDib);
-  // Makes the image a copy of the picture's bitmap (a 0 x 0 request when it holds no bitmap).
+  // Makes the image a copy of the picture's bitmap (a 0 x 0 request when it holds no bitmap). A 32-bit
+  // DIB section is read where its pixels lie, every other bitmap through a blit; the bytes are the same.
   void CreateFromPicture(const win::ComPtr<IDispatch>& picThis);
   // Replaces any earlier image with a new lWidth x lHeight one whose pixels are not written.
   bool Create(LONG lWidth, LONG lHeight);

@@ -1,6 +1,7 @@
 #include "image/kernels.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -405,6 +406,37 @@ void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel le
       throw;
     }
     finish(rows);
+  }
+}
+
+namespace {
+
+// One row: two pixels at a time through a 64-bit word (little-endian: B0 G0 R0 X0 B1 G1 R1 X1 becomes
+// B0 G0 R0 B1 G1 R1), stored 8 bytes wide so that the next store overwrites the 2 bytes too many. The
+// loop stops while a whole 8-byte store still fits in the row's 3 * width bytes; the last one or two
+// pixels go byte by byte. Memory-bound: a 4K frame is 33 MB in and 25 MB out.
+void CopyRowFrom32Bit(const uint8_t* in, uint8_t* out, int32_t width) {
+  int32_t x = 0;
+  for (; x + 3 <= width; x += 2) {
+    uint64_t two;
+    std::memcpy(&two, in + 4 * static_cast<size_t>(x), sizeof two);
+    const uint64_t packed = (two & 0x0000000000FFFFFFull) | ((two >> 8) & 0x0000FFFFFF000000ull);
+    std::memcpy(out + 3 * static_cast<size_t>(x), &packed, sizeof packed);
+  }
+  for (; x < width; ++x) std::memcpy(out + 3 * static_cast<size_t>(x), in + 4 * static_cast<size_t>(x), 3);
+}
+
+}  // namespace
+
+void CopyFrom32Bit(const uint8_t* source, int32_t source_stride, bool top_down, const Image& target) {
+  static_assert(std::endian::native == std::endian::little, "the row copy reads pixels little-endian");
+  if (!source || !target.bits || target.width <= 0 || target.height <= 0) return;
+  for (int32_t row = 0; row < target.height; ++row) {
+    // The target is bottom-up: its memory row 0 is the picture's bottom row.
+    const int32_t picture_row = target.height - 1 - row;
+    const int32_t source_row = top_down ? picture_row : row;
+    CopyRowFrom32Bit(source + static_cast<size_t>(source_row) * static_cast<size_t>(source_stride),
+                     target.bits + static_cast<size_t>(row) * static_cast<size_t>(target.stride), target.width);
   }
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Bilinear resampling and noise fill on 24-bit bottom-up pixel memory.
+// Bilinear resampling, noise fill and the copy from 32-bit pixels, on 24-bit bottom-up pixel memory.
 
 #include "image/pixel_view.h"
 #include "platform/runtime/cpu.h"
@@ -28,5 +28,11 @@ void RandomiseBits(const Image& image, bool gray, rt::Pcg32& generator);
 
 // round(r * 255) with r single precision and the product in double precision, halves to even.
 uint8_t NoiseByte(float r);
+
+// Fills the 24-bit `target` from 32-bit pixels of the same size (blue, green, red and an unused byte;
+// `source_stride` bytes a row; the first row the top one when `top_down`, else the bottom one),
+// dropping the unused byte: byte for byte what a blit of that bitmap into the target gives. The
+// target's row padding is not touched.
+void CopyFrom32Bit(const uint8_t* source, int32_t source_stride, bool top_down, const Image& target);
 
 }  // namespace pixels

@@ -1,11 +1,16 @@
-// cDIBSection's resampling, noise and clipboard copy through the real platform.
+// cDIBSection's reading of pictures, resampling, noise and clipboard copy through the real platform.
 
 #include <gtest/gtest.h>
+
+#include <ocidl.h>
+#include <olectl.h>
 
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
+#include "capture/screen_capture.h"
 #include "desktop/desktop.h"
 #include "image/dib_section.h"
 #include "platform/runtime/errors.h"
@@ -172,6 +177,90 @@ TEST(Clipboard, ABitmapOfTheImageGoesOnTheClipboardUpright) {
   ::CloseClipboard();
   EXPECT_EQ(corner, RGB(250, 200, 10));
   EXPECT_EQ(below, RGB(0, 0, 0));
+}
+
+
+// A 32-bit DIB section of random pixels, the unused byte included, top-down or bottom-up.
+HBITMAP RandomSection(LONG width, LONG height, bool top_down, uint32_t seed) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = top_down ? -height : height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP section = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!section) return nullptr;
+  auto* bytes = static_cast<uint8_t*>(bits);
+  for (size_t i = 0; i < static_cast<size_t>(width) * height * 4; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    bytes[i] = static_cast<uint8_t>(seed >> 24);
+  }
+  return section;
+}
+
+// The picture's pixels as a blit of its bitmap gives them: the way every other bitmap is read.
+std::vector<uint8_t> Blitted(HBITMAP bitmap, LONG width, LONG height) {
+  cDIBSection image;
+  if (!image.Create(width, height)) return {};
+  win::MemoryDC dc(::CreateCompatibleDC(nullptr));
+  win::SelectGuard selection(dc.get(), bitmap);
+  image.LoadPictureBlt(dc.get());
+  ::GdiFlush();
+  const auto* bits = static_cast<const uint8_t*>(image.DIBSectionBitsPtr());
+  return std::vector<uint8_t>(bits, bits + static_cast<size_t>(image.BytesPerScanLine()) * height);
+}
+
+std::vector<uint8_t> ReadDirectly(modScreenCapture::Picture picture) {
+  cDIBSection image;
+  image.CreateFromPicture(picture);
+  if (!image.hDib()) return {};
+  const auto* bits = static_cast<const uint8_t*>(image.DIBSectionBitsPtr());
+  return std::vector<uint8_t>(bits, bits + static_cast<size_t>(image.BytesPerScanLine()) * image.Height());
+}
+
+// A picture of a 32-bit DIB section is read where its pixels lie: every byte, padding included, as the
+// blit gives it, at odd widths and either row order.
+TEST(ImageFromPicture, AThirtyTwoBitSectionGivesTheBytesOfTheBlit) {
+  uint32_t seed = 7;
+  for (bool top_down : {true, false}) {
+    for (LONG width : {1, 2, 3, 4, 5, 7, 33, 641}) {
+      for (LONG height : {1, 2, 17}) {
+        HBITMAP section = RandomSection(width, height, top_down, ++seed);
+        ASSERT_NE(section, nullptr);
+        const std::vector<uint8_t> expected = Blitted(section, width, height);
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(ReadDirectly(modScreenCapture::WrapBitmapAsPicture(section, nullptr)), expected)
+            << width << "x" << height << (top_down ? " top-down" : " bottom-up");
+      }
+    }
+  }
+}
+
+// The same for what the screen shows: a capture of a screen area, read directly and through the blit.
+TEST(ImageFromPicture, AScreenCaptureReadsAsItsBlit) {
+  desktop::SampleWindow target(L"Screen area", 301, 157, 80, 60, desktop::SampleWindow::Content::kScreen);
+  ASSERT_TRUE(target.BringToFront());
+  RECT area{};
+  ::GetWindowRect(target.hwnd(), &area);
+  modScreenCapture::Picture picture = modScreenCapture::GrabScreenArea(area);
+  ASSERT_TRUE(picture);
+  win::ComPtr<IPicture> object;
+  ASSERT_TRUE(SUCCEEDED(picture.As(&object)));
+  OLE_HANDLE handle = 0;
+  ASSERT_TRUE(SUCCEEDED(object->get_Handle(&handle)));
+  const auto bitmap = reinterpret_cast<HBITMAP>(static_cast<LONG_PTR>(static_cast<LONG>(handle)));
+  HDC screen = ::GetDC(nullptr);
+  const bool true_colour = ::GetDeviceCaps(screen, BITSPIXEL) == 32;
+  ::ReleaseDC(nullptr, screen);
+  DIBSECTION section{};
+  if (true_colour) {
+    EXPECT_EQ(::GetObjectW(bitmap, sizeof section, &section), static_cast<int>(sizeof section))
+        << "on a 32-bit display the capture is a DIB section, read directly";
+  }
+  const std::vector<uint8_t> expected = Blitted(bitmap, area.right - area.left, area.bottom - area.top);
+  EXPECT_EQ(ReadDirectly(picture), expected);
 }
 
 }  // namespace

@@ -214,6 +214,35 @@ TEST(Noise, BytesAreRoundedDrawsAndAnImageWithoutMemoryIsLeftAlone) {
   pixels::RandomiseBits(empty, false, generator);
 }
 
+// The 32-bit pixels of a captured picture into the 24-bit image, in either row order: the unused byte
+// dropped, each row where it belongs, the padding untouched. Each image has memory of its own, exactly
+// as large as its rows, so that the sanitizer sees any write past the last pixel.
+TEST(CopyFrom32Bit, DropsTheUnusedByteKeepsTheRowOrderAndLeavesThePadding) {
+  std::mt19937 random(11);
+  for (bool top_down : {true, false}) {
+    for (int32_t width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 641}) {
+      for (int32_t height : {1, 2, 5}) {
+        const int32_t in_stride = 4 * width, out_stride = (3 * width + 3) & ~3;
+        std::vector<uint8_t> in(static_cast<size_t>(in_stride) * height);
+        for (uint8_t& byte : in) byte = static_cast<uint8_t>(random());
+        std::vector<uint8_t> out(static_cast<size_t>(out_stride) * height, 0xAB);
+        pixels::CopyFrom32Bit(in.data(), in_stride, top_down, pixels::Image{out.data(), width, height, out_stride});
+        for (int32_t row = 0; row < height; ++row) {
+          // The image is bottom-up: its memory row 0 is the picture's bottom row.
+          const int32_t source_row = top_down ? height - 1 - row : row;
+          for (int32_t x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+              ASSERT_EQ(out[static_cast<size_t>(row) * out_stride + 3 * x + c],
+                        in[static_cast<size_t>(source_row) * in_stride + 4 * x + c])
+                  << width << "x" << height << " row " << row << " pixel " << x;
+          for (int32_t pad = 3 * width; pad < out_stride; ++pad)
+            ASSERT_EQ(out[static_cast<size_t>(row) * out_stride + pad], 0xAB) << "padding written";
+        }
+      }
+    }
+  }
+}
+
 TEST(PixelView, EveryAccessIsChecked) {
   Buffer image(2, 3);
   pixels::PixelView view(image.image);
