@@ -157,7 +157,10 @@ orvane_virtual_desktop() {
 # one DISPLAY and WINEPREFIX name.
 orvane_start_second_desktop() {
   local display=${DISPLAY:-} prefix=$WINEPREFIX started=$ORVANE_STARTED_XVFB size=$ORVANE_DISPLAY_SIZE
-  ORVANE_OWN_DISPLAY=1 orvane_start_display || return 1
+  if ! ORVANE_OWN_DISPLAY=1 orvane_start_display; then
+    ORVANE_STARTED_XVFB=$started
+    return 1
+  fi
   ORVANE_PREFIX_TEMPLATE=$prefix WINEPREFIX_OVERRIDE=$ORVANE_BUILD/prefix-second orvane_start_wine
   export ORVANE_SECOND_DISPLAY=$DISPLAY ORVANE_SECOND_WINEPREFIX=$WINEPREFIX
   export DISPLAY=$display WINEPREFIX=$prefix
