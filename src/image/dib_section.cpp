@@ -1,13 +1,12 @@
 #include "image/dib_section.h"
 
-#include "image/kernels.h"
-
 #include <ocidl.h>
 #include <olectl.h>
 
 #include <cstring>
 #include <optional>
 
+#include "image/kernels.h"
 #include "platform/runtime/checked.h"
 
 LONG cDIBSection::BytesPerScanLine() const {
@@ -106,17 +105,17 @@ void cDIBSection::CreateFromPicture(const win::ComPtr<IDispatch>& picThis) {
     if (SUCCEEDED(picture->get_Handle(&handle)))
       picture_bitmap = reinterpret_cast<HBITMAP>(static_cast<LONG_PTR>(static_cast<LONG>(handle)));
   }
-  BITMAP description{};  // stays zero for a handle that is not a bitmap
-  ::GetObjectW(picture_bitmap, sizeof description, &description);
-  if (!Create(description.bmWidth, description.bmHeight)) return;
+  // A DIB section's description, or only its BITMAP part for any other bitmap (GetObject then returns
+  // that part's size); all zero for a handle that is not a bitmap.
+  DIBSECTION section{};
+  const bool is_section = ::GetObjectW(picture_bitmap, sizeof section, &section) == sizeof section;
+  if (!Create(section.dsBm.bmWidth, section.dsBm.bmHeight)) return;
 
   // A 32-bit DIB section (what a capture of the screen makes) is read where it lies, in one pass that
   // gives the bytes the blit below gives, without the system's conversion.
-  DIBSECTION section{};
   std::optional<bool> top_down;
-  if (::GetObjectW(picture_bitmap, sizeof section, &section) == sizeof section && section.dsBm.bmBits &&
-      section.dsBm.bmBitsPixel == 32 && section.dsBmih.biCompression == BI_RGB &&
-      section.dsBm.bmWidth == Width() && section.dsBm.bmHeight == Height()) {
+  if (is_section && section.dsBm.bmBits && section.dsBm.bmBitsPixel == 32 &&
+      section.dsBmih.biCompression == BI_RGB) {
     ::GdiFlush();  // drawing into the section may still be queued
     top_down = FirstRowIsTop(picture_bitmap, section);
   }
