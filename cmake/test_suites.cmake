@@ -2,15 +2,14 @@
 # process costs more than most cases do), one after another, each with its own fixture.
 #
 #   orvane_add_test_suites(TARGET exe SOURCES file... [PREFIX text] [CASE_TIMEOUT seconds]
-#                          [LOCK resource] [COMMAND_PREFIX program...] [ONLY regex] [EXCEPT regex]
-#                          [TEST_LIST var])
+#                          [LOCK resource] [COMMAND_PREFIX program...] [ONLY regex] [EXCEPT regex])
 #
 # The suites are read from the sources' TEST and TEST_F lines; ONLY and EXCEPT choose among them by
-# name. A suite's timeout is CASE_TIMEOUT (60 s
-# by default) for each of its cases. LOCK gives every suite that resource lock. COMMAND_PREFIX runs the
-# executable through those programs instead of the cross-compiling emulator.
+# name. A suite's timeout is CASE_TIMEOUT (60 s by default) for each of its cases. LOCK gives every
+# suite that resource lock. COMMAND_PREFIX runs the executable through those programs instead of the
+# cross-compiling emulator.
 function(orvane_add_test_suites)
-  cmake_parse_arguments(PARSE_ARGV 0 arg "" "TARGET;PREFIX;CASE_TIMEOUT;LOCK;ONLY;EXCEPT;TEST_LIST" "SOURCES;COMMAND_PREFIX")
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "TARGET;PREFIX;CASE_TIMEOUT;LOCK;ONLY;EXCEPT" "SOURCES;COMMAND_PREFIX")
   if(NOT arg_CASE_TIMEOUT)
     set(arg_CASE_TIMEOUT 60)
   endif()
@@ -36,7 +35,6 @@ function(orvane_add_test_suites)
     endforeach()
   endforeach()
 
-  set(names "")
   foreach(suite IN LISTS suites)
     set(name "${arg_PREFIX}${suite}")
     if(arg_COMMAND_PREFIX)
@@ -49,9 +47,5 @@ function(orvane_add_test_suites)
     if(arg_LOCK)
       set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${arg_LOCK})
     endif()
-    list(APPEND names ${name})
   endforeach()
-  if(arg_TEST_LIST)
-    set(${arg_TEST_LIST} ${names} PARENT_SCOPE)
-  endif()
 endfunction()
