@@ -83,15 +83,15 @@ void MailThroughLink(cDIBSection& image, const std::wstring& attachment, const s
 }
 
 // Where the desktop mail program has no automation class: the default mail program, and where that is
-// missing or refuses, the mailto: handler.
-void MailWithoutAutomation(mail::Session& session, HWND owner, cDIBSection& image,
+// missing or refuses, the mailto: handler. `was_in_front` is the window the picture is of.
+void MailWithoutAutomation(mail::Session& session, HWND owner, HWND was_in_front, cDIBSection& image,
                            const AutomationNotRegistered& not_registered, const std::wstring& attachment,
                            const std::wstring& subject, const std::wstring& recipient) {
   std::optional<RunFailure> refused;  // the default mail program's answer, told if nothing else is left
   if (mail::DefaultMailProgramRegistered()) {
     try {
       // False when the user closed that mail unsent: their choice, nothing to tell.
-      (void)mail::ShowMailInDefaultProgram(session, owner, attachment, subject, recipient);
+      (void)mail::ShowMailInDefaultProgram(session, owner, was_in_front, attachment, subject, recipient);
       return;
     } catch (const mail::MapiRefusal& error) {
       // A registration left behind by an uninstalled mail program answers like this too.
@@ -107,12 +107,12 @@ void MailWithoutAutomation(mail::Session& session, HWND owner, cDIBSection& imag
 
 // The mail for the saved screenshot: through the desktop mail program's automation interfaces, or
 // without them where its application class is not registered at all.
-void MailScreenshot(mail::Session& session, HWND owner, cDIBSection& image, const std::wstring& attachment,
+void MailScreenshot(mail::Session& session, HWND owner, HWND was_in_front, cDIBSection& image, const std::wstring& attachment,
                     const std::wstring& subject, const std::wstring& recipient) {
   try {
     EnsureOutlookWindow(session, outlook::olMinimized);
   } catch (const AutomationNotRegistered& not_registered) {
-    return MailWithoutAutomation(session, owner, image, not_registered, attachment, subject, recipient);
+    return MailWithoutAutomation(session, owner, was_in_front, image, not_registered, attachment, subject, recipient);
   } catch (const AutomationDidNotStart& error) {
     throw RunFailure(FailureKind::kMailProgramDidNotStart, error);
   } catch (const rt::Error& error) {
@@ -175,7 +175,7 @@ Outcome Main(mail::Session& session) {
     cDIBSection image;  // released at the end of this block, before the form is unloaded
     saved = SaveScreenshot(image, form);
     session.SetScreenshot(saved);  // named if the mail program stops answering
-    MailScreenshot(session, form.hWnd(), image, saved, subject, recipient);
+    MailScreenshot(session, form.hWnd(), front, image, saved, subject, recipient);
   } catch (const RunFailure& failure) {
     return Failed(session, failure.SavedAs(saved), key_text);
   } catch (const rt::Error& error) {

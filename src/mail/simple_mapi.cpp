@@ -133,13 +133,17 @@ std::vector<HWND> VisibleWindows() {
 
 // Whether the mail program has come up since the call began: a new visible top-level window in any
 // process (its library may show the mail in ours), other than the watchdog's own question, or the
-// foreground gone to another process's window.
-std::function<bool()> MailProgramUp() {
-  return [before = VisibleWindows(), front_before = ::GetForegroundWindow()] {
+// foreground gone to another process's window. Not the window the user was in, `was_in_front`: it gets
+// the foreground back as our question closes, and when its program is slow to take it, that comes
+// after the call has begun. Nor the desktop, which has it when nothing else is left.
+std::function<bool()> MailProgramUp(HWND was_in_front) {
+  return [before = VisibleWindows(), front_before = ::GetForegroundWindow(), was_in_front] {
     const HWND front = ::GetForegroundWindow();
     DWORD front_process = 0;
     ::GetWindowThreadProcessId(front, &front_process);
-    if (front && front != front_before && front_process != ::GetCurrentProcessId()) return true;
+    const bool no_sign = front == front_before || front == was_in_front || front == ::GetShellWindow() ||
+                         front == ::GetDesktopWindow();
+    if (front && !no_sign && front_process != ::GetCurrentProcessId()) return true;
     for (HWND window : VisibleWindows()) {
       // Asked on the watchdog's thread, whose question is no sign of the mail program.
       if (std::find(before.begin(), before.end(), window) == before.end() &&
@@ -251,7 +255,7 @@ std::wstring ProgramOfCommand(std::wstring_view command) {
   return std::wstring(command.substr(0, command.find(L' ')));
 }
 
-bool ShowMailInDefaultProgram(Session& session, HWND owner, const std::wstring& attachment_path,
+bool ShowMailInDefaultProgram(Session& session, HWND owner, HWND was_in_front, const std::wstring& attachment_path,
                                const std::wstring& subject, const std::wstring& recipients) {
   // From the system folder only: the application folder is writable, and a mapi32.dll put there must
   // never be loaded. The library stays loaded to the end of the process, as mail programs expect.
@@ -264,7 +268,7 @@ bool ShowMailInDefaultProgram(Session& session, HWND owner, const std::wstring& 
   ULONG code = MAPI_E_NOT_SUPPORTED;
   // A mail program stuck on its start would keep us waiting invisibly: it has the start deadline, and
   // once its window is up the user may write for as long as they like.
-  Session::Watched watched(session, Deadline::kStart, MailProgramUp());
+  Session::Watched watched(session, Deadline::kStart, MailProgramUp(was_in_front));
   if (auto wide = Export<MapiSendMailW>(mapi, "MAPISendMailW")) {
     code = SendWith<MapiMessageW, MapiRecipDescW, MapiFileDescW>(wide, owner, texts, kFlags);
   } else if (auto ansi = Export<MapiSendMailA>(mapi, "MAPISendMail")) {

@@ -46,8 +46,9 @@ std::wstring ProgramOfCommand(std::wstring_view command);
 // it, false when the user closed it (MAPI_USER_ABORT). Any other answer is raised, as the mail
 // program's code with a description naming it (MapiRefusal); a library that cannot be loaded raises
 // the system's error. The hand-over is watched by the session: it has the start deadline until the
-// mail program's window is up.
-bool ShowMailInDefaultProgram(Session& session, HWND owner, const std::wstring& attachment_path,
+// mail program's window is up. `was_in_front` is the window the user was in, whose coming back to the
+// front is no sign of the mail program.
+bool ShowMailInDefaultProgram(Session& session, HWND owner, HWND was_in_front, const std::wstring& attachment_path,
                               const std::wstring& subject, const std::wstring& recipients);
 
 // The name of a Simple MAPI result code ("MAPI_E_FAILURE"), or its number.

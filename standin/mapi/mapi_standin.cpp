@@ -6,7 +6,9 @@
 //   Journal  (text)  file that receives one UTF-8 line per call
 //   Answer   (text)  "UserAbort": answer MAPI_USER_ABORT, as when the user closes the mail unsent;
 //                    "Failure": answer MAPI_E_FAILURE; both at once, without a window;
-//                    "Hang": never answer and show nothing, as a mail program stuck on its start
+//                    "Hang": never answer and show nothing, as a mail program stuck on its start;
+//                    "Slow": show nothing for three seconds, then carry on as usual, as a mail
+//                    program slow to start
 //
 // Registered with regsvr32 as the machine's default mail program
 // (HKLM\Software\Clients\Mail\<name>, DLLPath); it refuses where another default is registered, and
@@ -137,6 +139,7 @@ ULONG Answer(const wchar_t* entry, const Mail& mail, ULONG_PTR ui_param, FLAGS f
   if (::lstrcmpiW(answer.c_str(), L"Failure") == 0) return MAPI_E_FAILURE;
   // The process that loaded us ends it; its waiting must not be ours to cut short.
   if (::lstrcmpiW(answer.c_str(), L"Hang") == 0) ::Sleep(INFINITE);
+  if (::lstrcmpiW(answer.c_str(), L"Slow") == 0) ::Sleep(3000);
   if (flags & MAPI_DIALOG) ShowModal(reinterpret_cast<HWND>(ui_param), mail);
   return SUCCESS_SUCCESS;
 }

@@ -42,7 +42,7 @@ class MapiStandIn {
 
   // regsvr32 of the stand-in (registering, or unregistering with `remove`); its exit code.
   static int Register(bool remove = false);
-  // "UserAbort", "Failure", or empty for the normal answer.
+  // "UserAbort", "Failure", "Hang", "Slow" (the mail after three seconds), or empty for the normal answer.
   void Answer(const std::wstring& answer);
   std::vector<std::string> Journal() const;
   // Its visible mail windows, in any process.

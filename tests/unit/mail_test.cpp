@@ -24,6 +24,7 @@
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"
 #include "platform/win/com_object.h"
+#include "support/orvane_process.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
 
@@ -447,12 +448,52 @@ TEST(MapiUnitTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
     }
     if (mail) ::PostMessageW(mail, WM_CLOSE, 0, 0);
   });
-  const bool sent = mail::ShowMailInDefaultProgram(session, nullptr, shot, L"Screen Capture: T", L"a@example.com");
+  const bool sent = mail::ShowMailInDefaultProgram(session, nullptr, nullptr, shot, L"Screen Capture: T", L"a@example.com");
   user.join();
   EXPECT_TRUE(shown) << "the mail never showed";
   EXPECT_FALSE(asked) << "asked while the user writes the mail";
   EXPECT_TRUE(sent);  // the stand-in's window closed is a mail taken
   EXPECT_FALSE(session.GaveUp());
+}
+
+// The window the user was in gets the foreground back as the question closes, and when its program is
+// slow to take it, that comes after the mail program was called. That is no sign of the mail program:
+// its start keeps the deadline, and a start past it is asked about.
+TEST(MapiUnitTest, TheWindowInFrontComingBackIsNoSignOfTheMailProgram) {
+  testing_support::MapiStandIn client;
+  client.Answer(L"Slow");
+  testing_support::TempFolder folder(L"orvane-mapi-unit");
+  const std::wstring shot = folder / L"Screenshot001.jpg";
+  testing_support::WriteBytes(shot, "\xFF\xD8\xFF\xD9");
+  testing_support::OrvaneProcess other(testing_support::BuildFolder(), L"minimal_msgbox.exe");  // another program
+  const HWND users = desktop::WaitForDialog(other.id(), 15000, other.handle());
+  ASSERT_NE(users, nullptr);
+  desktop::SampleWindow ours(L"Ours", 200, 100);  // our own window in front as the mail program is called
+  ASSERT_TRUE(ours.BringToFront());
+
+  win::ComApartment apartment;
+  mail::Session session(mail::Deadlines{30000, 1000});
+  session.Begin();
+  BoxAnswerer answerer(IDYES);
+  std::atomic<bool> came_back{false};
+  std::thread user([&] {
+    ::Sleep(300);
+    ::SetForegroundWindow(users);
+    for (int i = 0; i < 50 && !came_back; ++i, ::Sleep(20)) came_back = ::GetForegroundWindow() == users;
+    for (int i = 0; i < 500; ++i, ::Sleep(20)) {
+      auto windows = testing_support::MapiStandIn::MailWindows();
+      if (windows.empty()) continue;
+      ::PostMessageW(windows.front(), WM_CLOSE, 0, 0);
+      break;
+    }
+  });
+  const bool sent = mail::ShowMailInDefaultProgram(session, nullptr, users, shot, L"Screen Capture: T", L"a@example.com");
+  user.join();
+  ASSERT_TRUE(came_back) << "the other program's window never came to the front";
+  EXPECT_FALSE(answerer.Answered(1, 0).empty()) << "a start past its deadline was not asked about";
+  EXPECT_TRUE(sent);
+  desktop::Press(users, IDCANCEL);
+  EXPECT_EQ(other.WaitForExit(), 0u);
 }
 
 // Which deadline a call has: the start of the mail program has its own, longer one.
