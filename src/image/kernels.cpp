@@ -346,8 +346,30 @@ void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel le
   float last_fy = -1;
   BlendTable table;
 
+  // The memory row a target row's first pass starts at.
+  auto first_row_of = [&](int32_t y) {
+    const float sy = static_cast<float>(static_cast<double>(y_scale) * y);
+    return static_cast<int32_t>(std::floor(sy));
+  };
+  // The source rows of the target rows from y on that the next walk gathers, past `read`, the last one
+  // read so far (a row read again, as when enlarging, is still in cache).
+  auto rows_ahead = [&](int32_t y, int32_t read) {
+    simd::RowsAhead ahead;
+    ahead.first = first_byte;
+    ahead.bytes = last_byte - first_byte + 1;
+    for (int32_t end = std::min<int32_t>(y + together, new_h); y < end; ++y) {
+      const int32_t iy = first_row_of(y);
+      if (iy < 0 || iy + 1 >= from.rows()) break;  // its first pass raises the error: nothing to ask for
+      for (int32_t row = std::max(iy, read + 1); row <= iy + 1; ++row) {
+        ahead.rows[ahead.count++] = from.CheckedRow(row, first_byte, last_byte);
+        read = row;
+      }
+    }
+    return ahead;
+  };
+
   // The second pass of the first `rows` rows gathered.
-  auto finish = [&](int rows) {
+  auto finish = [&](int rows, const simd::RowsAhead& ahead) {
     if (plan.groups.empty()) {
       for (int r = 0; r < rows; ++r) BlendPixels(columns, blended[r], out[r], 0, new_w);
       return;
@@ -357,7 +379,7 @@ void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel le
       group_out[r] = out[r] + 3 * plan.first_x;
     }
     kernels.blend_columns(blended, group_out, rows, plan.groups.data(), static_cast<int32_t>(plan.groups.size()),
-                          plan.shift, plan.whole);
+                          plan.shift, plan.whole, ahead);
     for (int r = 0; r < rows; ++r) BlendPixels(columns, blended[r], out[r], plan.end_x, new_w);
   };
 
@@ -368,7 +390,7 @@ void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel le
       for (; r < rows; ++r) {
         const int32_t y = y0 + r;
         const float sy = static_cast<float>(static_cast<double>(y_scale) * y);
-        const int32_t iy = static_cast<int32_t>(std::floor(sy));
+        const int32_t iy = first_row_of(y);
         const float fy = static_cast<float>(static_cast<double>(sy) - iy);
         const uint8_t* top = from.CheckedRow(iy, first_byte, last_byte);
         const uint8_t* next = from.CheckedRow(rt::Add32(iy, 1), first_byte, last_byte);
@@ -402,10 +424,10 @@ void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel le
         last_fy = fy;
       }
     } catch (...) {
-      finish(r);  // the rows before the failing one are written, as row by row they would have been
+      finish(r, {});  // the rows before the failing one are written, as row by row they would have been
       throw;
     }
-    finish(rows);
+    finish(rows, rows_ahead(y0 + together, last_iy + 1));
   }
 }
 

@@ -46,11 +46,13 @@ void BlendRowsAvx2(const uint8_t* top, const uint8_t* next, uint8_t* out, int32_
 }
 
 void BlendColumnsAvx2(const uint8_t* const* blended, uint8_t* const* out, int rows, const ColumnGroup* groups,
-                      int32_t count, int q, bool whole) {
+                      int32_t count, int q, bool whole, const RowsAhead& ahead) {
   const __m128i shift = _mm_cvtsi32_si128(q);
   const __m256i bias = _mm256_set1_epi32(static_cast<int>((1u << (q - 1)) - 1));
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0);
+  AskAhead asking(ahead, count);
   for (int32_t g = 0; g < count; ++g) {
+    asking.Step();
     const ColumnGroup& group = groups[g];
     __m256i pick[2], low[2], high[2];
     for (int half = 0; half < 2; ++half) {

@@ -40,10 +40,12 @@ void BlendRowsAvx512(const uint8_t* top, const uint8_t* next, uint8_t* out, int3
 }
 
 void BlendColumnsAvx512(const uint8_t* const* blended, uint8_t* const* out, int rows, const ColumnGroup* groups,
-                        int32_t count, int q, bool whole) {
+                        int32_t count, int q, bool whole, const RowsAhead& ahead) {
   const __m128i shift = _mm_cvtsi32_si128(q);
   const __m512i bias = _mm512_set1_epi32(static_cast<int>((1u << (q - 1)) - 1));
+  AskAhead asking(ahead, count);
   for (int32_t g = 0; g < count; ++g) {
+    asking.Step();
     const ColumnGroup& group = groups[g];
     const __m512i pick = _mm512_load_si512(group.pick);
     const __m512i low = _mm512_load_si512(group.weights_low);

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "image/resample_simd.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define ORVANE_RESAMPLE_VECTORS 1
@@ -68,6 +70,30 @@ inline typename L::V BlendPicked(typename L::V pairs, typename L::V low, typenam
   if (!whole) n = L::Add32(L::ShiftLeft32(L::MultiplyAdd16(pairs, high), 9), n);
   return RoundShift<L>(n, shift, below_half);
 }
+
+// Asks for the rows ahead (RowsAhead) a few cache lines at a time, spread evenly over `steps` steps
+// of the second pass. Meant for the second-level cache, as the first holds the rows at work; on the
+// AMD processor it was measured on, the hint for the first level gave the same times.
+class AskAhead {
+ public:
+  AskAhead(const RowsAhead& ahead, int32_t steps)
+      : ahead_(ahead), lines_((ahead.bytes + 63) / 64), per_step_(steps > 0 ? (ahead.count * lines_ + steps - 1) / steps : 0) {}
+  void Step() {
+    for (int32_t n = 0; n < per_step_ && row_ < ahead_.count; ++n) {
+      _mm_prefetch(reinterpret_cast<const char*>(ahead_.rows[row_] + ahead_.first + 64 * line_), _MM_HINT_T1);
+      if (++line_ == lines_) {
+        line_ = 0;
+        ++row_;
+      }
+    }
+  }
+
+ private:
+  const RowsAhead& ahead_;
+  const int32_t lines_, per_step_;
+  int row_ = 0;
+  int32_t line_ = 0;
+};
 
 #endif
 

@@ -36,21 +36,32 @@ struct alignas(64) ColumnGroup {
 // loaded once for all of them.
 constexpr int kRowsTogether = 4;
 
+// The source rows the next first passes read, asked for a few cache lines at a time while the second
+// pass works on rows in cache: the next first pass then finds them at hand instead of waiting on
+// memory (bytes first..first + bytes - 1 of each row). Measured on a 3840x2160 source halved, at
+// AVX-512: about a sixth less time.
+struct RowsAhead {
+  const uint8_t* rows[2 * kRowsTogether] = {};
+  int count = 0;
+  int32_t first = 0;
+  int32_t bytes = 0;
+};
+
 // The second pass for `rows` (1..kRowsTogether) target rows: blended[r] is row r's first pass and
 // out[r] where its group bytes go. Weights fit one multiply-add when Q <= 14 (`whole`): weights_low
 // then holds them entire.
 using BlendColumns = void (*)(const uint8_t* const* blended, uint8_t* const* out, int rows, const ColumnGroup* groups,
-                              int32_t count, int q, bool whole);
+                              int32_t count, int q, bool whole, const RowsAhead& ahead);
 
 void BlendRowsSse2(const uint8_t* top, const uint8_t* next, uint8_t* out, int32_t first, int32_t last, uint32_t keep,
                    uint32_t take, int q);
 void BlendRowsAvx2(const uint8_t* top, const uint8_t* next, uint8_t* out, int32_t first, int32_t last, uint32_t keep,
                    uint32_t take, int q);
 void BlendColumnsAvx2(const uint8_t* const* blended, uint8_t* const* out, int rows, const ColumnGroup* groups,
-                      int32_t count, int q, bool whole);
+                      int32_t count, int q, bool whole, const RowsAhead& ahead);
 void BlendRowsAvx512(const uint8_t* top, const uint8_t* next, uint8_t* out, int32_t first, int32_t last,
                      uint32_t keep, uint32_t take, int q);
 void BlendColumnsAvx512(const uint8_t* const* blended, uint8_t* const* out, int rows, const ColumnGroup* groups,
-                        int32_t count, int q, bool whole);
+                        int32_t count, int q, bool whole, const RowsAhead& ahead);
 
 }  // namespace pixels::simd
