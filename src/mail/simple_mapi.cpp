@@ -132,8 +132,9 @@ std::vector<HWND> VisibleWindows() {
 }
 
 // Whether the mail program has come up since the call began: a new visible top-level window in any
-// process (its library may show the mail in ours), other than the watchdog's own question, or the
-// foreground gone to another process's window. Not the window the user was in, `was_in_front`: it gets
+// process (its library may show the mail in ours), other than the watchdog's own question and windows
+// that never take the focus (a tooltip or a notification anywhere on the desktop is a top-level
+// window too), or the foreground gone to another process's window. Not the window the user was in, `was_in_front`: it gets
 // the foreground back as our question closes, and when its program is slow to take it, that comes
 // after the call has begun. Nor the desktop, which has it when nothing else is left.
 std::function<bool()> MailProgramUp(HWND was_in_front) {
@@ -146,7 +147,8 @@ std::function<bool()> MailProgramUp(HWND was_in_front) {
     if (front && !no_sign && front_process != ::GetCurrentProcessId()) return true;
     for (HWND window : VisibleWindows()) {
       // Asked on the watchdog's thread, whose question is no sign of the mail program.
-      if (std::find(before.begin(), before.end(), window) == before.end() &&
+      const LONG_PTR never_focused = ::GetWindowLongPtrW(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
+      if (std::find(before.begin(), before.end(), window) == before.end() && !never_focused &&
           ::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId())
         return true;
     }

@@ -457,9 +457,9 @@ TEST(MapiUnitTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
 }
 
 // The window the user was in gets the foreground back as the question closes, and when its program is
-// slow to take it, that comes after the mail program was called. That is no sign of the mail program:
-// its start keeps the deadline, and a start past it is asked about.
-TEST(MapiUnitTest, TheWindowInFrontComingBackIsNoSignOfTheMailProgram) {
+// slow to take it, that comes after the mail program was called. That is no sign of the mail program,
+// nor is a tooltip shown meanwhile: its start keeps the deadline, and a start past it is asked about.
+TEST(MapiUnitTest, TheWindowInFrontComingBackOrATooltipIsNoSignOfTheMailProgram) {
   testing_support::MapiStandIn client;
   client.Answer(L"Slow");
   testing_support::TempFolder folder(L"orvane-mapi-unit");
@@ -475,21 +475,29 @@ TEST(MapiUnitTest, TheWindowInFrontComingBackIsNoSignOfTheMailProgram) {
   mail::Session session(mail::Deadlines{30000, 1000});
   session.Begin();
   BoxAnswerer answerer(IDYES);
-  std::atomic<bool> came_back{false};
+  std::atomic<bool> came_back{false}, tip_shown{false};
   std::thread user([&] {
     ::Sleep(300);
     ::SetForegroundWindow(users);
     for (int i = 0; i < 50 && !came_back; ++i, ::Sleep(20)) came_back = ::GetForegroundWindow() == users;
+    // Shown as a tooltip is: a top-level window that never takes the focus.
+    HWND tip = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, L"STATIC", L"tip", WS_POPUP, 0,
+                                 0, 80, 20, nullptr, nullptr, nullptr, nullptr);
+    ::ShowWindow(tip, SW_SHOWNOACTIVATE);
+    tip_shown = ::IsWindowVisible(tip) != FALSE;
     for (int i = 0; i < 500; ++i, ::Sleep(20)) {
+      desktop::SampleWindow::Pump();
       auto windows = testing_support::MapiStandIn::MailWindows();
       if (windows.empty()) continue;
       ::PostMessageW(windows.front(), WM_CLOSE, 0, 0);
       break;
     }
+    ::DestroyWindow(tip);
   });
   const bool sent = mail::ShowMailInDefaultProgram(session, nullptr, users, shot, L"Screen Capture: T", L"a@example.com");
   user.join();
   ASSERT_TRUE(came_back) << "the other program's window never came to the front";
+  ASSERT_TRUE(tip_shown);
   EXPECT_FALSE(answerer.Answered(1, 0).empty()) << "a start past its deadline was not asked about";
   EXPECT_TRUE(sent);
   desktop::Press(users, IDCANCEL);
