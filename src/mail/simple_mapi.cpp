@@ -132,21 +132,26 @@ std::vector<HWND> VisibleWindows() {
 }
 
 // Whether the mail program has come up since the call began: a new visible top-level window in any
-// process (its library may show the mail in ours), other than the watchdog's own question and windows
-// that never take the focus (a tooltip or a notification anywhere on the desktop is a top-level
-// window too), or the foreground gone to another process's window. Not the window the user was in, `was_in_front`: it gets
-// the foreground back as our question closes, and when its program is slow to take it, that comes
-// after the call has begun. Nor the desktop, which has it when nothing else is left.
+// process (its library may show the mail in ours), or the foreground gone to another process's window.
+// None of these is a sign of it:
+// - the watchdog's own question;
+// - a new window that never takes the focus: a tooltip or a notification anywhere on the desktop is a
+//   top-level window too;
+// - the foreground going back to `was_in_front`, the window the user was in, as our question closes.
+//   When that window's program is slow to take it, this comes after the call has begun;
+// - the foreground going to the shell (the desktop, the taskbar), which has it when nothing else is
+//   left.
 std::function<bool()> MailProgramUp(HWND was_in_front) {
-  return [before = VisibleWindows(), front_before = ::GetForegroundWindow(), was_in_front] {
+  DWORD shell_process = 0;
+  ::GetWindowThreadProcessId(::GetShellWindow(), &shell_process);
+  return [before = VisibleWindows(), front_before = ::GetForegroundWindow(), was_in_front, shell_process] {
     const HWND front = ::GetForegroundWindow();
     DWORD front_process = 0;
     ::GetWindowThreadProcessId(front, &front_process);
-    const bool no_sign = front == front_before || front == was_in_front || front == ::GetShellWindow() ||
-                         front == ::GetDesktopWindow();
+    const bool no_sign = front == front_before || front == was_in_front || front == ::GetDesktopWindow() ||
+                         (shell_process != 0 && front_process == shell_process);
     if (front && !no_sign && front_process != ::GetCurrentProcessId()) return true;
     for (HWND window : VisibleWindows()) {
-      // Asked on the watchdog's thread, whose question is no sign of the mail program.
       const LONG_PTR never_focused = ::GetWindowLongPtrW(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
       if (std::find(before.begin(), before.end(), window) == before.end() && !never_focused &&
           ::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId())
