@@ -346,11 +346,9 @@ void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel le
   float last_fy = -1;
   BlendTable table;
 
-  // The memory row a target row's first pass starts at.
-  auto first_row_of = [&](int32_t y) {
-    const float sy = static_cast<float>(static_cast<double>(y_scale) * y);
-    return static_cast<int32_t>(std::floor(sy));
-  };
+  // Where a target row samples the source, and the memory row its first pass starts at.
+  auto source_y = [&](int32_t y) { return static_cast<float>(static_cast<double>(y_scale) * y); };
+  auto first_row_of = [&](float sy) { return static_cast<int32_t>(std::floor(sy)); };
   // The source rows of the target rows from y on that the next walk gathers, past `read`, the last one
   // read so far (a row read again, as when enlarging, is still in cache).
   auto rows_ahead = [&](int32_t y, int32_t read) {
@@ -358,7 +356,7 @@ void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel le
     ahead.first = first_byte;
     ahead.bytes = last_byte - first_byte + 1;
     for (int32_t end = std::min<int32_t>(y + together, new_h); y < end; ++y) {
-      const int32_t iy = first_row_of(y);
+      const int32_t iy = first_row_of(source_y(y));
       if (iy < 0 || iy + 1 >= from.rows()) break;  // its first pass raises the error: nothing to ask for
       for (int32_t row = std::max(iy, read + 1); row <= iy + 1; ++row) {
         ahead.rows[ahead.count++] = from.CheckedRow(row, first_byte, last_byte);
@@ -389,8 +387,8 @@ void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel le
     try {
       for (; r < rows; ++r) {
         const int32_t y = y0 + r;
-        const float sy = static_cast<float>(static_cast<double>(y_scale) * y);
-        const int32_t iy = first_row_of(y);
+        const float sy = source_y(y);
+        const int32_t iy = first_row_of(sy);
         const float fy = static_cast<float>(static_cast<double>(sy) - iy);
         const uint8_t* top = from.CheckedRow(iy, first_byte, last_byte);
         const uint8_t* next = from.CheckedRow(rt::Add32(iy, 1), first_byte, last_byte);
