@@ -423,16 +423,29 @@ TEST_F(MailUnitTest, WaitingLongerForACallPastItsDeadlineFinishesTheMail) {
   EXPECT_FALSE(session_->GaveUp());
 }
 
+// The default mail program's stand-in in this process, a saved screenshot, and a session whose start
+// deadline is a second.
+class MapiUnitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::WriteBytes(shot_, "\xFF\xD8\xFF\xD9");
+    session_.Begin();
+  }
+  // Hands the screenshot to the default mail program, as a run does.
+  bool Show(HWND was_in_front) {
+    return mail::ShowMailInDefaultProgram(session_, nullptr, was_in_front, shot_, L"Screen Capture: T", L"a@example.com");
+  }
+
+  testing_support::MapiStandIn client_;
+  testing_support::TempFolder folder_{L"orvane-mapi-unit"};
+  const std::wstring shot_ = folder_ / L"Screenshot001.jpg";
+  win::ComApartment apartment_;
+  mail::Session session_{mail::Deadlines{30000, 1000}};
+};
+
 // A default mail program whose window is up has no deadline: the user writes for as long as they like.
 // Its start deadline here is shorter than the time the mail stays open.
-TEST(MapiUnitTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
-  testing_support::MapiStandIn client;
-  testing_support::TempFolder folder(L"orvane-mapi-unit");
-  const std::wstring shot = folder / L"Screenshot001.jpg";
-  testing_support::WriteBytes(shot, "\xFF\xD8\xFF\xD9");
-  win::ComApartment apartment;
-  mail::Session session(mail::Deadlines{30000, 1000});
-  session.Begin();
+TEST_F(MapiUnitTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
   std::atomic<bool> asked{false}, shown{false};
   std::thread user([&] {
     HWND mail = nullptr;
@@ -448,32 +461,25 @@ TEST(MapiUnitTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
     }
     if (mail) ::PostMessageW(mail, WM_CLOSE, 0, 0);
   });
-  const bool sent = mail::ShowMailInDefaultProgram(session, nullptr, nullptr, shot, L"Screen Capture: T", L"a@example.com");
+  const bool sent = Show(nullptr);
   user.join();
   EXPECT_TRUE(shown) << "the mail never showed";
   EXPECT_FALSE(asked) << "asked while the user writes the mail";
   EXPECT_TRUE(sent);  // the stand-in's window closed is a mail taken
-  EXPECT_FALSE(session.GaveUp());
+  EXPECT_FALSE(session_.GaveUp());
 }
 
 // The window the user was in gets the foreground back as the question closes, and when its program is
 // slow to take it, that comes after the mail program was called. That is no sign of the mail program,
 // nor is a tooltip shown meanwhile: its start keeps the deadline, and a start past it is asked about.
-TEST(MapiUnitTest, TheWindowInFrontComingBackOrATooltipIsNoSignOfTheMailProgram) {
-  testing_support::MapiStandIn client;
-  client.Answer(L"Slow");
-  testing_support::TempFolder folder(L"orvane-mapi-unit");
-  const std::wstring shot = folder / L"Screenshot001.jpg";
-  testing_support::WriteBytes(shot, "\xFF\xD8\xFF\xD9");
+TEST_F(MapiUnitTest, TheWindowInFrontComingBackOrATooltipIsNoSignOfTheMailProgram) {
+  client_.Answer(L"Slow");
   testing_support::OrvaneProcess other(testing_support::BuildFolder(), L"minimal_msgbox.exe");  // another program
   const HWND users = desktop::WaitForDialog(other.id(), 15000, other.handle());
   ASSERT_NE(users, nullptr);
   desktop::SampleWindow ours(L"Ours", 200, 100);  // our own window in front as the mail program is called
   ASSERT_TRUE(ours.BringToFront());
 
-  win::ComApartment apartment;
-  mail::Session session(mail::Deadlines{30000, 1000});
-  session.Begin();
   BoxAnswerer answerer(IDYES);
   std::atomic<bool> came_back{false}, tip_shown{false};
   std::thread user([&] {
@@ -494,7 +500,7 @@ TEST(MapiUnitTest, TheWindowInFrontComingBackOrATooltipIsNoSignOfTheMailProgram)
     }
     ::DestroyWindow(tip);
   });
-  const bool sent = mail::ShowMailInDefaultProgram(session, nullptr, users, shot, L"Screen Capture: T", L"a@example.com");
+  const bool sent = Show(users);
   user.join();
   ASSERT_TRUE(came_back) << "the other program's window never came to the front";
   ASSERT_TRUE(tip_shown);
