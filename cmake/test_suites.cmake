@@ -1,51 +1,48 @@
 # One CTest test per GoogleTest suite: the suite's cases run in one process (under Wine, starting a
 # process costs more than most cases do), one after another, each with its own fixture.
 #
-#   orvane_add_test_suites(TARGET exe SOURCES file... [PREFIX text] [CASE_TIMEOUT seconds]
-#                          [LOCK resource] [COMMAND_PREFIX program...] [ONLY regex] [EXCEPT regex])
+#   orvane_add_test_suites(TARGET exe [PREFIX text] [CASE_TIMEOUT seconds] [LOCK resource]
+#                          [COMMAND_PREFIX program...] [ONLY regex] [EXCEPT regex])
 #
-# The suites are read from the sources' TEST and TEST_F lines; ONLY and EXCEPT choose among them by
-# name. A suite's timeout is CASE_TIMEOUT (60 s by default) for each of its cases. LOCK gives every
-# suite that resource lock. COMMAND_PREFIX runs the executable through those programs instead of the
+# The suites are those the built program lists (--gtest_list_tests), asked when CTest starts, as
+# gtest_discover_tests does in its PRE_TEST mode: a case added, renamed or defined through a macro
+# is found without a second list to keep. ONLY and EXCEPT choose among the suites by name. A suite's
+# timeout is CASE_TIMEOUT (60 s by default) for each of its cases. LOCK gives every suite that
+# resource lock. COMMAND_PREFIX runs the executable through those programs instead of the
 # cross-compiling emulator.
+set(ORVANE_DISCOVER_SUITES_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/test_suites_discover.cmake)
+
 function(orvane_add_test_suites)
-  cmake_parse_arguments(PARSE_ARGV 0 arg "" "TARGET;PREFIX;CASE_TIMEOUT;LOCK;ONLY;EXCEPT" "SOURCES;COMMAND_PREFIX")
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "TARGET;PREFIX;CASE_TIMEOUT;LOCK;ONLY;EXCEPT" "COMMAND_PREFIX")
   if(NOT arg_CASE_TIMEOUT)
     set(arg_CASE_TIMEOUT 60)
   endif()
-  set(suites "")
-  foreach(source IN LISTS arg_SOURCES)
-    if(NOT IS_ABSOLUTE "${source}")
-      set(source "${CMAKE_CURRENT_SOURCE_DIR}/${source}")
-    endif()
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${source}")
-    file(STRINGS "${source}" lines REGEX "^TEST(_F)?\\(")
-    foreach(line IN LISTS lines)
-      if(line MATCHES "^TEST(_F)?\\(([A-Za-z0-9_]+),")
-        set(suite "${CMAKE_MATCH_2}")
-        if((arg_ONLY AND NOT suite MATCHES "${arg_ONLY}") OR (arg_EXCEPT AND suite MATCHES "${arg_EXCEPT}"))
-          continue()
-        endif()
-        if(NOT DEFINED cases_${suite})
-          list(APPEND suites "${suite}")
-          set(cases_${suite} 0)
-        endif()
-        math(EXPR cases_${suite} "${cases_${suite}} + 1")
-      endif()
-    endforeach()
-  endforeach()
-
-  foreach(suite IN LISTS suites)
-    set(name "${arg_PREFIX}${suite}")
-    if(arg_COMMAND_PREFIX)
-      add_test(NAME ${name} COMMAND ${arg_COMMAND_PREFIX} $<TARGET_FILE:${arg_TARGET}> --gtest_filter=${suite}.*)
-    else()
-      add_test(NAME ${name} COMMAND ${arg_TARGET} --gtest_filter=${suite}.*)
-    endif()
-    math(EXPR timeout "${cases_${suite}} * ${arg_CASE_TIMEOUT}")
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout})
-    if(arg_LOCK)
-      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${arg_LOCK})
-    endif()
-  endforeach()
+  if(arg_COMMAND_PREFIX)
+    set(run ${arg_COMMAND_PREFIX})
+  else()
+    set(run ${CMAKE_CROSSCOMPILING_EMULATOR})
+  endif()
+  # One include file per call; the listing itself is kept once per program and reused while the
+  # program is unchanged.
+  get_property(count DIRECTORY PROPERTY ORVANE_SUITE_CALLS)
+  if(NOT count)
+    set(count 0)
+  endif()
+  math(EXPR count "${count} + 1")
+  set_property(DIRECTORY PROPERTY ORVANE_SUITE_CALLS ${count})
+  set(include_file "${CMAKE_CURRENT_BINARY_DIR}/${arg_TARGET}_suites_${count}.cmake")
+  file(GENERATE OUTPUT "${include_file}" CONTENT
+"set(program [==[$<TARGET_FILE:${arg_TARGET}>]==])
+set(list_file [==[${CMAKE_CURRENT_BINARY_DIR}/${arg_TARGET}_gtest_list.txt]==])
+set(lister [==[${CMAKE_CROSSCOMPILING_EMULATOR}]==])
+set(runner [==[${run}]==])
+set(prefix [==[${arg_PREFIX}]==])
+set(case_timeout [==[${arg_CASE_TIMEOUT}]==])
+set(lock [==[${arg_LOCK}]==])
+set(only [==[${arg_ONLY}]==])
+set(except [==[${arg_EXCEPT}]==])
+set(cmake [==[${CMAKE_COMMAND}]==])
+include([==[${ORVANE_DISCOVER_SUITES_SCRIPT}]==])
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${include_file}")
 endfunction()
