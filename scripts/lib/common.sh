@@ -4,7 +4,7 @@
 ORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 ORVANE_BUILD=${ORVANE_BUILD:-$ORVANE_ROOT/build/wine}
 
-ORVANE_PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xauth nsis clang libclang-rt-14-dev libturbojpeg0-dev)
+ORVANE_PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine xvfb xauth nsis clang libclang-rt-14-dev libturbojpeg0-dev)
 
 orvane_log() { printf '[orvane] %s\n' "$*" >&2; }
 
