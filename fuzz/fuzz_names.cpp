@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/mod_main.h"
+#include "driver/screenshot_names.h"
+#include "driver/subject.h"
 #include "platform/runtime/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

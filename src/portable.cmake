@@ -1,9 +1,11 @@
 # The code free of Windows, as one library for the Windows build and the native build alike: the
 # resampling kernels and pixel views, checked arithmetic and raised errors, the program-wide random
-# numbers, and the JPEG encoder. The name its raised errors carry (rt::RuntimeErrorSource) is the
+# numbers, the JPEG encoder, and the screenshots' names and the subject. The name its raised errors carry (rt::RuntimeErrorSource) is the
 # executable's on Windows, from orvane_app; natively it is fixed.
 set(ORVANE_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
 add_library(orvane_portable STATIC
+  ${ORVANE_PORTABLE_DIR}/driver/screenshot_names.cpp
+  ${ORVANE_PORTABLE_DIR}/driver/subject.cpp
   ${ORVANE_PORTABLE_DIR}/image/kernels.cpp
   ${ORVANE_PORTABLE_DIR}/image/resample_sse2.cpp
   ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder.cpp

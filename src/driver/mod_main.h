@@ -1,14 +1,12 @@
 #pragma once
 // The run driver: the startup procedure and the small texts it builds.
 
-#include <cstddef>
-#include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "driver/outcome.h"
+#include "driver/screenshot_names.h"
+#include "driver/subject.h"
 
 namespace mail {
 class Session;
@@ -28,34 +26,5 @@ std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::
 // The same, for the settings file of the given folder.
 std::wstring ReadSettingIn(const std::wstring& folder, std::wstring_view section, std::wstring_view key,
                            std::wstring_view default_value);
-
-// The text without a half character at its end: when text cut at `limit` characters ends in the first
-// half of a surrogate pair (an emoji, for example), that half is dropped.
-std::wstring_view WholeCharacters(std::wstring_view text, size_t limit);
-
-// Decimal text of number with zeros in front up to width characters.
-std::wstring PadWithZeros(int16_t number, int16_t width);
-
-// Whether a screenshot name is taken; the program asks the directory search for normal files.
-using NameTaken = std::function<bool(const std::wstring& path)>;
-// First "ScreenshotNNN.jpg" (file name only) not found as a normal file in the folder.
-std::wstring NextScreenshotName(const std::wstring& folder);
-// The same with another test of what is taken, searching from the number after `after` (0: from the
-// first). Raises the overflow error past number 32767.
-std::wstring NextScreenshotName(const std::wstring& folder, const NameTaken& taken, int16_t after = 0);
-// The number in a screenshot's path or name ("...\Screenshot042.jpg" gives 42); 0 when it has none.
-int16_t ScreenshotNumber(std::wstring_view path);
-
-// The full path for this run's screenshot once the paths it chose before were refused (another run
-// published there meanwhile, or a hidden file or a folder has the name): the next name after the last
-// refused one that no entry of the folder holds (read in one listing). Every number up to that one
-// was found or refused already, so no name is looked at twice.
-std::wstring NextFreeScreenshotPath(const std::wstring& folder, const std::vector<std::wstring>& taken_meanwhile);
-
-// "Screen Capture: " + the foreground window's title (at most 511 characters), or "Screen Capture".
-std::wstring ForegroundSubject();
-// The subject for a title read into a buffer: "Screen Capture", and ": " + the characters before the
-// first NUL when the reader reported any (copied != 0).
-std::wstring SubjectFromTitle(const wchar_t* title, size_t buffer_size, int copied);
 
 }  // namespace modMain

@@ -63,19 +63,6 @@ FailureKind KindOfWriteFailure(const rt::Error& error) {
   return error.number() == rt::kErrOutOfMemory ? FailureKind::kOutOfMemory : FailureKind::kFileNotWritten;
 }
 
-int ExitCode(const Outcome& outcome) {
-  switch (outcome.kind) {
-    case Outcome::Kind::kDone:
-    case Outcome::Kind::kCancelled:
-      return 0;
-    case Outcome::Kind::kFailed:
-      return 1;
-    case Outcome::Kind::kGaveUp:
-      return 2;
-  }
-  return 1;
-}
-
 std::wstring QuestionText(const std::wstring& key_text) {
   const std::wstring question = L"Are you sure you want to e-mail a screenshot of the current window Arvel?";
   if (key_text.empty()) return question;

@@ -20,5 +20,7 @@ std::wstring WindowTitle(HWND window);
 // "Screen Capture: " + the title of `window`, or "Screen Capture" when it has none. A window that has
 // closed since its picture was taken is named by the title read then.
 std::wstring ForegroundSubject(HWND window, const std::wstring& title_at_capture);
+// "Screen Capture: " + the foreground window's title (at most 511 characters), or "Screen Capture".
+std::wstring ForegroundSubject();
 
 }  // namespace modMain

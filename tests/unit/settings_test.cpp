@@ -106,4 +106,11 @@ TEST(ReadSettingHostile, ASettingIsTextNeverAPathOrACommand) {
   EXPECT_EQ(ReadSettingIn(folder.path(), L"KeyCombos", L"Activate", L""), L"%SystemRoot%\\notepad.exe");
 }
 
+TEST(ReadSetting, AValueCutAt1023CharactersKeepsWholeCharacters) {
+  TempFolder folder;
+  const std::wstring value = std::wstring(1022, L'v') + L"\U0001F600";
+  testing_support::WriteUtf16(folder / L"Orvane.ini", L"[Email]\r\nRecipient=" + value + L"\r\n");
+  EXPECT_EQ(modMain::ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), std::wstring(1022, L'v'));
+}
+
 }  // namespace

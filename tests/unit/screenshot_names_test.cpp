@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "driver/mod_main.h"
+#include "driver/screenshot_names.h"
 #include "platform/runtime/errors.h"
 #include "platform/runtime/files.h"
 #include "support/temp_folder.h"
@@ -125,54 +125,6 @@ TEST(NextFreeScreenshotPath, GoesOnAfterTheLastRefusedNameAndLooksAtNoNameTwice)
     EXPECT_EQ(modMain::ScreenshotNumber(none), 0) << testing_support::Utf8(none);
   // Past the counter's limit the overflow error, as the search from 1 raises it.
   EXPECT_THROW(modMain::NextFreeScreenshotPath(base, {base + L"\\Screenshot32767.jpg"}), rt::Error);
-}
-
-TEST(WholeCharacters, DropsTheFirstHalfOfACutPairAtTheLimitOnly) {
-  const std::wstring emoji = L"\U0001F4CA";  // two UTF-16 units
-  // The title reader's buffer: 511 units of a longer title, then its NUL; the cut falls inside the pair.
-  std::wstring buffer = (std::wstring(510, L'a') + emoji).substr(0, 511) + L'\0';
-  EXPECT_EQ(modMain::SubjectFromTitle(buffer.c_str(), 512, 511), L"Screen Capture: " + std::wstring(510, L'a'));
-  std::wstring whole = std::wstring(509, L'a') + emoji;  // 511 units: the pair fits whole
-  EXPECT_EQ(modMain::SubjectFromTitle(whole.c_str(), 512, 511), L"Screen Capture: " + whole);
-  EXPECT_EQ(modMain::WholeCharacters(std::wstring(1022, L'b') + L"\xD83D", 1023), std::wstring(1022, L'b'));
-  EXPECT_EQ(modMain::WholeCharacters(L"short\xD83D", 1023), L"short\xD83D");  // not cut: left as it is
-}
-
-TEST(ReadSetting, AValueCutAt1023CharactersKeepsWholeCharacters) {
-  TempFolder folder;
-  const std::wstring value = std::wstring(1022, L'v') + L"\U0001F600";
-  testing_support::WriteUtf16(folder / L"Orvane.ini", L"[Email]\r\nRecipient=" + value + L"\r\n");
-  EXPECT_EQ(modMain::ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), std::wstring(1022, L'v'));
-}
-
-TEST(Dir, ReportsNormalFilesOnly) {
-  TempFolder folder;
-  Touch(folder / L"a.txt");
-  Touch(folder / L"b.txt", FILE_ATTRIBUTE_HIDDEN);
-  EXPECT_EQ(rt::Dir(folder / L"a.txt"), L"a.txt");
-  EXPECT_EQ(rt::Dir(folder / L"b.txt"), L"");
-  EXPECT_EQ(rt::Dir(folder / L"*.txt"), L"a.txt");
-  EXPECT_EQ(rt::Dir(folder / L"missing.txt"), L"");
-  EXPECT_EQ(rt::Dir(folder / L"no such folder\\a.txt"), L"");
-}
-
-TEST(Kill, DeletesOrRaisesTheFileError) {
-  TempFolder folder;
-  Touch(folder / L"gone.txt");
-  rt::Kill(folder / L"gone.txt");
-  EXPECT_FALSE(testing_support::FileExists(folder / L"gone.txt"));
-  auto number = [](const std::wstring& path) {
-    try {
-      rt::Kill(path);
-    } catch (const rt::Error& e) {
-      return e.number();
-    }
-    return 0L;
-  };
-  EXPECT_EQ(number(folder / L"gone.txt"), rt::kErrFileNotFound);
-  Touch(folder / L"locked.txt", FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(number(folder / L"locked.txt"), rt::kErrPermissionDenied);
-  EXPECT_TRUE(testing_support::FileExists(folder / L"locked.txt"));
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-// The name and subject builders, free of Windows so that they also build natively for fuzzing.
+// The screenshots' names, free of Windows so that they also build natively for fuzzing.
 
-#include <cwchar>
+#include "driver/screenshot_names.h"
 
-#include "driver/mod_main.h"
 #include "platform/runtime/checked.h"
 
 namespace modMain {
@@ -11,12 +10,6 @@ namespace {
 std::wstring ScreenshotName(int16_t number) { return L"Screenshot" + PadWithZeros(number, 3) + L".jpg"; }
 
 }  // namespace
-
-std::wstring_view WholeCharacters(std::wstring_view text, size_t limit) {
-  const bool cut = text.size() >= limit;
-  if (cut && !text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) text.remove_suffix(1);
-  return text;
-}
 
 std::wstring PadWithZeros(int16_t number, int16_t width) {
   std::wstring digits = std::to_wstring(number);
@@ -50,16 +43,6 @@ int16_t ScreenshotNumber(std::wstring_view path) {
     if (value > INT16_MAX) return 0;
   }
   return static_cast<int16_t>(value);
-}
-
-std::wstring SubjectFromTitle(const wchar_t* title, size_t buffer_size, int copied) {
-  std::wstring subject = L"Screen Capture";
-  if (copied != 0 && title && buffer_size > 0) {
-    size_t length = 0;
-    while (length < buffer_size && title[length] != L'\0') ++length;  // the characters before the NUL
-    subject += L": " + std::wstring(WholeCharacters(std::wstring_view(title, length), buffer_size - 1));
-  }
-  return subject;
 }
 
 }  // namespace modMain

@@ -1,9 +1,11 @@
+// The screenshots' names as the folder holds them: the directory search and one listing of the folder.
+
 #include <windows.h>
 
 #include <cwctype>
 #include <unordered_set>
 
-#include "driver/mod_main.h"
+#include "driver/screenshot_names.h"
 #include "platform/runtime/files.h"
 #include "platform/win/unique.h"
 
