@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/runtime/checked.h"
+#include "platform/runtime/win_error.h"
 #include "platform/win/dwm.h"
 #include "platform/win/unique.h"
 
@@ -18,8 +19,6 @@ struct LogPalette256 {
   PALETTEENTRY palPalEntry[256];
 };
 
-// Copies width x height pixels from (left, top) of a borrowed context into a new bitmap, carrying the
-// system palette on a 256-colour display, and gives the context back before the picture is made.
 // A 32-bit top-down DIB section of the size, or null. On a 32-bit display a blit into it keeps every
 // byte that one into a compatible bitmap keeps, and the picture's pixels can then be read where they
 // lie (cDIBSection::CreateFromPicture) instead of through a second blit.
@@ -33,8 +32,12 @@ HBITMAP ThirtyTwoBitSection(HDC source, LONG width, LONG height) {
   return ::CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
 }
 
+// Copies width x height pixels from (left, top) of a borrowed context into a new bitmap, carrying the
+// system palette on a 256-colour display, and gives the context back before the picture is made.
 // `as_section`: into a 32-bit DIB section where the display is a 32-bit one without a palette; into a
-// compatible bitmap otherwise.
+// compatible bitmap otherwise. A copy the system refuses raises its error instead of leaving a black
+// picture to be mailed: reading the screen fails while another desktop has the input, as the lock
+// screen and the User Account Control prompt do.
 Picture CopyToPicture(win::WindowDC source, LONG left, LONG top, LONG width, LONG height, DWORD rop,
                       bool as_section = false) {
   win::MemoryDC memory(::CreateCompatibleDC(source.get()));
@@ -55,7 +58,10 @@ Picture CopyToPicture(win::WindowDC source, LONG left, LONG top, LONG width, LON
       palette_selection.emplace(memory.get(), palette.get(), FALSE);
       ::RealizePalette(memory.get());
     }
-    ::BitBlt(memory.get(), 0, 0, width, height, source.get(), left, top, rop);
+    ::SetLastError(ERROR_SUCCESS);
+    // Without a bitmap (too large a window) the picture stays empty, and the run says it is too large.
+    if (bitmap && !::BitBlt(memory.get(), 0, 0, width, height, source.get(), left, top, rop))
+      rt::RaiseLastError(rt::RuntimeErrorSource() + L".Capture", L"The window's pixels could not be copied (BitBlt)");
     // The filled bitmap comes out of the memory context before the palette does.
     bitmap_selection.restore();
     if (palette_selection) palette_selection->restore();

@@ -1,6 +1,7 @@
 // cDIBSection's copy to the clipboard, as a device-dependent bitmap.
 
 #include "image/dib_section.h"
+#include "platform/runtime/errors.h"
 #include "platform/runtime/ui.h"
 #include "platform/win/unique.h"
 
@@ -16,9 +17,11 @@ bool cDIBSection::CopyToClipboard(bool bAsDIB) {
   }
   win::GdiBitmap bitmap(::CreateCompatibleBitmap(screen.get(), Width(), Height()));
   if (!bitmap) return false;
-  {
+  try {
     win::SelectGuard selection(copy.get(), bitmap.get());
     PaintPicture(copy.get(), 0, 0, -1, -1, 0, 0, SRCCOPY);
+  } catch (const rt::Error&) {
+    return false;  // an unpainted bitmap would paste as a black picture
   }
   // EmptyClipboard makes the window that opened the clipboard its owner, and with no window
   // SetClipboardData fails ("Remarks" of OpenClipboard). A message-only window of this call serves; what

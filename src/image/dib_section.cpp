@@ -8,6 +8,7 @@
 
 #include "image/kernels.h"
 #include "platform/runtime/checked.h"
+#include "platform/runtime/win_error.h"
 
 LONG cDIBSection::BytesPerScanLine() const {
   return static_cast<LONG>(static_cast<uint32_t>(rt::Add32(rt::Mul32(header_.biWidth, 3), 3)) & 0xFFFFFFFCu);
@@ -59,14 +60,19 @@ void cDIBSection::ClearUp() {
 void cDIBSection::LoadPictureBlt(HDC lhDC, LONG lSrcLeft, LONG lSrcTop, LONG lSrcWidth, LONG lSrcHeight, DWORD eRop) {
   if (lSrcWidth < 0) lSrcWidth = Width();
   if (lSrcHeight < 0) lSrcHeight = Height();
-  ::BitBlt(dc_.get(), 0, 0, lSrcWidth, lSrcHeight, lhDC, lSrcLeft, lSrcTop, eRop);
+  // A copy that fails leaves the image as it was: raised, so that no unwritten picture is taken for one.
+  ::SetLastError(ERROR_SUCCESS);
+  if (!::BitBlt(dc_.get(), 0, 0, lSrcWidth, lSrcHeight, lhDC, lSrcLeft, lSrcTop, eRop))
+    rt::RaiseLastError(rt::RuntimeErrorSource() + L".LoadPictureBlt", L"The pixels could not be copied (BitBlt)");
 }
 
 void cDIBSection::PaintPicture(HDC lhDC, LONG lDestLeft, LONG lDestTop, LONG lDestWidth, LONG lDestHeight,
                                LONG lSrcLeft, LONG lSrcTop, DWORD eRop) {
   if (lDestWidth < 0) lDestWidth = Width();
   if (lDestHeight < 0) lDestHeight = Height();
-  ::BitBlt(lhDC, lDestLeft, lDestTop, lDestWidth, lDestHeight, dc_.get(), lSrcLeft, lSrcTop, eRop);
+  ::SetLastError(ERROR_SUCCESS);
+  if (!::BitBlt(lhDC, lDestLeft, lDestTop, lDestWidth, lDestHeight, dc_.get(), lSrcLeft, lSrcTop, eRop))
+    rt::RaiseLastError(rt::RuntimeErrorSource() + L".PaintPicture", L"The pixels could not be copied (BitBlt)");
 }
 
 namespace {

@@ -28,6 +28,7 @@ class cDIBSection {
   bool CreateDIB(HDC lhDC, LONG lWidth, LONG lHeight, HBITMAP& hDib);
   // Makes the image a copy of the picture's bitmap (a 0 x 0 request when it holds no bitmap). A 32-bit
   // DIB section is read where its pixels lie, every other bitmap through a blit; the bytes are the same.
+  // A blit the system refuses raises its error.
   void CreateFromPicture(const win::ComPtr<IDispatch>& picThis);
   // Replaces any earlier image with a new lWidth x lHeight one whose pixels are not written.
   bool Create(LONG lWidth, LONG lHeight);
@@ -36,10 +37,12 @@ class cDIBSection {
   LONG Width() const { return header_.biWidth; }
   LONG Height() const { return header_.biHeight; }
 
-  // Copies from lhDC into the image; a negative width or height means the image's.
+  // Copies from lhDC into the image; a negative width or height means the image's. A copy the system
+  // refuses raises its error.
   void LoadPictureBlt(HDC lhDC, LONG lSrcLeft = 0, LONG lSrcTop = 0, LONG lSrcWidth = -1, LONG lSrcHeight = -1,
                       DWORD eRop = SRCCOPY);
-  // Draws the image into lhDC; a negative width or height means the image's.
+  // Draws the image into lhDC; a negative width or height means the image's. A copy the system refuses
+  // raises its error.
   void PaintPicture(HDC lhDC, LONG lDestLeft = 0, LONG lDestTop = 0, LONG lDestWidth = -1, LONG lDestHeight = -1,
                     LONG lSrcLeft = 0, LONG lSrcTop = 0, DWORD eRop = SRCCOPY);
 

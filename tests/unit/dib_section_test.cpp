@@ -135,6 +135,26 @@ TEST(DibSection, BlitsWithMinusOneCoverTheWholeImage) {
   EXPECT_EQ(Pixel(target, 5, 3)[0], 0);
 }
 
+TEST(DibSection, ABlitTheSystemRefusesRaisesAndLeavesThePixels) {
+  cDIBSection image;
+  ASSERT_TRUE(image.Create(3, 2));
+  Fill(image, RGB(1, 2, 3));
+  auto number = [](auto&& blit) -> long {
+    try {
+      blit();
+    } catch (const rt::Error& e) {
+      return e.number();
+    }
+    return 0;
+  };
+  // No context to copy from or to: the copy fails, and an unwritten picture is not taken for one.
+  EXPECT_NE(number([&] { image.LoadPictureBlt(nullptr); }), 0);
+  EXPECT_NE(number([&] { image.PaintPicture(nullptr); }), 0);
+  ::GdiFlush();
+  EXPECT_EQ(Pixel(image, 0, 0)[0], 3);
+  EXPECT_EQ(Pixel(image, 2, 1)[2], 1);
+}
+
 // A 4 x 3 device-dependent bitmap with a distinct colour per pixel, as a capture would give.
 win::GdiBitmap MakeTestBitmap() {
   win::WindowDC screen = win::GetDC(nullptr);

@@ -59,6 +59,12 @@ void RaiseHresult(HRESULT hr, std::wstring_view source, std::wstring_view fallba
   throw HresultError(hr, source, fallback);
 }
 
+void RaiseLastError(std::wstring_view source, std::wstring_view fallback) {
+  const DWORD code = ::GetLastError();
+  if (code == ERROR_SUCCESS) throw Error(static_cast<long>(E_FAIL), std::wstring(source), std::wstring(fallback));
+  RaiseHresult(HRESULT_FROM_WIN32(code), source, fallback);
+}
+
 void RaiseFileError(DWORD code) {
   switch (code) {
     case ERROR_FILE_NOT_FOUND:

@@ -19,6 +19,10 @@ std::wstring SystemMessage(DWORD code);
 Error HresultError(HRESULT hr, std::wstring_view source, std::wstring_view fallback = {});
 [[noreturn]] void RaiseHresult(HRESULT hr, std::wstring_view source, std::wstring_view fallback = {});
 
+// Raises the system's error for a call that failed and returned FALSE, reading GetLastError at once: its
+// HRESULT and text, or E_FAIL with `fallback` for a call that set none (GDI's often do not).
+[[noreturn]] void RaiseLastError(std::wstring_view source, std::wstring_view fallback);
+
 // Raises the runtime's file error for a failed file operation, reading GetLastError at once.
 // ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND give 53, sharing and access failures 70, others 75.
 [[noreturn]] void RaiseFileError(DWORD code);
