@@ -58,6 +58,8 @@ std::wstring SaveScreenshot(cDIBSection& image, const frmCapture& form) {
         60);
   } catch (const RunFailure&) {
     throw;
+  } catch (const mIntelJPEGLibrary::NotMovedIntoPlace& error) {
+    throw RunFailure(FailureKind::kFileNotMoved, error).LeftIn(error.leftover());
   } catch (const rt::Error& error) {
     throw RunFailure(KindOfWriteFailure(error), error);
   }
@@ -80,6 +82,28 @@ void MailThroughLink(cDIBSection& image, const std::wstring& attachment, const s
   } catch (const rt::Error& error) {
     throw RunFailure(FailureKind::kMailLinkNotOpened, error);
   }
+}
+
+// A mail that could not be made: a mail program busy, closed meanwhile (the call failed), out of reach
+// or out of memory is told as such; anything else is its refusal.
+FailureKind KindOfCreationFailure(const rt::Error& error) {
+  const FailureKind kind = KindOfMailFailure(error);
+  switch (kind) {
+    case FailureKind::kMailProgramBusy:
+    case FailureKind::kMailProgramUnreachable:
+    case FailureKind::kOutOfMemory:
+      return kind;
+    default:
+      return FailureKind::kMailItemRefused;
+  }
+}
+
+// A mail that was made but not filled in and shown, by the step that failed.
+FailureKind KindOfFillingFailure(const mail::Member* failed_at) {
+  if (failed_at == &outlook::kTo) return FailureKind::kRecipientRefused;
+  if (failed_at == &outlook::kSubject) return FailureKind::kSubjectRefused;
+  if (failed_at == &outlook::kDisplay) return FailureKind::kMailNotShown;
+  return FailureKind::kMailNotFilledIn;  // the attachment
 }
 
 // Where the desktop mail program has no automation class: the default mail program, and where that is
@@ -120,9 +144,9 @@ void MailScreenshot(mail::Session& session, HWND owner, HWND was_in_front, cDIBS
   }
   const DraftResult draft = ComposeMailDraft(session, attachment, subject, recipient);
   if (draft.stage == DraftResult::Stage::kNotCreated)
-    throw RunFailure(FailureKind::kMailItemRefused, *draft.error);
+    throw RunFailure(KindOfCreationFailure(*draft.error), *draft.error);
   if (draft.stage == DraftResult::Stage::kNotFilledIn)
-    throw RunFailure(FailureKind::kMailNotFilledIn, *draft.error);
+    throw RunFailure(KindOfFillingFailure(draft.failed_at), *draft.error);
 }
 
 }  // namespace

@@ -158,7 +158,13 @@ TEST_F(MailTest, AFailingAttachmentIsToldWithTheSavedFileAndStopsFillingIn) {
             1u);
   EXPECT_EQ(dialogs, 1);
   EXPECT_EQ(message.caption, L"Orvane");
-  EXPECT_EQ(message.text.rfind(L"Problem creating email message\r\n\r\n", 0), 0u) << Utf8(message.text);
+  EXPECT_EQ(
+      message.text.rfind(L"Problem creating email message\r\n\r\nThe mail program made the new mail but did "
+                         L"not take the screenshot as its attachment, so no mail was opened. Attach the "
+                         L"screenshot to a new mail yourself.\r\n\r\n",
+                         0),
+      0u)
+      << Utf8(message.text);
   EXPECT_NE(message.text.find(L"\r\n\r\nThe screenshot was saved as " + app_ / L"Screenshot001.jpg" +
                               L".\r\n\r\n(Error -2147467259: The stand-in was told to fail at Attachments.Add."),
             std::wstring::npos)
@@ -174,6 +180,62 @@ TEST_F(MailTest, AFailingAttachmentIsToldWithTheSavedFileAndStopsFillingIn) {
   EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty());
   Lines all = standin_.Journal(true);
   EXPECT_NE(std::find(all.begin(), all.end(), "release _MailItem"), all.end());
+}
+
+// Whichever step of filling in fails, the report says what became of the mail, and it matches what the
+// mail program shows: no mail window unless the mail was displayed.
+TEST_F(MailTest, EachFillingStepThatFailsIsToldAsItHappened) {
+  struct Step {
+    const wchar_t* step;
+    const wchar_t* says;
+  };
+  const Step steps[] = {
+      {L"To", L"The mail program took the screenshot but not the recipient, so no mail was opened."},
+      {L"Subject",
+       L"The mail program took the screenshot and the recipient but not the subject, so no mail was "
+       L"opened."},
+      {L"Display",
+       L"The mail program filled in the new mail but could not show it. If no mail window opened, "
+       L"attach the screenshot to a new mail yourself."},
+  };
+  for (const Step& step : steps) {
+    standin_.FailAt(step.step);
+    standin_.ClearJournal();
+    std::wstring text;
+    EXPECT_EQ(ConfirmedRun([&](HWND dialog) {
+                text = desktop::ReadDialog(dialog).text;
+                desktop::Press(dialog, IDNO);
+              }),
+              1u);
+    EXPECT_EQ(text.rfind(L"Problem creating email message\r\n\r\n" + std::wstring(step.says), 0), 0u)
+        << Utf8(text);
+    const Lines journal = standin_.Journal();
+    ASSERT_FALSE(journal.empty());
+    EXPECT_EQ(journal.back().rfind("_MailItem." + Utf8(step.step) + " ", 0), 0u) << journal.back();
+    EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty()) << Utf8(step.step);
+  }
+}
+
+// A mail program closed or killed while it makes the mail answers the call with "the remote procedure
+// call failed": that is told as a mail program busy or closed, as every such failure is.
+TEST_F(MailTest, AMailProgramClosedWhileItMakesTheMailIsToldAsBusyOrClosed) {
+  standin_.FailAt(L"CreateItem", HRESULT_FROM_WIN32(RPC_S_CALL_FAILED));
+  desktop::DialogInfo report;
+  EXPECT_EQ(ConfirmedRun([&](HWND dialog) {
+              report = desktop::ReadDialog(dialog);
+              desktop::Press(dialog, IDNO);
+            }),
+            1u);
+  EXPECT_EQ(
+      report.text.rfind(L"Outlook was busy, or was closed while Orvane was handing it the mail. Wait until "
+                        L"Outlook has started and close its open dialogs, then press F9 again.\r\n\r\nThe "
+                        L"screenshot was saved as " +
+                            app_ / L"Screenshot001.jpg" + L".\r\n\r\n(Error -2147023170: ",
+                        0),
+      0u)
+      << Utf8(report.text);
+  EXPECT_EQ(report.text.find(L"dialog of its own"), std::wstring::npos);
+  EXPECT_EQ(standin_.Journal().back(), "_Application.CreateItem method|get (0) args=1");
 }
 
 TEST_F(MailTest, AMailThatCannotBeCreatedIsToldWithTheSavedFileAndFailsTheRun) {
