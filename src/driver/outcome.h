@@ -61,7 +61,7 @@ class RunFailure : public rt::Error {
 
 struct Outcome {
   enum class Kind {
-    kDone,       // mailed, or a second press that brought the first run's box forward
+    kDone,       // mailed, or a second press that brought another run's box forward or told of it
     kCancelled,  // the user said no to the question
     kFailed,     // and the user was told
     kGaveUp,     // the user gave up waiting for the mail program

@@ -100,6 +100,13 @@ std::wstring NothingInFrontText(const std::wstring& key_text) {
   return key_text.empty() ? text + L"." : text + PressAgain(key_text);
 }
 
+std::wstring StillOpeningText() {
+  // Every wait on the mail program has a deadline, after which the user is asked: so the last
+  // sentence holds whatever the mail program does.
+  return L"Orvane is still opening the mail for your last screenshot: the mail program has not finished "
+         L"yet. Wait for the new mail to appear. If the mail program does not answer, Orvane will tell you.";
+}
+
 std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_text) {
   const std::wstring again = PressAgain(key_text);
   switch (failure.kind()) {

@@ -18,6 +18,9 @@ std::wstring QuestionText(const std::wstring& key_text);
 // naming the shortcut when the settings give its name.
 std::wstring NothingInFrontText(const std::wstring& key_text);
 
+// The message of a second press while another run hands its screenshot to the mail program.
+std::wstring StillOpeningText();
+
 // The kind of a failure of the mail program's automation, from the code the system gave.
 FailureKind KindOfMailFailure(const rt::Error& error);
 // The kind of a failure to write the screenshot: whatever the file system answered once the writing

@@ -359,6 +359,50 @@ TEST_F(MailDeadlineTest, AMailProgramHangingInACallIsToldAndGivingUpEndsTheRunWi
   EXPECT_TRUE(testing_support::FileExists(app_ / L"Screenshot001.jpg"));
 }
 
+// A second press while the first run waits for a slow mail program finds that run's hidden form in
+// front and nothing of it to see: it says so, takes no picture, and its word goes once the first run
+// has shown the mail.
+TEST_F(MailTest, ASecondPressWhileTheMailProgramIsSlowSaysOrvaneIsStillOpeningTheMail) {
+  standin_.HangAt(L"CreateObject", 8000);
+  ASSERT_TRUE(target_.BringToFront());
+  OrvaneProcess first(app_.path());
+  StartConfirmed(first);
+  // The question has gone; its hidden owner is what is left in front while the mail program is slow.
+  HWND form = nullptr;
+  for (int i = 0; i < 200 && !form; ++i) {
+    desktop::WaitForDialog(first.id(), 10, first.handle());
+    HWND front = ::GetForegroundWindow();
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(front, &process);
+    wchar_t name[64] = {};
+    ::GetClassNameW(front, name, 64);
+    if (process == first.id() && std::wstring(name) == L"OrvaneCaptureForm") form = front;
+  }
+  ASSERT_NE(form, nullptr) << "the first run's form never came to the front";
+
+  OrvaneProcess second(app_.path());
+  ASSERT_TRUE(second.started());
+  HWND message = WaitForText(second, L"still opening", 5000);
+  ASSERT_NE(message, nullptr) << "the second press showed nothing";
+  const desktop::DialogInfo info = desktop::ReadDialog(message);
+  EXPECT_EQ(info.caption, L"Orvane");
+  EXPECT_EQ(info.text,
+            L"Orvane is still opening the mail for your last screenshot: the mail program has not finished "
+            L"yet. Wait for the new mail to appear. If the mail program does not answer, Orvane will tell "
+            L"you.");
+  EXPECT_EQ(info.buttons, (std::vector<int>{IDOK}));
+  EXPECT_EQ(info.icon, L"information");
+  EXPECT_TRUE(info.owner_topmost);
+  EXPECT_EQ(::GetForegroundWindow(), message);
+
+  // The mail program comes up: the first run shows the mail and ends, and the word goes by itself.
+  EXPECT_EQ(first.WaitForExit(30000), 0u);
+  EXPECT_EQ(second.WaitForExit(10000), 0u);
+  EXPECT_EQ(standin_.Journal().back(), "_MailItem.Display method () args=0");
+  EXPECT_EQ(StandIn::Windows(L"OrvaneStandInMail").size(), 1u);
+  EXPECT_EQ(testing_support::ListFolder(app_.path()), L"Orvane.ini,Screenshot001.jpg,orvane.exe");
+}
+
 TEST_F(MailTest, CancelNeverStartsTheMailProgram) {
   ASSERT_TRUE(target_.BringToFront());
   OrvaneProcess run(app_.path());
