@@ -16,13 +16,66 @@ struct OpenLink {
   win::ComPtr<IPersistFile> file;
 };
 
-bool Open(const std::wstring& path, OpenLink& open) {
-  return SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&open.link))) &&
-         SUCCEEDED(open.link.As(&open.file)) && SUCCEEDED(open.file->Load(path.c_str(), STGM_READWRITE));
+// Read only: a shortcut that cannot be written is still read, so that what stops the change can be told.
+// Saving under the path afterwards writes the file anew.
+HRESULT Open(const std::wstring& path, OpenLink& open) {
+  HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&open.link));
+  if (SUCCEEDED(hr)) hr = open.link.As(&open.file);
+  if (SUCCEEDED(hr)) hr = open.file->Load(path.c_str(), STGM_READ);
+  return hr;
 }
 
-bool SaveKeys(OpenLink& open, const std::wstring& path, WORD keys) {
-  return SUCCEEDED(open.link->SetHotkey(keys)) && SUCCEEDED(open.file->Save(path.c_str(), TRUE));
+HRESULT SaveKeys(OpenLink& open, const std::wstring& path, WORD keys) {
+  HRESULT hr = open.link->SetHotkey(keys);
+  if (SUCCEEDED(hr)) hr = open.file->Save(path.c_str(), TRUE);
+  return hr;
+}
+
+bool Missing(const std::wstring& path) {
+  if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// The system's words for a failure, without the closing full stop and line break; else its number.
+std::wstring SystemText(HRESULT hr) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring words(text ? text : L"", length);
+  if (text) ::LocalFree(text);
+  while (!words.empty() &&
+         (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' ' || words.back() == L'.'))
+    words.pop_back();
+  if (!words.empty()) return words;
+  wchar_t number[24];
+  ::swprintf(number, 24, L"error 0x%08lX", static_cast<unsigned long>(hr));
+  return number;
+}
+
+bool ReadOnly(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+constexpr wchar_t kReadOnly[] =
+    L"it is marked read-only. Clear \"Read-only\" in the shortcut's Properties, then try again";
+
+// What kept the shortcut's file from being read or written, in words that say what to do about it.
+std::wstring WhatStopped(HRESULT hr) {
+  switch (hr) {
+    case STG_E_SHAREVIOLATION:
+    case STG_E_LOCKVIOLATION:
+    case HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION):
+    case HRESULT_FROM_WIN32(ERROR_LOCK_VIOLATION):
+      return L"another program has it open. Close that program, then try again";
+    case E_ACCESSDENIED:
+    case STG_E_ACCESSDENIED:
+      return L"Windows does not let you change it (access is denied)";
+    default:
+      return SystemText(hr);
+  }
 }
 
 std::wstring Target(OpenLink& open) {
@@ -46,16 +99,20 @@ unsigned short CurrentKeys(const Installation& installation) {
   win::ComApartment apartment;
   OpenLink open;
   WORD keys = 0;
-  if (!Open(installation.link, open) || FAILED(open.link->GetHotkey(&keys))) return 0;
+  if (FAILED(Open(installation.link, open)) || FAILED(open.link->GetHotkey(&keys))) return 0;
   return keys;
 }
 
 RebindResult Rebind(const Installation& installation, const Hotkey& hotkey) {
   win::ComApartment apartment;
   OpenLink open;
-  if (!Open(installation.link, open)) {
-    return {false, L"There is no Start-menu shortcut for Orvane to change (" + installation.link +
-                       L"). Install Orvane again to get one; nothing was changed."};
+  if (const HRESULT opened = Open(installation.link, open); FAILED(opened)) {
+    if (Missing(installation.link)) {
+      return {false, L"There is no Start-menu shortcut for Orvane to change (" + installation.link +
+                         L"). Install Orvane again to get one; nothing was changed."};
+    }
+    return {false, L"The Start-menu shortcut " + Quoted(installation.link) + L" could not be read: " +
+                       WhatStopped(opened) + L". Nothing was changed."};
   }
   const std::wstring target = Target(open);
   if (!win::SamePath(target, installation.program)) {
@@ -65,13 +122,19 @@ RebindResult Rebind(const Installation& installation, const Hotkey& hotkey) {
   }
   WORD before = 0;
   open.link->GetHotkey(&before);
-  if (!SaveKeys(open, installation.link, hotkey.link_value)) {
-    return {false, L"The Start-menu shortcut " + Quoted(installation.link) +
-                       L" could not be changed. Nothing was changed; the shortcut is still what it was."};
+  // Windows refuses to write a file marked read-only to anyone ("File Attribute Constants"); asked
+  // first, so that the answer does not depend on who runs this (Wine lets its root user write it).
+  if (ReadOnly(installation.link)) {
+    return {false, L"The Start-menu shortcut " + Quoted(installation.link) + L" could not be written: " +
+                       kReadOnly + L". Nothing was changed; the shortcut is still what it was."};
+  }
+  if (const HRESULT saved = SaveKeys(open, installation.link, hotkey.link_value); FAILED(saved)) {
+    return {false, L"The Start-menu shortcut " + Quoted(installation.link) + L" could not be written: " +
+                       WhatStopped(saved) + L". Nothing was changed; the shortcut is still what it was."};
   }
   if (!::WritePrivateProfileStringW(L"KeyCombos", L"Activate", hotkey.spelling.c_str(), installation.settings.c_str())) {
     const DWORD error = ::GetLastError();
-    SaveKeys(open, installation.link, before);  // both or neither
+    (void)SaveKeys(open, installation.link, before);  // both or neither
     return {false, L"The settings file " + Quoted(installation.settings) + L" could not be written (error " +
                        std::to_wstring(error) + L"). Nothing was changed; the shortcut is still what it was."};
   }

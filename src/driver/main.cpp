@@ -22,6 +22,10 @@
 namespace modMain {
 namespace {
 
+// How long a press that finds another run asking waits for that run's box to show: it takes the turn
+// before it captures, and its box follows within moments.
+constexpr DWORD kWaitForAskingBoxMs = 3000;
+
 // The hidden form, loaded and topmost, so that the boxes it owns stay above every window. It is never
 // shown, so it is not activated either: activating a hidden window is a round trip to the display for
 // nothing.
@@ -58,6 +62,8 @@ std::wstring SaveScreenshot(cDIBSection& image, const frmCapture& form) {
         60);
   } catch (const RunFailure&) {
     throw;
+  } catch (const mIntelJPEGLibrary::NotMovedIntoPlace& error) {
+    throw RunFailure(FailureKind::kFileNotMoved, error).LeftIn(error.leftover());
   } catch (const rt::Error& error) {
     throw RunFailure(KindOfWriteFailure(error), error);
   }
@@ -80,6 +86,28 @@ void MailThroughLink(cDIBSection& image, const std::wstring& attachment, const s
   } catch (const rt::Error& error) {
     throw RunFailure(FailureKind::kMailLinkNotOpened, error);
   }
+}
+
+// A mail that could not be made: a mail program busy, closed meanwhile (the call failed), out of reach
+// or out of memory is told as such; anything else is its refusal.
+FailureKind KindOfCreationFailure(const rt::Error& error) {
+  const FailureKind kind = KindOfMailFailure(error);
+  switch (kind) {
+    case FailureKind::kMailProgramBusy:
+    case FailureKind::kMailProgramUnreachable:
+    case FailureKind::kOutOfMemory:
+      return kind;
+    default:
+      return FailureKind::kMailItemRefused;
+  }
+}
+
+// A mail that was made but not filled in and shown, by the step that failed.
+FailureKind KindOfFillingFailure(const mail::Member* failed_at) {
+  if (failed_at == &outlook::kTo) return FailureKind::kRecipientRefused;
+  if (failed_at == &outlook::kSubject) return FailureKind::kSubjectRefused;
+  if (failed_at == &outlook::kDisplay) return FailureKind::kMailNotShown;
+  return FailureKind::kMailNotFilledIn;  // the attachment
 }
 
 // Where the desktop mail program has no automation class: the default mail program, and where that is
@@ -120,9 +148,9 @@ void MailScreenshot(mail::Session& session, HWND owner, HWND was_in_front, cDIBS
   }
   const DraftResult draft = ComposeMailDraft(session, attachment, subject, recipient);
   if (draft.stage == DraftResult::Stage::kNotCreated)
-    throw RunFailure(FailureKind::kMailItemRefused, *draft.error);
+    throw RunFailure(KindOfCreationFailure(*draft.error), *draft.error);
   if (draft.stage == DraftResult::Stage::kNotFilledIn)
-    throw RunFailure(FailureKind::kMailNotFilledIn, *draft.error);
+    throw RunFailure(KindOfFillingFailure(draft.failed_at), *draft.error);
 }
 
 }  // namespace
@@ -148,10 +176,39 @@ Outcome Main(mail::Session& session) {
     BringForward(box);
     return Outcome{};
   }
-  if (!modScreenCapture::ShowsSomething(modScreenCapture::FactsOf(front))) {
+  if (HWND busy = BusyRunOf(front)) {
+    // A second press while a run hands its screenshot to the mail program: nothing of that run shows
+    // yet, so the press is answered with word of it, or with its question whether to keep waiting.
+    if (HWND box = OpenBoxOfRun(busy)) {
+      BringForward(box);
+    } else {
+      LoadTopmostForm();
+      ShowWhileRunWorks(StillOpeningText(), MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND, busy);
+    }
+    return Outcome{};
+  }
+  // One question at a time, also for presses in the same instant: the run that takes the turn asks,
+  // and every other brings its box forward, wherever it is (a window clicked meanwhile may cover it),
+  // without taking a picture.
+  const bool shows_something = modScreenCapture::ShowsSomething(modScreenCapture::FactsOf(front));
+  AskingTurn turn;
+  if (!turn.held()) {
+    const AskingBox asking = BoxOfAskingRun(kWaitForAskingBoxMs);
+    // Except where that run only says there was nothing in front and the user has since clicked a
+    // window, as it told them to: that message has done its work, and this press is the new picture.
+    const bool pressed_again =
+        asking.box && asking.showing == AskingTurn::Showing::kNothingInFront && shows_something;
+    if (!pressed_again) {
+      if (asking.box) BringForward(asking.box);
+      return Outcome{};
+    }
+    AnswerOk(asking.box);
+    if (!turn.Take(kWaitForAskingBoxMs)) return Outcome{};
+  }
+  if (!shows_something) {
     // No window, a minimised or cloaked one, or one without an area: its picture would be black or
     // empty. The message is owned by the hidden topmost form, as every message after this point is.
-    LoadTopmostForm();
+    turn.AskFrom(LoadTopmostForm().hWnd(), AskingTurn::Showing::kNothingInFront);
     rt::MsgBox(NothingInFrontText(key_text), MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
     return Outcome{Outcome::Kind::kFailed, L""};
   }
@@ -164,8 +221,12 @@ Outcome Main(mail::Session& session) {
   const std::wstring subject = ForegroundSubject(front, title_at_capture);
 
   frmCapture& form = LoadTopmostForm();
+  turn.AskFrom(form.hWnd());
   // The question takes the keyboard, so that Enter and Esc answer it and not the user's window.
-  if (rt::MsgBox(QuestionText(key_text), MB_OKCANCEL | MB_ICONQUESTION | MB_SETFOREGROUND) != IDOK) {
+  const int answer = rt::MsgBox(QuestionText(key_text), MB_OKCANCEL | MB_ICONQUESTION | MB_SETFOREGROUND);
+  // Answered: the next press is a new screenshot, even while this run goes on to mail this one.
+  turn.GiveBack();
+  if (answer != IDOK) {
     frmCapture::Unload();
     return Outcome{Outcome::Kind::kCancelled, L""};
   }

@@ -15,9 +15,13 @@ enum class FailureKind {
   kMailProgramUnreachable,  // it runs as another user or with other rights
   kMailProgramBusy,        // busy, or closed while it was being handed the mail
   kMailItemRefused,        // it would not make a new mail
-  kMailNotFilledIn,        // it made the mail but would not take the file or the fields
+  kMailNotFilledIn,        // it made the mail but would not take the file: no mail was opened
+  kRecipientRefused,       // it took the file but not the recipient: no mail was opened
+  kSubjectRefused,         // it took the file and the recipient but not the subject: no mail was opened
+  kMailNotShown,           // it filled the mail in but could not show it
   kMailLinkNotOpened,      // the handler of mail links could not be started
   kFileNotWritten,         // the screenshot could not be written into the folder
+  kFileNotMoved,           // written, but neither moved into place nor removed: the leftover holds it
   kWindowTooLarge,         // the window is too large for a picture
   kOutOfMemory,
   kNamesTaken,             // every screenshot name is taken
@@ -33,18 +37,31 @@ class RunFailure : public rt::Error {
   const std::wstring& saved() const { return saved_; }
   // The default mail program's name, where it refused.
   const std::wstring& program() const { return program_; }
+  // The file the picture was left in, under another name than a screenshot's (kFileNotMoved).
+  const std::wstring& leftover() const { return leftover_; }
   // The same failure, once the screenshot is known to be saved there.
-  RunFailure SavedAs(const std::wstring& path) const { return RunFailure(kind_, *this, path, program_); }
+  RunFailure SavedAs(const std::wstring& path) const {
+    RunFailure saved(kind_, *this, path, program_);
+    saved.leftover_ = leftover_;
+    return saved;
+  }
+  // The same failure, with the picture left in that file.
+  RunFailure LeftIn(const std::wstring& path) const {
+    RunFailure left = *this;
+    left.leftover_ = path;
+    return left;
+  }
 
  private:
   FailureKind kind_;
   std::wstring saved_;
   std::wstring program_;
+  std::wstring leftover_;
 };
 
 struct Outcome {
   enum class Kind {
-    kDone,       // mailed, or a second press that brought the first run's box forward
+    kDone,       // mailed, or a second press that brought another run's box forward or told of it
     kCancelled,  // the user said no to the question
     kFailed,     // and the user was told
     kGaveUp,     // the user gave up waiting for the mail program

@@ -12,6 +12,17 @@
 namespace modMain {
 namespace {
 
+// A mail that was made but not filled in and shown: the first line its report has always had, then
+// how far it got.
+std::wstring ProblemCreating(const wchar_t* what) {
+  return std::wstring(L"Problem creating email message\r\n\r\n") + what;
+}
+
+// The file that holds the picture, where there is one: the screenshot, or what was left of it.
+const std::wstring& KeptFile(const RunFailure& failure) {
+  return failure.saved().empty() ? failure.leftover() : failure.saved();
+}
+
 // ", then press Ctrl+Alt+S again." with the shortcut's name from the settings.
 std::wstring PressAgain(const std::wstring& key_text) {
   return key_text.empty() ? L", then try again." : L", then press " + key_text + L" again.";
@@ -55,6 +66,7 @@ FailureKind KindOfMailFailure(const rt::Error& error) {
 }
 
 FailureKind KindOfWriteFailure(const rt::Error& error) {
+  if (dynamic_cast<const mIntelJPEGLibrary::NotMovedIntoPlace*>(&error)) return FailureKind::kFileNotMoved;
   if (const auto* jpeg = dynamic_cast<const mIntelJPEGLibrary::JpegError*>(&error)) {
     if (jpeg->initialising() || jpeg->status() == IJL_MEMORY_ERROR) return FailureKind::kOutOfMemory;
     if (jpeg->status() == IJL_BAD_DIB || jpeg->status() == IJL_BAD_JPEG_SETTINGS) return FailureKind::kWindowTooLarge;
@@ -73,6 +85,13 @@ std::wstring NothingInFrontText(const std::wstring& key_text) {
   // Without a shortcut name the sentence ends at the click: "then try again" would say nothing new.
   const std::wstring text = L"There is no window in front to take a picture of. Click the window you want";
   return key_text.empty() ? text + L"." : text + PressAgain(key_text);
+}
+
+std::wstring StillOpeningText() {
+  // Every wait on the mail program has a deadline, after which the user is asked: so the last
+  // sentence holds whatever the mail program does.
+  return L"Orvane is still opening the mail for your last screenshot: the mail program has not finished "
+         L"yet. Wait for the new mail to appear. If the mail program does not answer, Orvane will tell you.";
 }
 
 std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_text) {
@@ -98,16 +117,31 @@ std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_tex
     case FailureKind::kMailItemRefused:
       return L"The mail program could not create the new mail. Check that Outlook is not showing a dialog of its "
              L"own, and attach the screenshot to a new mail yourself.";
+    // The mail program's failure while filling in: the mail was never shown (it is shown last), and a
+    // mail never shown is let go unsaved, so nothing of it is left to check.
     case FailureKind::kMailNotFilledIn:
-      return L"Problem creating email message\r\n\r\nThe mail program made the mail but did not take the "
-             L"screenshot or the recipient and subject. Check the new mail, and attach the screenshot yourself if "
-             L"it is missing.";
+      return ProblemCreating(L"The mail program made the new mail but did not take the screenshot as its "
+                             L"attachment, so no mail was opened. Attach the screenshot to a new mail "
+                             L"yourself.");
+    case FailureKind::kRecipientRefused:
+      return ProblemCreating(L"The mail program took the screenshot but not the recipient, so no mail was "
+                             L"opened. Attach the screenshot to a new mail yourself.");
+    case FailureKind::kSubjectRefused:
+      return ProblemCreating(L"The mail program took the screenshot and the recipient but not the subject, "
+                             L"so no mail was opened. Attach the screenshot to a new mail yourself.");
+    case FailureKind::kMailNotShown:
+      return ProblemCreating(L"The mail program filled in the new mail but could not show it. If no mail "
+                             L"window opened, attach the screenshot to a new mail yourself.");
     case FailureKind::kMailLinkNotOpened:
       return L"The program for mail links could not be started. The picture is on the clipboard: paste it into a "
              L"new mail with Ctrl+V.";
     case FailureKind::kFileNotWritten:
       return L"The screenshot could not be written into Orvane's folder: the folder may be read-only, full or "
              L"gone. Make the folder writable or free some space" + again;
+    case FailureKind::kFileNotMoved:
+      return L"The screenshot was written, but Orvane could neither give it its name in its folder nor "
+             L"remove it: the folder may let programs add files but not rename or delete them. Make the "
+             L"folder writable" + again;
     case FailureKind::kWindowTooLarge:
       return L"The window could not be captured: it is too large for a picture. Make it smaller" + again;
     case FailureKind::kOutOfMemory:
@@ -128,9 +162,13 @@ std::wstring ErrorLine(const rt::Error& error) {
 }
 
 Report ReportOf(const RunFailure& failure, const std::wstring& key_text) {
-  std::wstring text = WhatHappened(failure, key_text) + L"\r\n\r\n" + rt::SavedScreenshotText(failure.saved()) +
-                      L"\r\n\r\n" + ErrorLine(failure);
-  if (failure.saved().empty()) return Report{text, MB_OK | MB_ICONERROR};
+  const std::wstring where = failure.saved().empty() && !failure.leftover().empty()
+                                 ? L"The screenshot was left as " + failure.leftover() +
+                                       L" (a JPEG picture: rename it to end in .jpg to open it)."
+                                 : rt::SavedScreenshotText(failure.saved());
+  std::wstring text =
+      WhatHappened(failure, key_text) + L"\r\n\r\n" + where + L"\r\n\r\n" + ErrorLine(failure);
+  if (KeptFile(failure).empty()) return Report{text, MB_OK | MB_ICONERROR};
   return Report{text + L"\r\n\r\nShow the screenshot in its folder?", MB_YESNO | MB_ICONEXCLAMATION};
 }
 
@@ -139,7 +177,7 @@ void ShowReport(mail::Session& session, const RunFailure& failure, const std::ws
   // Owned by the hidden topmost form while it is loaded, so the report is not left behind a window
   // that the mail program has just activated.
   if (rt::MsgBox(report.text, report.style | MB_TOPMOST | MB_SETFOREGROUND) == IDYES) {
-    ShowInFolder(session, failure.saved());
+    ShowInFolder(session, KeptFile(failure));
   }
 }
 

@@ -18,10 +18,14 @@ std::wstring QuestionText(const std::wstring& key_text);
 // naming the shortcut when the settings give its name.
 std::wstring NothingInFrontText(const std::wstring& key_text);
 
+// The message of a second press while another run hands its screenshot to the mail program.
+std::wstring StillOpeningText();
+
 // The kind of a failure of the mail program's automation, from the code the system gave.
 FailureKind KindOfMailFailure(const rt::Error& error);
 // The kind of a failure to write the screenshot: whatever the file system answered once the writing
-// had begun, the screenshot could not be written; the encoder's memory and the picture's size aside.
+// had begun, the screenshot could not be written; the encoder's memory and the picture's size aside, and
+// a finished picture that could neither be moved into place nor removed.
 FailureKind KindOfWriteFailure(const rt::Error& error);
 
 // What happened and what to do next, in the user's words.
@@ -34,9 +38,9 @@ struct Report {
   std::wstring text;
   UINT style;  // buttons and icon
 };
-// The report: what happened and what to do, whether and where the screenshot was saved, the error
-// line, and where a file was saved the offer to show it (Yes and No, exclamation icon; with nothing
-// saved OK and the error icon).
+// The report: what happened and what to do, whether and where the screenshot was saved (or left under
+// a temporary name), the error line, and where a file holds it the offer to show it (Yes and No,
+// exclamation icon; with nothing saved OK and the error icon).
 Report ReportOf(const RunFailure& failure, const std::wstring& key_text);
 
 // Shows the report, in front of every window; shows the saved file in its folder when asked to (the

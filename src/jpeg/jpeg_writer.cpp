@@ -58,7 +58,7 @@ class TempFile {
  public:
   // "~orv" + 8 hex digits + ".tmp" is never longer than a screenshot's name, so a folder that can hold
   // the screenshot can hold its temporary file too.
-  TempFile(const std::wstring& target, FileSteps& steps) {
+  TempFile(const std::wstring& target, FileSteps& steps) : steps_(steps) {
     size_t slash = target.find_last_of(L"\\/");
     std::wstring folder = slash == std::wstring::npos ? L"." : target.substr(0, slash);
     static unsigned counter = 0;
@@ -79,18 +79,31 @@ class TempFile {
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
-  ~TempFile() {
-    file_.reset();
-    if (!path_.empty()) ::DeleteFileW(path_.c_str());
-  }
+  ~TempFile() { (void)Remove(); }
   const std::wstring& path() const { return path_; }
   win::FileHandle& file() { return file_; }
   void Published() {
     file_.reset();
     path_.clear();
   }
+  // The finished file could not be moved into place (`error`, the move's system code): it goes, and
+  // where it cannot go either, the error names it, since it holds the picture.
+  [[noreturn]] void NotPublished(DWORD error) {
+    const std::wstring left = path_;
+    if (!Remove()) throw NotMovedIntoPlace(rt::FileError(error), left);
+    rt::RaiseFileError(error);
+  }
 
  private:
+  // Deletes the file unless it was published or removed already; false when it stays.
+  bool Remove() {
+    if (path_.empty()) return true;
+    if (!steps_.Delete(file_, path_)) return false;
+    path_.clear();
+    return true;
+  }
+
+  FileSteps& steps_;
   std::wstring path_;
   win::FileHandle file_;
 };
@@ -164,6 +177,11 @@ bool FileSteps::Move(win::FileHandle& file, const std::wstring& from, const std:
   return ::MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE;
 }
 
+bool FileSteps::Delete(win::FileHandle& file, const std::wstring& path) {
+  file.reset();
+  return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
 bool WriteJpegFile(cDIBSection& cDib, const std::wstring& sFile, long lQuality) {
   FileSteps steps;
   return WriteJpegFile(cDib, sFile, lQuality, steps);
@@ -182,7 +200,7 @@ bool WriteJpegFile(cDIBSection& cDib, const std::wstring& sFile, long lQuality, 
   TempFile temp(sFile, steps);
   encoder.Write(cDib, temp.path(), temp.file().get(), lQuality, steps);
   if (!steps.Move(temp.file(), temp.path(), sFile, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    rt::RaiseLastFileError();
+    temp.NotPublished(::GetLastError());
   temp.Published();
   if (old) RestoreTimesAndAttributes(sFile, *old);
   return true;
@@ -198,7 +216,7 @@ std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, cons
   // Without MOVEFILE_REPLACE_EXISTING the move is the atomic "publish if still free".
   while (!steps.Move(temp.file(), temp.path(), target, MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = ::GetLastError();
-    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) rt::RaiseFileError(error);
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) temp.NotPublished(error);
     taken.push_back(target);
     target = next_path(taken);
   }

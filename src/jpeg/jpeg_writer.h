@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/runtime/errors.h"
@@ -33,6 +34,19 @@ class JpegError : public rt::Error {
   bool initialising_;
 };
 
+// A finished file that could not be moved into place under its name, and whose temporary file could
+// not be removed either (a folder that lets programs add files but not rename or delete them): the
+// picture is complete in `leftover`. The error is the move's file error.
+class NotMovedIntoPlace : public rt::Error {
+ public:
+  NotMovedIntoPlace(const rt::Error& error, std::wstring leftover)
+      : rt::Error(error), leftover_(std::move(leftover)) {}
+  const std::wstring& leftover() const { return leftover_; }
+
+ private:
+  std::wstring leftover_;
+};
+
 // The platform steps of a write, one call each. The writer uses them as they are; a caller may pass
 // its own, to see the writer answer a step that fails as the platform can fail it.
 class FileSteps {
@@ -47,11 +61,15 @@ class FileSteps {
   // Moves a finished file into place as MoveFileExW does with these flags, through `file` while it is
   // open (the step may close it and go by path): false with the system's last error.
   virtual bool Move(win::FileHandle& file, const std::wstring& from, const std::wstring& to, unsigned long flags);
+  // Removes the temporary file that was not published, closing `file` first: false with the system's
+  // last error.
+  virtual bool Delete(win::FileHandle& file, const std::wstring& path);
 };
 
 // Writes the image to sFile at lQuality (0..100), replacing an existing file and giving the new one the
 // old file's attributes and creation, last-access and last-write times. True when written; failures
-// raise error 26001 (or the runtime's file error when the old file cannot be replaced).
+// raise error 26001 (or the runtime's file error when the old file cannot be replaced; NotMovedIntoPlace
+// when the finished file could neither be moved into place nor removed).
 bool WriteJpegFile(cDIBSection& cDib, const std::wstring& sFile, long lQuality);
 
 // Chooses the next path to try, given the paths that were taken by someone else meanwhile.

@@ -79,23 +79,29 @@ DraftResult ComposeMailDraft(mail::Session& session, const std::wstring& sAttach
     return DraftResult{DraftResult::Stage::kNotCreated, error};
   }
 
+  // The step under way, named if it fails: what the user is told depends on how far the mail got.
+  const mail::Member* step = &outlook::kAttachments;
   try {
     {
       ComPtr<IDispatch> attachments =
           InvokeFor(session, mail_item.Get(), outlook::kAttachments, outlook::kIidAttachments);
+      step = &outlook::kAdd;
       Perform(session, attachments.Get(), outlook::kAdd, {sAttachmentPath});
     }
+    step = &outlook::kTo;
     Perform(session, mail_item.Get(), outlook::kTo, {sRecipient});
+    step = &outlook::kSubject;
     Perform(session, mail_item.Get(), outlook::kSubject, {sSubject});
     // The mail window belongs to the mail program's process, which may not take the foreground from
     // us by itself: it would open behind the user's windows. CoAllowSetForegroundWindow passes our
     // right to the server through its IForegroundTransfer ("CoAllowSetForegroundWindow function",
     // objbase.h). A server without that interface refuses, and the mail opens where it may.
     (void)::CoAllowSetForegroundWindow(application, nullptr);
+    step = &outlook::kDisplay;
     Perform(session, mail_item.Get(), outlook::kDisplay);
   } catch (const rt::Error& error) {
     if (session.GaveUp()) throw;
-    return DraftResult{DraftResult::Stage::kNotFilledIn, error};
+    return DraftResult{DraftResult::Stage::kNotFilledIn, error, step};
   }
   return DraftResult{};
 }

@@ -28,11 +28,13 @@ class AutomationDidNotStart : public rt::Error {
   explicit AutomationDidNotStart(const rt::Error& error) : rt::Error(error) {}
 };
 
-// What became of the mail: shown, or refused when it was to be created or filled in, with the error.
+// What became of the mail: shown, or refused when it was to be created or filled in, with the error
+// and, for a mail not filled in, the member that refused (Attachments or Add, To, Subject, Display).
 struct DraftResult {
   enum class Stage { kShown, kNotCreated, kNotFilledIn };
   Stage stage = Stage::kShown;
   std::optional<rt::Error> error;
+  const mail::Member* failed_at = nullptr;
 };
 
 // Both run in the process's mail session (mail/session.h), which each call is watched by.

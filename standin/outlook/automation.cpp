@@ -144,7 +144,9 @@ class Object : public ComObject<IDispatch> {
     Journal(line);
     HangIfAt(step);
     if (FailsAt(step)) {
-      failure = Exception(exception, L"The stand-in was told to fail at " + step + L".");
+      const HRESULT code = FailureCode();
+      failure =
+          FAILED(code) ? code : Exception(exception, L"The stand-in was told to fail at " + step + L".");
       return false;
     }
     return true;

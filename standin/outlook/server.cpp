@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 #include "platform/win/com_object.h"
@@ -25,6 +26,11 @@ std::wstring Setting(const wchar_t* name) { return SettingUnder(kSettingsKey, na
 void Journal(const std::wstring& line) { AppendJournal(Setting(L"Journal"), line); }
 
 bool FailsAt(const std::wstring& step) { return ::lstrcmpiW(Setting(L"FailAt").c_str(), step.c_str()) == 0; }
+
+HRESULT FailureCode() {
+  const std::wstring code = Setting(L"FailWith");
+  return code.empty() ? S_OK : static_cast<HRESULT>(std::wcstoul(code.c_str(), nullptr, 16));
+}
 
 void HangIfAt(const std::wstring& step) {
   if (::lstrcmpiW(Setting(L"HangAt").c_str(), step.c_str()) != 0) return;

@@ -7,6 +7,9 @@
 //   FailAt   (text)  the step to fail: CreateObject, ActiveExplorer, GetNamespace, GetDefaultFolder,
 //                    GetExplorer, Activate, WindowState, CreateItem, CreateItem:NotMail, Attachments,
 //                    Attachments.Add, To, Subject or Display
+//   FailWith (text)  what the step of FailAt answers, as a hexadecimal HRESULT, instead of the mail
+//                    program's exception: 0x800706BE (the remote procedure call failed) is what a
+//                    client is answered when the mail program is closed or killed during its call
 //   HangAt   (text)  the step to stop answering at, as a mail program that hangs: Start (before it
 //                    registers its class, so it never comes up), CreateObject, or a step of FailAt
 //   HangMs   (text)  for how long it hangs there, in milliseconds (empty: for good)
@@ -33,6 +36,8 @@ std::wstring Setting(const wchar_t* name);
 void Journal(const std::wstring& line);
 // True when the stand-in was told to fail at this step.
 bool FailsAt(const std::wstring& step);
+// The failure it was told to answer with (FailWith); S_OK for the mail program's own exception.
+HRESULT FailureCode();
 // Stops answering here, without pumping a message, when told to hang at this step.
 void HangIfAt(const std::wstring& step);
 

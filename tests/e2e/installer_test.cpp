@@ -516,6 +516,33 @@ TEST(Installer, ChangingTheShortcutRebindsTheStartMenuEntryAndTheSettingsTogethe
   }
   expect_bound_to(MAKEWORD('K', kCtrlAlt | HOTKEYF_SHIFT), L"Ctrl+Alt+Shift+K");
 
+  // A Start-menu entry that cannot be written (marked read-only) is said to be so, with what to do, and
+  // neither it nor the settings change.
+  const std::wstring link = StartMenu(L"Orvane");
+  ASSERT_TRUE(::SetFileAttributesW(link.c_str(), FILE_ATTRIBUTE_READONLY));
+  said = RunCapturing(helper, L"change Ctrl+Alt+F11");
+  EXPECT_EQ(said.code, 1u);
+  EXPECT_EQ(said.text,
+            L"The Start-menu shortcut \"" + link +
+                L"\" could not be written: it is marked read-only. "
+                L"Clear \"Read-only\" in the shortcut's Properties, then try again. Nothing was changed; the "
+                L"shortcut is still what it was.")
+      << testing::PrintToString(said.text);
+  expect_bound_to(MAKEWORD('K', kCtrlAlt | HOTKEYF_SHIFT), L"Ctrl+Alt+Shift+K");
+  ASSERT_TRUE(::SetFileAttributesW(link.c_str(), FILE_ATTRIBUTE_NORMAL));
+  // Held open by another program: the shortcut is there, and that is not what stops the change.
+  {
+    HANDLE held = ::CreateFileW(link.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    said = RunCapturing(helper, L"change Ctrl+Alt+F11");
+    ::CloseHandle(held);
+  }
+  EXPECT_EQ(said.code, 1u);
+  EXPECT_EQ(said.text, L"The Start-menu shortcut \"" + link + L"\" could not be read: another program has it "
+                       L"open. Close that program, then try again. Nothing was changed.")
+      << testing::PrintToString(said.text);
+  expect_bound_to(MAKEWORD('K', kCtrlAlt | HOTKEYF_SHIFT), L"Ctrl+Alt+Shift+K");
+
   // Without its Start-menu entry there is nothing to rebind, and the settings keep their name.
   ::DeleteFileW(StartMenu(L"Orvane").c_str());
   said = RunCapturing(helper, L"change Ctrl+Alt+F10");

@@ -158,7 +158,13 @@ TEST_F(MailTest, AFailingAttachmentIsToldWithTheSavedFileAndStopsFillingIn) {
             1u);
   EXPECT_EQ(dialogs, 1);
   EXPECT_EQ(message.caption, L"Orvane");
-  EXPECT_EQ(message.text.rfind(L"Problem creating email message\r\n\r\n", 0), 0u) << Utf8(message.text);
+  EXPECT_EQ(
+      message.text.rfind(L"Problem creating email message\r\n\r\nThe mail program made the new mail but did "
+                         L"not take the screenshot as its attachment, so no mail was opened. Attach the "
+                         L"screenshot to a new mail yourself.\r\n\r\n",
+                         0),
+      0u)
+      << Utf8(message.text);
   EXPECT_NE(message.text.find(L"\r\n\r\nThe screenshot was saved as " + app_ / L"Screenshot001.jpg" +
                               L".\r\n\r\n(Error -2147467259: The stand-in was told to fail at Attachments.Add."),
             std::wstring::npos)
@@ -174,6 +180,62 @@ TEST_F(MailTest, AFailingAttachmentIsToldWithTheSavedFileAndStopsFillingIn) {
   EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty());
   Lines all = standin_.Journal(true);
   EXPECT_NE(std::find(all.begin(), all.end(), "release _MailItem"), all.end());
+}
+
+// Whichever step of filling in fails, the report says what became of the mail, and it matches what the
+// mail program shows: no mail window unless the mail was displayed.
+TEST_F(MailTest, EachFillingStepThatFailsIsToldAsItHappened) {
+  struct Step {
+    const wchar_t* step;
+    const wchar_t* says;
+  };
+  const Step steps[] = {
+      {L"To", L"The mail program took the screenshot but not the recipient, so no mail was opened."},
+      {L"Subject",
+       L"The mail program took the screenshot and the recipient but not the subject, so no mail was "
+       L"opened."},
+      {L"Display",
+       L"The mail program filled in the new mail but could not show it. If no mail window opened, "
+       L"attach the screenshot to a new mail yourself."},
+  };
+  for (const Step& step : steps) {
+    standin_.FailAt(step.step);
+    standin_.ClearJournal();
+    std::wstring text;
+    EXPECT_EQ(ConfirmedRun([&](HWND dialog) {
+                text = desktop::ReadDialog(dialog).text;
+                desktop::Press(dialog, IDNO);
+              }),
+              1u);
+    EXPECT_EQ(text.rfind(L"Problem creating email message\r\n\r\n" + std::wstring(step.says), 0), 0u)
+        << Utf8(text);
+    const Lines journal = standin_.Journal();
+    ASSERT_FALSE(journal.empty());
+    EXPECT_EQ(journal.back().rfind("_MailItem." + Utf8(step.step) + " ", 0), 0u) << journal.back();
+    EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty()) << Utf8(step.step);
+  }
+}
+
+// A mail program closed or killed while it makes the mail answers the call with "the remote procedure
+// call failed": that is told as a mail program busy or closed, as every such failure is.
+TEST_F(MailTest, AMailProgramClosedWhileItMakesTheMailIsToldAsBusyOrClosed) {
+  standin_.FailAt(L"CreateItem", HRESULT_FROM_WIN32(RPC_S_CALL_FAILED));
+  desktop::DialogInfo report;
+  EXPECT_EQ(ConfirmedRun([&](HWND dialog) {
+              report = desktop::ReadDialog(dialog);
+              desktop::Press(dialog, IDNO);
+            }),
+            1u);
+  EXPECT_EQ(
+      report.text.rfind(L"Outlook was busy, or was closed while Orvane was handing it the mail. Wait until "
+                        L"Outlook has started and close its open dialogs, then press F9 again.\r\n\r\nThe "
+                        L"screenshot was saved as " +
+                            app_ / L"Screenshot001.jpg" + L".\r\n\r\n(Error -2147023170: ",
+                        0),
+      0u)
+      << Utf8(report.text);
+  EXPECT_EQ(report.text.find(L"dialog of its own"), std::wstring::npos);
+  EXPECT_EQ(standin_.Journal().back(), "_Application.CreateItem method|get (0) args=1");
 }
 
 TEST_F(MailTest, AMailThatCannotBeCreatedIsToldWithTheSavedFileAndFailsTheRun) {
@@ -295,6 +357,50 @@ TEST_F(MailDeadlineTest, AMailProgramHangingInACallIsToldAndGivingUpEndsTheRunWi
   EXPECT_EQ(WaitForText(run, L"", 3000), nullptr);
   EXPECT_EQ(run.WaitForExit(15000), 2u);
   EXPECT_TRUE(testing_support::FileExists(app_ / L"Screenshot001.jpg"));
+}
+
+// A second press while the first run waits for a slow mail program finds that run's hidden form in
+// front and nothing of it to see: it says so, takes no picture, and its word goes once the first run
+// has shown the mail.
+TEST_F(MailTest, ASecondPressWhileTheMailProgramIsSlowSaysOrvaneIsStillOpeningTheMail) {
+  standin_.HangAt(L"CreateObject", 8000);
+  ASSERT_TRUE(target_.BringToFront());
+  OrvaneProcess first(app_.path());
+  StartConfirmed(first);
+  // The question has gone; its hidden owner is what is left in front while the mail program is slow.
+  HWND form = nullptr;
+  for (int i = 0; i < 200 && !form; ++i) {
+    desktop::WaitForDialog(first.id(), 10, first.handle());
+    HWND front = ::GetForegroundWindow();
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(front, &process);
+    wchar_t name[64] = {};
+    ::GetClassNameW(front, name, 64);
+    if (process == first.id() && std::wstring(name) == L"OrvaneCaptureForm") form = front;
+  }
+  ASSERT_NE(form, nullptr) << "the first run's form never came to the front";
+
+  OrvaneProcess second(app_.path());
+  ASSERT_TRUE(second.started());
+  HWND message = WaitForText(second, L"still opening", 5000);
+  ASSERT_NE(message, nullptr) << "the second press showed nothing";
+  const desktop::DialogInfo info = desktop::ReadDialog(message);
+  EXPECT_EQ(info.caption, L"Orvane");
+  EXPECT_EQ(info.text,
+            L"Orvane is still opening the mail for your last screenshot: the mail program has not finished "
+            L"yet. Wait for the new mail to appear. If the mail program does not answer, Orvane will tell "
+            L"you.");
+  EXPECT_EQ(info.buttons, (std::vector<int>{IDOK}));
+  EXPECT_EQ(info.icon, L"information");
+  EXPECT_TRUE(info.owner_topmost);
+  EXPECT_EQ(::GetForegroundWindow(), message);
+
+  // The mail program comes up: the first run shows the mail and ends, and the word goes by itself.
+  EXPECT_EQ(first.WaitForExit(30000), 0u);
+  EXPECT_EQ(second.WaitForExit(10000), 0u);
+  EXPECT_EQ(standin_.Journal().back(), "_MailItem.Display method () args=0");
+  EXPECT_EQ(StandIn::Windows(L"OrvaneStandInMail").size(), 1u);
+  EXPECT_EQ(testing_support::ListFolder(app_.path()), L"Orvane.ini,Screenshot001.jpg,orvane.exe");
 }
 
 TEST_F(MailTest, CancelNeverStartsTheMailProgram) {

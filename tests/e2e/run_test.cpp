@@ -281,56 +281,36 @@ TEST_F(RunTest, AFolderCrowdedWithHiddenScreenshotNamesGetsTheNextFreeNameAndLos
   EXPECT_FALSE(testing_support::FileExists(app_ / L"Screenshot1002.jpg"));
 }
 
-// The files are the point here. Wine starts one server per client when twenty ask for an unstarted
-// local server at once and then loses track of them, so the runs go without a mail program: each
-// writes its file, then reports that none is registered. A run started while another's question is
-// in front only brings that question forward, so each run starts with the target in front; then all
-// twenty questions are confirmed at once.
+// Twenty runs alive at once, each past its question, write twenty distinct complete files. One question
+// is open at a time, so each press is answered in turn; the runs then wait at their reports (no mail
+// program is registered: Wine starts one server per client when twenty ask for an unstarted local
+// server at once and then loses track of them), and all twenty reports are answered at once. Two runs
+// publishing the same name at the same instant is the writer's own test (JpegWriter).
 TEST_F(RunTest, TwentyRunsAtOnceWriteTwentyDistinctCompleteFiles) {
   constexpr int kRuns = 20;
   ASSERT_EQ(testing_support::StandIn::Run(L"/UnregServer"), 0);  // the fixture registers it again
   std::vector<std::unique_ptr<OrvaneProcess>> runs;
-  std::vector<HWND> last_box(kRuns, nullptr);
-  std::vector<int> boxes(kRuns, 0);
+  std::vector<HWND> reports;
   for (int i = 0; i < kRuns; ++i) {
-    // The last question has settled in front (it looks once whether it got the foreground) before the
-    // target takes the front from it.
-    for (int turn = 0; turn < 10; ++turn) {
-      SampleWindow::Pump();
-      ::Sleep(20);
-    }
-    ASSERT_TRUE(target_.BringToFront());
+    ASSERT_TRUE(target_.BringToFront()) << "run " << i;
     runs.push_back(std::make_unique<OrvaneProcess>(app_.path()));
-    last_box[i] = StartAndWaitForQuestion(*runs.back());
-    ASSERT_NE(last_box[i], nullptr) << "run " << i;
-    boxes[i] = 1;
-  }
-  for (int i = 0; i < kRuns; ++i) desktop::Press(last_box[i], IDOK);
-  std::vector<bool> ended(kRuns, false);
-  int finished = 0;
-  for (DWORD start = ::GetTickCount(); finished < kRuns && ::GetTickCount() - start < 240000;) {
-    SampleWindow::Pump();
-    for (int i = 0; i < kRuns; ++i) {
-      if (ended[i]) continue;
-      if (::WaitForSingleObject(runs[i]->handle(), 0) == WAIT_OBJECT_0) {
-        ended[i] = true;
-        ++finished;
-        continue;
-      }
-      for (HWND dialog : desktop::WindowsOf(runs[i]->id(), L"#32770")) {
-        if (dialog == last_box[i]) continue;
-        last_box[i] = dialog;
-        ++boxes[i];  // after the question: no mail program is registered
-        const std::wstring text = desktop::ReadDialog(dialog).text;
-        EXPECT_NE(text.find(L"(Error -2147221164: Class not registered)"), std::wstring::npos)
-            << "run " << i << ": " << testing_support::Utf8(text);
-        desktop::Press(dialog, IDNO);
-      }
+    HWND question = StartAndWaitForQuestion(*runs.back());
+    ASSERT_NE(question, nullptr) << "run " << i;
+    desktop::Press(question, IDOK);
+    // Its report is up before the next press, which would otherwise find it in front.
+    HWND report = nullptr;
+    for (int turn = 0; turn < 300 && !report; ++turn) {
+      HWND dialog = desktop::WaitForDialog(runs.back()->id(), 50, runs.back()->handle());
+      if (dialog && dialog != question && ::IsWindowVisible(dialog)) report = dialog;
     }
-    ::Sleep(20);
+    ASSERT_NE(report, nullptr) << "run " << i << " showed no report";
+    const std::wstring text = desktop::ReadDialog(report).text;
+    EXPECT_NE(text.find(L"(Error -2147221164: Class not registered)"), std::wstring::npos)
+        << "run " << i << ": " << testing_support::Utf8(text);
+    reports.push_back(report);
   }
-  ASSERT_EQ(finished, kRuns);
-  for (int i = 0; i < kRuns; ++i) EXPECT_EQ(boxes[i], 2) << "run " << i << " showed something else";
+  for (HWND report : reports) desktop::Press(report, IDNO);
+  for (int i = 0; i < kRuns; ++i) EXPECT_EQ(runs[i]->WaitForExit(), 1u) << "run " << i;
   for (int n = 1; n <= kRuns; ++n) {
     wchar_t name[32];
     ::swprintf(name, 32, L"Screenshot%03d.jpg", n);
@@ -338,6 +318,112 @@ TEST_F(RunTest, TwentyRunsAtOnceWriteTwentyDistinctCompleteFiles) {
     EXPECT_GT(picture.width, 0u) << "Screenshot" << n << " is missing or incomplete";
   }
   EXPECT_FALSE(testing_support::FileExists(app_ / L"Screenshot021.jpg"));
+}
+
+// A key held down, or several presses in the same instant, start several runs at once: the first that
+// gets its turn asks, and every other ends without a picture, a file or a box of its own.
+TEST_F(RunTest, RunsStartedAtOnceAskOneQuestion) {
+  constexpr int kRuns = 5;
+  const std::wstring before = testing_support::ListFolder(app_.path());
+  std::vector<std::unique_ptr<OrvaneProcess>> runs;
+  for (int i = 0; i < kRuns; ++i) runs.push_back(std::make_unique<OrvaneProcess>(app_.path()));
+  std::vector<HWND> questions(kRuns, nullptr);
+  std::vector<bool> showed(kRuns, false);
+  int ended = 0;
+  for (DWORD start = ::GetTickCount(); ended < kRuns - 1 && ::GetTickCount() - start < 20000;) {
+    SampleWindow::Pump();
+    ended = 0;
+    for (int i = 0; i < kRuns; ++i) {
+      if (::WaitForSingleObject(runs[i]->handle(), 0) == WAIT_OBJECT_0) {
+        ++ended;
+        continue;
+      }
+      for (HWND dialog : desktop::WindowsOf(runs[i]->id(), L"#32770")) questions[i] = dialog;
+      if (!desktop::WindowsOf(runs[i]->id()).empty()) showed[i] = true;
+    }
+    ::Sleep(10);
+  }
+  // One is left, asking; a run that has not shown its question yet would still show it, so wait a little.
+  for (int turn = 0; turn < 50; ++turn) {
+    SampleWindow::Pump();
+    ::Sleep(10);
+  }
+  int asking = -1;
+  for (int i = 0; i < kRuns; ++i) {
+    if (::WaitForSingleObject(runs[i]->handle(), 0) == WAIT_OBJECT_0) {
+      EXPECT_EQ(runs[i]->WaitForExit(1), 0u) << "run " << i;
+      EXPECT_FALSE(showed[i]) << "run " << i << " showed a window";
+    } else {
+      EXPECT_EQ(asking, -1) << "runs " << asking << " and " << i << " both ask";
+      asking = i;
+    }
+  }
+  ASSERT_NE(asking, -1) << "no run asked";
+  ASSERT_NE(questions[asking], nullptr);
+  EXPECT_EQ(desktop::ReadDialog(questions[asking]).text,
+            L"You have pressed Ctrl+Alt+S.\r\n\r\n" + kQuestionTail);
+  EXPECT_EQ(::GetForegroundWindow(), questions[asking]);
+  EXPECT_EQ(desktop::WindowsOf(0, L"#32770").size(), 1u) << "more than one box on the desktop";
+  desktop::Press(questions[asking], IDCANCEL);
+  EXPECT_EQ(runs[asking]->WaitForExit(), 0u);
+  EXPECT_EQ(testing_support::ListFolder(app_.path()), before);
+}
+
+// The question is topmost, but a click on another window takes the keyboard from it. A press then does
+// not take a picture of that window and ask again on top of the first question: it brings the first
+// forward, wherever it is.
+TEST_F(RunTest, APressWhileTheQuestionIsCoveredBringsItForwardInsteadOfAskingAgain) {
+  const std::wstring before = testing_support::ListFolder(app_.path());
+  OrvaneProcess first(app_.path());
+  HWND box = StartAndWaitForQuestion(first);
+  ASSERT_NE(box, nullptr);
+  SampleWindow notepad(L"Untitled - Notepad", 360, 240, 40, 30);
+  ASSERT_TRUE(notepad.BringToFront()) << "the other window did not take the front";
+
+  OrvaneProcess second(app_.path());
+  ASSERT_TRUE(second.started());
+  bool second_showed_a_window = false;
+  for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 10000;) {
+    SampleWindow::Pump();
+    if (!desktop::WindowsOf(second.id()).empty()) second_showed_a_window = true;
+    if (::WaitForSingleObject(second.handle(), 0) == WAIT_OBJECT_0) break;
+    ::Sleep(5);
+  }
+  EXPECT_EQ(second.WaitForExit(1), 0u);
+  EXPECT_FALSE(second_showed_a_window);
+  EXPECT_EQ(::GetForegroundWindow(), box);
+  EXPECT_EQ(desktop::WindowsOf(0, L"#32770"), std::vector<HWND>{box}) << "a second question";
+
+  desktop::Press(box, IDCANCEL);
+  EXPECT_EQ(first.WaitForExit(), 0u);
+  EXPECT_EQ(testing_support::ListFolder(app_.path()), before);
+}
+
+// "There is no window in front ... Click the window you want, then press Ctrl+Alt+S again": a press
+// after that click, with the message still open, is the picture the user asked for, not a reason to
+// bring the message forward.
+TEST_F(RunTest, APressAfterClickingAWindowAsTheNothingInFrontMessageSaysTakesItsPicture) {
+  ::ShowWindow(target_.hwnd(), SW_HIDE);
+  for (int i = 0; i < 50 && ::GetForegroundWindow(); ++i) {
+    SampleWindow::Pump();
+    ::Sleep(10);
+  }
+  ASSERT_EQ(::GetForegroundWindow(), nullptr);
+  OrvaneProcess first(app_.path());
+  HWND message = StartAndWaitForQuestion(first);
+  ASSERT_NE(message, nullptr);
+  ASSERT_EQ(desktop::ReadDialog(message).text.rfind(L"There is no window in front", 0), 0u);
+
+  ::ShowWindow(target_.hwnd(), SW_SHOW);
+  ASSERT_TRUE(target_.BringToFront());
+  OrvaneProcess second(app_.path());
+  HWND question = StartAndWaitForQuestion(second);
+  ASSERT_NE(question, nullptr);
+  EXPECT_EQ(desktop::ReadDialog(question).text, L"You have pressed Ctrl+Alt+S.\r\n\r\n" + kQuestionTail);
+  EXPECT_EQ(first.WaitForExit(), 1u);  // its message was answered for the user
+  desktop::Press(question, IDOK);
+  EXPECT_EQ(second.WaitForExit(), 0u);
+  ExpectPictureOfTarget(app_ / L"Screenshot001.jpg");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/standin.h"
 
+#include <cwchar>
 #include <sstream>
 
 #include "desktop/desktop.h"
@@ -59,6 +60,7 @@ StandIn::StandIn() {
   journal_ = FreshJournal(L"standin-journal-");
   SetSetting(L"Journal", journal_);
   SetSetting(L"FailAt", L"");
+  SetSetting(L"FailWith", L"");
   SetSetting(L"BusyMs", L"");
   SetSetting(L"HangAt", L"");
 }
@@ -66,6 +68,7 @@ StandIn::StandIn() {
 StandIn::~StandIn() {
   Shutdown();
   SetSetting(L"FailAt", L"");
+  SetSetting(L"FailWith", L"");
   SetSetting(L"BusyMs", L"");
   SetSetting(L"HangAt", L"");
   Run(L"/RegServer");  // a test may have removed it
@@ -76,7 +79,12 @@ int StandIn::Run(const std::wstring& arguments) {
   return static_cast<int>(RunAndWait(BuildFolder() + L"\\outlook_standin.exe", arguments, 30000));
 }
 
-void StandIn::FailAt(const std::wstring& step) { SetSetting(L"FailAt", step); }
+void StandIn::FailAt(const std::wstring& step, HRESULT with) {
+  SetSetting(L"FailAt", step);
+  wchar_t code[16] = {};
+  if (FAILED(with)) ::swprintf(code, 16, L"%08lX", static_cast<unsigned long>(with));
+  SetSetting(L"FailWith", code);
+}
 void StandIn::BusyFor(DWORD milliseconds) { SetSetting(L"BusyMs", std::to_wstring(milliseconds)); }
 void StandIn::HangAt(const std::wstring& step, DWORD milliseconds) {
   SetSetting(L"HangAt", step);

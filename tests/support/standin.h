@@ -16,7 +16,8 @@ class StandIn {
   StandIn& operator=(const StandIn&) = delete;
 
   static int Run(const std::wstring& arguments);  // outlook_standin.exe with arguments; its exit code
-  void FailAt(const std::wstring& step);
+  // Fails at the step with the mail program's exception, or with the HRESULT given (FailWith).
+  void FailAt(const std::wstring& step, HRESULT with = S_OK);
   void BusyFor(DWORD milliseconds);
   // Stops answering at the step ("Start", "CreateObject", "Attachments", ...) for that long (0: for good).
   void HangAt(const std::wstring& step, DWORD milliseconds = 0);

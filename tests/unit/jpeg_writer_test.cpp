@@ -36,7 +36,9 @@ using testing_support::Raised;
 class FailingSteps : public mIntelJPEGLibrary::FileSteps {
  public:
   static constexpr int kInjectionFailed = -100;  // the injection itself failed
-  enum class At { kTemporaryFile, kEncoder, kHalfWritten, kDiskFull, kPublish };
+  // kLeftBehind: the publication is refused and so is the temporary file's removal, as in a folder
+  // that lets programs add files but not rename or delete them.
+  enum class At { kTemporaryFile, kEncoder, kHalfWritten, kDiskFull, kPublish, kLeftBehind };
   explicit FailingSteps(At at) : at_(at) {}
 
   bool CreateNew(const std::wstring& path, win::FileHandle& file) override {
@@ -58,8 +60,18 @@ class FailingSteps : public mIntelJPEGLibrary::FileSteps {
     return IJL_WRITE_FAILED;
   }
   bool Move(win::FileHandle& file, const std::wstring& from, const std::wstring& to, unsigned long flags) override {
+    if (at_ == At::kLeftBehind) {
+      ::SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
     if (at_ != At::kPublish) return FileSteps::Move(file, from, to, flags);
     ::SetLastError(ERROR_SHARING_VIOLATION);  // as a lock on the old file answers
+    return false;
+  }
+  bool Delete(win::FileHandle& file, const std::wstring& path) override {
+    if (at_ != At::kLeftBehind) return FileSteps::Delete(file, path);
+    file.reset();  // closed, complete, and there to stay
+    ::SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
 
@@ -220,6 +232,41 @@ TEST(JpegWriter, NoFailingStepCostsTheOldFileOrLeavesATemporaryFile) {
   // With the platform's own steps the same calls succeed.
   ASSERT_TRUE(WriteJpegFile(image, path, 60));
   EXPECT_EQ(testing_support::ReadBytes(path).substr(0, 2), "\xFF\xD8");
+}
+
+// A finished picture that can be neither published nor removed is not lost without a word: the error
+// names the file it was left in, whole, and the old file is as it was.
+TEST(JpegWriter, AFinishedFileThatCanNeitherBeMovedIntoPlaceNorRemovedIsNamed) {
+  TempFolder folder;
+  const std::wstring path = folder / L"Screenshot001.jpg";
+  cDIBSection image;
+  MakeTopRowImage(image, 7, 5);
+  for (bool replace : {true, false}) {
+    testing_support::WriteBytes(path, "old");
+    FailingSteps failing(FailingSteps::At::kLeftBehind);
+    std::wstring leftover;
+    try {
+      if (replace)
+        WriteJpegFile(image, path, 60, failing);
+      else
+        WriteNewJpegFile(
+            image, path, [&](const std::vector<std::wstring>&) { return folder / L"other.jpg"; }, 60,
+            failing);
+      ADD_FAILURE() << "nothing raised";
+    } catch (const mIntelJPEGLibrary::NotMovedIntoPlace& error) {
+      EXPECT_EQ(error.number(), rt::kErrPermissionDenied);  // the move's error
+      leftover = error.leftover();
+    }
+    ASSERT_FALSE(leftover.empty()) << replace;
+    EXPECT_EQ(leftover.substr(0, folder.path().size() + 5), folder.path() + L"\\~orv")
+        << testing_support::Utf8(leftover);
+    const auto picture = testing_support::DecodeImageFile(leftover);
+    EXPECT_EQ(picture.width, 7u);
+    EXPECT_EQ(picture.height, 5u);
+    EXPECT_EQ(testing_support::ReadBytes(path), "old");
+    ASSERT_TRUE(::DeleteFileW(leftover.c_str()));
+    EXPECT_EQ(testing_support::ListFolder(folder.path()), L"Screenshot001.jpg");
+  }
 }
 
 TEST(JpegWriter, AnOldFileHeldOpenByAnotherProgramIsLeftAsItWas) {

@@ -326,6 +326,47 @@ TEST_F(MailUnitTest, AMailThatCannotBeMadeOrFilledInIsReturnedWithItsErrorAndNot
   EXPECT_TRUE(desktop::WindowsOf(::GetCurrentProcessId(), L"#32770").empty());
 }
 
+// What the user is told depends on how far the mail got, so the result names the step that refused;
+// nothing after it is asked for, and the mail is never displayed before its last step.
+TEST_F(MailUnitTest, AMailNotFilledInNamesTheStepThatRefused) {
+  struct Step {
+    Stub* object;
+    const mail::Member* member;
+    std::vector<std::wstring> calls;
+  };
+  const Step steps[] = {
+      {&mail_, &outlook::kAttachments, {L"app:266", L"mail:63509"}},
+      {&attachments_, &outlook::kAdd, {L"app:266", L"mail:63509", L"attachments:101"}},
+      {&mail_, &outlook::kTo, {L"app:266", L"mail:63509", L"attachments:101", L"mail:3588"}},
+      {&mail_, &outlook::kSubject, {L"app:266", L"mail:63509", L"attachments:101", L"mail:3588", L"mail:55"}},
+      {&mail_,
+       &outlook::kDisplay,
+       {L"app:266", L"mail:63509", L"attachments:101", L"mail:3588", L"mail:55", L"mail:61606"}},
+  };
+  for (const Step& step : steps) {
+    const std::wstring name(step.member->name);
+    step.object->On(step.member->id, Throws(L"refused", E_FAIL));
+    log_.clear();
+    const modMain::DraftResult draft =
+        modMain::ComposeMailDraft(*session_, L"C:\\app\\Screenshot005.jpg", L"s", L"r");
+    EXPECT_EQ(draft.stage, modMain::DraftResult::Stage::kNotFilledIn) << testing::PrintToString(name);
+    EXPECT_EQ(draft.failed_at, step.member) << testing::PrintToString(name);
+    EXPECT_EQ(Calls(), step.calls) << testing::PrintToString(name);
+    // Put back as the fixture has it.
+    if (step.member == &outlook::kAttachments) {
+      mail_.On(outlook::kAttachments.id, Returns(&attachments_));
+    } else if (step.member == &outlook::kAdd) {
+      attachments_.On(outlook::kAdd.id, Returns(&attachment_));
+    } else {
+      step.object->On(step.member->id, [](VARIANT*, EXCEPINFO*) { return S_OK; });
+    }
+  }
+  const modMain::DraftResult shown =
+      modMain::ComposeMailDraft(*session_, L"C:\\app\\Screenshot006.jpg", L"s", L"r");
+  EXPECT_EQ(shown.stage, modMain::DraftResult::Stage::kShown);
+  EXPECT_EQ(shown.failed_at, nullptr);
+}
+
 // The watchdog with deadlines short enough for a test; what the session gives it is the same code.
 TEST(MailWatchdog, AskWhenACallOutlivesItsDeadlineAgainAfterWaitingAndNeverOnceItCameBack) {
   {

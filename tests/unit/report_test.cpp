@@ -114,6 +114,25 @@ TEST(Report, ProblemCreatingEmailMessageStaysTheFirstLine) {
             std::wstring::npos);
 }
 
+// A picture written but neither moved into place nor removed: the report names the file it is in and
+// offers to show it, instead of saying that nothing was saved.
+TEST(Report, APictureLeftUnderItsTemporaryNameIsNamedAndOfferedInItsFolder) {
+  const mIntelJPEGLibrary::NotMovedIntoPlace left(
+      rt::Error(rt::kErrPermissionDenied, L"orvane", L"Permission denied"), L"C:\\Orvane\\~orv0badf00d.tmp");
+  EXPECT_EQ(modMain::KindOfWriteFailure(left), FailureKind::kFileNotMoved);
+  const RunFailure failure = RunFailure(FailureKind::kFileNotMoved, left).LeftIn(left.leftover());
+  EXPECT_EQ(failure.SavedAs(L"").leftover(), L"C:\\Orvane\\~orv0badf00d.tmp");  // kept as the run goes on
+  const modMain::Report report = modMain::ReportOf(failure.SavedAs(L""), L"Ctrl+Alt+S");
+  EXPECT_EQ(
+      report.text,
+      L"The screenshot was written, but Orvane could neither give it its name in its folder nor remove it: "
+      L"the folder may let programs add files but not rename or delete them. Make the folder writable, then "
+      L"press Ctrl+Alt+S again.\r\n\r\nThe screenshot was left as C:\\Orvane\\~orv0badf00d.tmp (a JPEG "
+      L"picture: rename it to end in .jpg to open it).\r\n\r\n(Error 70: Permission denied)\r\n\r\nShow the "
+      L"screenshot in its folder?");
+  EXPECT_EQ(report.style, static_cast<UINT>(MB_YESNO | MB_ICONEXCLAMATION));
+}
+
 // The words follow what happened, never the wording of the error.
 TEST(FailureKinds, FollowTheCodeOfAMailFailureAndTheStepOfAWriteFailure) {
   EXPECT_EQ(modMain::KindOfMailFailure(kClassNotRegistered), FailureKind::kMailProgramMissing);

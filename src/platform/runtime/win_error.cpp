@@ -65,22 +65,24 @@ void RaiseLastError(std::wstring_view source, std::wstring_view fallback) {
   RaiseHresult(HRESULT_FROM_WIN32(code), source, fallback);
 }
 
-void RaiseFileError(DWORD code) {
+Error FileError(DWORD code) {
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-      Raise(kErrFileNotFound, RuntimeErrorSource(), L"File not found");
+      return Error(kErrFileNotFound, RuntimeErrorSource(), L"File not found");
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
-      Raise(kErrPermissionDenied, RuntimeErrorSource(), L"Permission denied");
+      return Error(kErrPermissionDenied, RuntimeErrorSource(), L"Permission denied");
     default: {
       std::wstring detail = SystemMessage(code);
-      Raise(kErrPathFileAccess, RuntimeErrorSource(),
-            detail.empty() ? L"Path/File access error" : L"Path/File access error (" + detail + L")");
+      return Error(kErrPathFileAccess, RuntimeErrorSource(),
+                   detail.empty() ? L"Path/File access error" : L"Path/File access error (" + detail + L")");
     }
   }
 }
+
+void RaiseFileError(DWORD code) { throw FileError(code); }
 
 }  // namespace rt

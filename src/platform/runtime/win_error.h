@@ -23,8 +23,10 @@ Error HresultError(HRESULT hr, std::wstring_view source, std::wstring_view fallb
 // HRESULT and text, or E_FAIL with `fallback` for a call that set none (GDI's often do not).
 [[noreturn]] void RaiseLastError(std::wstring_view source, std::wstring_view fallback);
 
-// Raises the runtime's file error for a failed file operation, reading GetLastError at once.
-// ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND give 53, sharing and access failures 70, others 75.
+// The runtime's file error for a failed file operation's system code: ERROR_FILE_NOT_FOUND and
+// ERROR_PATH_NOT_FOUND give 53, sharing and access failures 70, others 75.
+Error FileError(DWORD code);
+// Raises it; RaiseLastFileError reads GetLastError at once.
 [[noreturn]] void RaiseFileError(DWORD code);
 [[noreturn]] inline void RaiseLastFileError() { RaiseFileError(::GetLastError()); }
 
