@@ -11,6 +11,7 @@
 #include "driver/report.h"
 #include "driver/window_in_front.h"
 #include "image/dib_section.h"
+#include "image/pasting.h"
 #include "jpeg/jpeg_writer.h"
 #include "mail/mailto.h"
 #include "mail/outlook.h"
@@ -64,21 +65,20 @@ std::wstring SaveScreenshot(cDIBSection& image, const frmCapture& form) {
 }
 
 // For a mail program that takes no attachment from us: the picture goes on the clipboard, the user
-// is told to paste it, and the mail opens from a mailto: link with To and Subject.
-void MailThroughLink(cDIBSection& image, const std::wstring& attachment, const std::wstring& subject,
+// is told to paste it, and the mail opens from a mailto: link with To and Subject. The message says
+// what is true: whether the clipboard took the picture, and which recipients the link leaves out.
+void MailThroughLink(const cDIBSection& image, const std::wstring& attachment, const std::wstring& subject,
                      const std::wstring& recipient) {
-  const std::wstring saved = L"The screenshot was also saved as " + attachment + L".";
+  const mail::MailtoMail mail = mail::MailtoLink(recipient, subject);
+  const bool on_clipboard = pasting::PutOnClipboard(image);
   // Told before the mail opens, so that the mail window ends in front.
-  rt::MsgBox(image.CopyToClipboard(false)
-                 ? L"Your mail program cannot take the picture from Orvane, so it is on the clipboard: paste it into "
-                   L"the new mail with Ctrl+V. " + saved
-                 : L"Your mail program cannot take the picture from Orvane, and the clipboard would not take it "
-                   L"either: attach the screenshot to the new mail yourself. " + saved,
+  rt::MsgBox(LinkMessageText(on_clipboard, attachment, mail.left_out),
              MB_OK | MB_ICONINFORMATION | MB_TOPMOST | MB_SETFOREGROUND);
   try {
-    mail::OpenMailtoLink(mail::MailtoLink(recipient, subject));
+    mail::OpenMailtoLink(mail.link);
   } catch (const rt::Error& error) {
-    throw RunFailure(FailureKind::kMailLinkNotOpened, error);
+    throw RunFailure(on_clipboard ? FailureKind::kMailLinkNotOpened : FailureKind::kMailLinkNotOpenedNoClipboard,
+                     error);
   }
 }
 

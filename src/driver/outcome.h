@@ -16,7 +16,8 @@ enum class FailureKind {
   kMailProgramBusy,        // busy, or closed while it was being handed the mail
   kMailItemRefused,        // it would not make a new mail
   kMailNotFilledIn,        // it made the mail but would not take the file or the fields
-  kMailLinkNotOpened,      // the handler of mail links could not be started
+  kMailLinkNotOpened,      // the handler of mail links could not be started; the picture is on the clipboard
+  kMailLinkNotOpenedNoClipboard,  // the same, and the clipboard would not take the picture either
   kFileNotWritten,         // the screenshot could not be written into the folder
   kWindowTooLarge,         // the window is too large for a picture
   kOutOfMemory,

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "driver/outcome.h"
 #include "mail/session.h"
@@ -38,6 +39,11 @@ struct Report {
 // line, and where a file was saved the offer to show it (Yes and No, exclamation icon; with nothing
 // saved OK and the error icon).
 Report ReportOf(const RunFailure& failure, const std::wstring& key_text);
+
+// The message before the mail opens from a mailto: link: whether the picture is on the clipboard to be
+// pasted or only in the saved file, and which recipients the new mail lacks (the addresses the link
+// had no room for).
+std::wstring LinkMessageText(bool on_clipboard, const std::wstring& saved, const std::vector<std::wstring>& left_out);
 
 // Shows the report, in front of every window; shows the saved file in its folder when asked to (the
 // shell's calls in the session's apartment).

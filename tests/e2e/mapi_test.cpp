@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "desktop/desktop.h"
 #include "support/images.h"
@@ -13,6 +16,36 @@
 #include "support/temp_folder.h"
 
 namespace {
+
+constexpr size_t kLongestLink = 800;  // the link's limit (mail/mailto.h), written out to be checked
+
+// The clipboard held open by another program for as long as the object lives, emptied first.
+class ClipboardHeld {
+ public:
+  ClipboardHeld()
+      : window_(::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)) {
+    held_ = ::OpenClipboard(window_) && ::EmptyClipboard();
+  }
+  ~ClipboardHeld() {
+    Release();
+    ::DestroyWindow(window_);
+  }
+  bool held() const { return held_; }
+  void Release() {
+    if (held_) ::CloseClipboard();
+    held_ = false;
+  }
+
+ private:
+  HWND window_;
+  bool held_ = false;
+};
+
+// UTF-16 settings with the recipient given, the shortcut F9.
+void WriteRecipient(const testing_support::TempFolder& app, const std::wstring& recipient) {
+  testing_support::WriteUtf16(app / L"Orvane.ini",
+                              L"[Email]\r\nRecipient=" + recipient + L"\r\n[KeyCombos]\r\nActivate=F9\r\n");
+}
 
 using desktop::SampleWindow;
 using testing_support::MailtoStandIn;
@@ -69,8 +102,11 @@ class MapiTest : public ::testing::Test {
   }
 
   // A confirmed run through the mailto: handler: the message that the picture is on the clipboard
-  // comes before the link is opened; OK to it, and the run ends as done. Returns what the message said.
-  desktop::DialogInfo RunThroughLink(const MailtoStandIn& links) {
+  // comes before the link is opened; OK to it, and the run ends as done (or, where the handler cannot
+  // be started, with the report, which `report` then holds). Returns what the message said. `told`
+  // is called while the message is up.
+  desktop::DialogInfo RunThroughLink(const MailtoStandIn& links, desktop::DialogInfo* report = nullptr,
+                                     const std::function<void()>& told_hook = {}) {
     OrvaneProcess run(app_.path());
     EXPECT_TRUE(Confirm(run));
     HWND told = WaitForBox(run, L"Your mail program", true);
@@ -78,8 +114,19 @@ class MapiTest : public ::testing::Test {
     if (!told) return {};
     const desktop::DialogInfo info = desktop::ReadDialog(told);
     EXPECT_TRUE(links.Journal().empty()) << "the link was opened before the user was told";
+    if (told_hook) told_hook();
     desktop::Press(told, IDOK);
-    EXPECT_EQ(run.WaitForExit(), 0u);
+    if (report) {
+      HWND box = WaitForBox(run, L"(Error ");
+      EXPECT_NE(box, nullptr) << "no report";
+      if (box) {
+        *report = desktop::ReadDialog(box);
+        desktop::Press(box, IDNO);
+      }
+      EXPECT_EQ(run.WaitForExit(), 1u);
+    } else {
+      EXPECT_EQ(run.WaitForExit(), 0u);
+    }
     return info;
   }
 
@@ -192,7 +239,7 @@ TEST_F(MapiTest, WithOnlyAMailtoHandlerTheLinkCarriesToAndSubjectAndThePictureIs
   const auto shot = testing_support::DecodeImageFile(Shot());
   ASSERT_GT(shot.width, 0u);
   const std::string size = std::to_string(shot.width) + "x" + std::to_string(shot.height);
-  EXPECT_EQ(journal[1], "clipboard: bitmap " + size);
+  EXPECT_EQ(journal[1], "clipboard: bitmap " + size + ", PNG " + size);
   EXPECT_EQ(ClipboardBitmap(), size) << "the picture must stay on the clipboard after Orvane has ended";
   EXPECT_TRUE(automation_.Journal(true).empty());
 }
@@ -212,6 +259,110 @@ TEST_F(MapiTest, ADefaultMailProgramThatRefusesHandsTheMailToTheMailtoHandler) {
   EXPECT_EQ(journal[0].rfind("link: mailto:arvel@example.com,desk@example.com?subject=Screen%20Capture", 0), 0u)
       << journal[0];
   EXPECT_TRUE(testing_support::FileExists(Shot()));
+}
+
+// Every combination of the clipboard taking the picture or not (another program holding it open) and
+// the link's program starting or not (a registration left by an uninstalled one): what the user is
+// told before the link and after it is what happened.
+TEST_F(MapiTest, WithTheClipboardHeldByAnotherProgramTheMessageSaysThePictureIsNotOnIt) {
+  MailtoStandIn links;
+  ClipboardHeld clipboard;
+  ASSERT_TRUE(clipboard.held());
+  const desktop::DialogInfo told = RunThroughLink(links, nullptr, [&clipboard] { clipboard.Release(); });
+  EXPECT_EQ(told.text, L"Your mail program cannot take the picture from Orvane, and the clipboard would not take it "
+                       L"either: attach the screenshot to the new mail yourself. The screenshot was saved as " +
+                           Shot() + L".");
+  const auto journal = links.WaitForJournal(2);
+  ASSERT_EQ(journal.size(), 2u);
+  EXPECT_EQ(journal[1], "clipboard: no bitmap, no PNG");
+}
+
+TEST_F(MapiTest, WhenTheLinksProgramCannotStartTheReportSaysWhereThePictureIs) {
+  MailtoStandIn gone(false);
+  desktop::DialogInfo report;
+  const desktop::DialogInfo told = RunThroughLink(gone, &report);
+  EXPECT_EQ(told.text.rfind(L"Your mail program cannot take the picture from Orvane, so it is on the clipboard", 0), 0u);
+  EXPECT_EQ(report.text.rfind(L"The program for mail links could not be started. The picture is on the clipboard: "
+                              L"paste it into a new mail with Ctrl+V.\r\n\r\nThe screenshot was saved as " + Shot() +
+                                  L".\r\n\r\n(Error ", 0),
+            0u)
+      << Utf8(report.text);
+  const auto shot = testing_support::DecodeImageFile(Shot());
+  EXPECT_EQ(ClipboardBitmap(), std::to_string(shot.width) + "x" + std::to_string(shot.height));
+
+  ClipboardHeld clipboard;
+  ASSERT_TRUE(clipboard.held());
+  ASSERT_TRUE(::DeleteFileW(Shot().c_str()));
+  const desktop::DialogInfo not_told = RunThroughLink(gone, &report, [&clipboard] { clipboard.Release(); });
+  EXPECT_EQ(not_told.text.find(L"is on the clipboard"), std::wstring::npos) << Utf8(not_told.text);
+  EXPECT_EQ(report.text.rfind(L"The program for mail links could not be started, and the clipboard would not take "
+                              L"the picture either. Attach the screenshot to a new mail yourself.\r\n\r\nThe "
+                              L"screenshot was saved as " + Shot() + L".\r\n\r\n(Error ", 0),
+            0u)
+      << Utf8(report.text);
+  EXPECT_EQ(ClipboardBitmap(), "no bitmap");
+  EXPECT_TRUE(gone.Journal().empty());
+}
+
+// The longest link the program hands over reaches the handler whole, with the subject cut to fit.
+TEST_F(MapiTest, ALinkOfTheLongestLengthReachesTheHandlerWhole) {
+  std::string addresses;
+  std::wstring setting;
+  for (int i = 100; addresses.size() < 300; ++i) {
+    const std::string address = "recipient" + std::to_string(i) + "@example.com";
+    addresses += (addresses.empty() ? "" : ",") + address;
+    setting += std::wstring(address.begin(), address.end()) + L"; ";
+  }
+  WriteRecipient(app_, setting);
+  const std::wstring title(500, L'x');
+  SampleWindow long_title(title, 300, 160);
+  ASSERT_TRUE(long_title.BringToFront());
+  MailtoStandIn links;
+  RunThroughLink(links);
+  const auto journal = links.WaitForJournal(2);
+  ASSERT_EQ(journal.size(), 2u);
+  std::string expected = "mailto:" + addresses + "?subject=Screen%20Capture%3A%20";
+  expected += std::string(kLongestLink - expected.size(), 'x');
+  EXPECT_EQ(journal[0], "link: " + expected);
+}
+
+// Wine's shell crashed the run on a link of 400 percent signs (1,200 characters encoded) and on one
+// of a thousand characters of recipients; both stay within the limit now, and the addresses the link
+// has no room for are named.
+TEST_F(MapiTest, APercentTitleAndAThousandCharactersOfRecipientsNeitherCrashNorPassTheLimit) {
+  {
+    MailtoStandIn links;
+    SampleWindow percent(std::wstring(400, L'%'), 300, 160);
+    ASSERT_TRUE(percent.BringToFront());
+    RunThroughLink(links);
+    const auto journal = links.WaitForJournal(2);
+    ASSERT_EQ(journal.size(), 2u);
+    std::string expected = "link: mailto:arvel@example.com,desk@example.com?subject=Screen%20Capture%3A%20";
+    while (expected.size() + 3 <= 6 + kLongestLink) expected += "%25";
+    EXPECT_EQ(journal[0], expected);
+  }
+  ASSERT_TRUE(::DeleteFileW(Shot().c_str()));
+  std::wstring setting;
+  std::vector<std::wstring> addresses;
+  for (int i = 10; setting.size() < 1000; ++i) {
+    addresses.push_back(L"\u0430\u0440\u0432\u0435\u043b" + std::to_wstring(i) + L"@\u8a66\u9a13.jp");
+    setting += addresses.back() + L"; ";
+  }
+  WriteRecipient(app_, setting);
+  ASSERT_TRUE(target_.BringToFront());
+  MailtoStandIn links;
+  const desktop::DialogInfo told = RunThroughLink(links);
+  const auto journal = links.WaitForJournal(2);
+  ASSERT_EQ(journal.size(), 2u);
+  const std::string& link = journal[0];
+  EXPECT_LE(link.size(), 6 + kLongestLink);
+  // The addresses that went in are whole; the others are named.
+  const size_t first_left_out = static_cast<size_t>(std::count(link.begin(), link.end(), ',')) + 1;
+  ASSERT_LT(first_left_out, addresses.size());
+  std::wstring named;
+  for (size_t i = first_left_out; i < addresses.size(); ++i) named += (named.empty() ? L"" : L"; ") + addresses[i];
+  EXPECT_TRUE(told.text.ends_with(L"missing from the new mail's To line; add them yourself: " + named + L"."))
+      << Utf8(told.text);
 }
 
 using MapiDeadlineTest = MapiTest;  // on a desktop of its own, as MailDeadlineTest

@@ -90,6 +90,7 @@ TEST(Report, EachKindSaysWhatToDoAndNamesTheShortcutAndTheMailProgram) {
       {RunFailure(FailureKind::kMailProgramBusy, any), L"close its open dialogs, then press F9 again."},
       {RunFailure(FailureKind::kMailItemRefused, any), L"attach the screenshot to a new mail yourself."},
       {RunFailure(FailureKind::kMailLinkNotOpened, any), L"paste it into a new mail with Ctrl+V."},
+      {RunFailure(FailureKind::kMailLinkNotOpenedNoClipboard, any), L"Attach the screenshot to a new mail yourself."},
       {RunFailure(FailureKind::kWindowTooLarge, any), L"it is too large for a picture. Make it smaller, then press F9"},
       {RunFailure(FailureKind::kOutOfMemory, any), L"not enough memory to make the picture. Close some programs"},
       {RunFailure(FailureKind::kOutOfMemory, any, L"C:\\a\\Screenshot001.jpg"), L"not enough memory to finish the mail."},
@@ -112,6 +113,37 @@ TEST(Report, ProblemCreatingEmailMessageStaysTheFirstLine) {
   EXPECT_NE(report.text.find(L"\r\n\r\nThe screenshot was saved as C:\\a\\Screenshot001.jpg.\r\n\r\n(Error "
                              L"-2147467259: no)\r\n\r\nShow the screenshot in its folder?"),
             std::wstring::npos);
+}
+
+// Whether the clipboard took the picture, and whether the link opened, in every combination: the
+// message before the link and the report after it never say the picture is on the clipboard when it
+// is not, and never leave out what the new mail lacks.
+TEST(LinkMessages, SayWhereThePictureIsAndWhatTheMailLacksInEveryCase) {
+  const std::wstring shot = L"C:\\a\\Screenshot001.jpg";
+  const std::wstring on = modMain::LinkMessageText(true, shot, {});
+  EXPECT_EQ(on, L"Your mail program cannot take the picture from Orvane, so it is on the clipboard: paste it into the "
+                L"new mail with Ctrl+V. The screenshot was also saved as C:\\a\\Screenshot001.jpg.");
+  const std::wstring off = modMain::LinkMessageText(false, shot, {});
+  EXPECT_EQ(off, L"Your mail program cannot take the picture from Orvane, and the clipboard would not take it "
+                 L"either: attach the screenshot to the new mail yourself. The screenshot was saved as "
+                 L"C:\\a\\Screenshot001.jpg.");
+
+  const rt::Error not_found = rt::HresultError(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), L"orvane.ShellExecute");
+  const std::wstring opened_not =
+      modMain::ReportOf(RunFailure(FailureKind::kMailLinkNotOpened, not_found, shot), L"F9").text;
+  EXPECT_EQ(opened_not.rfind(L"The program for mail links could not be started. The picture is on the clipboard: "
+                             L"paste it into a new mail with Ctrl+V.\r\n\r\nThe screenshot was saved as ", 0), 0u);
+  const std::wstring neither =
+      modMain::ReportOf(RunFailure(FailureKind::kMailLinkNotOpenedNoClipboard, not_found, shot), L"F9").text;
+  EXPECT_EQ(neither.rfind(L"The program for mail links could not be started, and the clipboard would not take the "
+                          L"picture either. Attach the screenshot to a new mail yourself.\r\n\r\nThe screenshot "
+                          L"was saved as ", 0), 0u);
+  for (const std::wstring& text : {off, neither}) EXPECT_EQ(text.find(L"is on the clipboard"), std::wstring::npos);
+
+  // The addresses the link had no room for, by name.
+  const std::wstring lacking = modMain::LinkMessageText(true, shot, {L"c@z.org", L"d@w.org"});
+  EXPECT_EQ(lacking, on + L"\r\n\r\nNot every recipient fits into the mail link, so these are missing from the new "
+                          L"mail's To line; add them yourself: c@z.org; d@w.org.");
 }
 
 // The words follow what happened, never the wording of the error.
