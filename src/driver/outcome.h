@@ -35,12 +35,20 @@ class RunFailure : public rt::Error {
   // The default mail program's name, where it refused.
   const std::wstring& program() const { return program_; }
   // The same failure, once the screenshot is known to be saved there.
-  RunFailure SavedAs(const std::wstring& path) const { return RunFailure(kind_, *this, path, program_); }
+  RunFailure SavedAs(const std::wstring& path) const {
+    RunFailure failure(kind_, *this, path, program_);
+    failure.note_ = note_;
+    return failure;
+  }
+  // What the report adds after what happened (a recipient left out of the mail); empty: nothing.
+  const std::wstring& note() const { return note_; }
+  void SetNote(std::wstring note) { note_ = std::move(note); }
 
  private:
   FailureKind kind_;
   std::wstring saved_;
   std::wstring program_;
+  std::wstring note_;
 };
 
 struct Outcome {

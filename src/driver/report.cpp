@@ -144,13 +144,22 @@ std::wstring ErrorLine(const rt::Error& error) {
 }
 
 Report ReportOf(const RunFailure& failure, const std::wstring& key_text) {
-  std::wstring text = WhatHappened(failure, key_text) + L"\r\n\r\n" + rt::SavedScreenshotText(failure.saved()) +
-                      L"\r\n\r\n" + ErrorLine(failure);
+  std::wstring text = WhatHappened(failure, key_text) + L"\r\n\r\n";
+  if (!failure.note().empty()) text += failure.note() + L"\r\n\r\n";
+  text += rt::SavedScreenshotText(failure.saved()) + L"\r\n\r\n" + ErrorLine(failure);
   if (failure.saved().empty()) return Report{text, MB_OK | MB_ICONERROR};
   return Report{text + L"\r\n\r\nShow the screenshot in its folder?", MB_YESNO | MB_ICONEXCLAMATION};
 }
 
-std::wstring LinkMessageText(bool on_clipboard, const std::wstring& saved, const std::vector<std::wstring>& left_out) {
+std::wstring CutRecipientText(const std::wstring& cut_short) {
+  if (cut_short.empty()) return {};
+  return L"The Recipient setting in Orvane.ini is longer than the 1023 characters Orvane reads, so its last "
+         L"address was cut short (\"" + cut_short + L"\") and is left out of the mail. Add that address to the "
+         L"mail yourself, and shorten the setting.";
+}
+
+std::wstring LinkMessageText(bool on_clipboard, const std::wstring& saved, const std::vector<std::wstring>& left_out,
+                             const std::wstring& cut_short) {
   std::wstring text =
       on_clipboard
           ? L"Your mail program cannot take the picture from Orvane, so it is on the clipboard: paste it into the "
@@ -163,6 +172,7 @@ std::wstring LinkMessageText(bool on_clipboard, const std::wstring& saved, const
     for (size_t i = 0; i < left_out.size(); ++i) text += (i == 0 ? L"" : L"; ") + left_out[i];
     text += L".";
   }
+  if (!cut_short.empty()) text += L"\r\n\r\n" + CutRecipientText(cut_short);
   return text;
 }
 

@@ -327,8 +327,9 @@ TEST_F(MapiTest, ALinkOfTheLongestLengthReachesTheHandlerWhole) {
 }
 
 // Wine's shell crashed the run on a link of 400 percent signs (1,200 characters encoded) and on one
-// of a thousand characters of recipients; both stay within the limit now, and the addresses the link
-// has no room for are named.
+// of a thousand characters of recipients; both stay within the limit now. A setting longer than the
+// 1023 characters read ends in an address cut short, which is left out and named, and so are the
+// addresses the link has no room for.
 TEST_F(MapiTest, APercentTitleAndAThousandCharactersOfRecipientsNeitherCrashNorPassTheLimit) {
   {
     MailtoStandIn links;
@@ -344,7 +345,7 @@ TEST_F(MapiTest, APercentTitleAndAThousandCharactersOfRecipientsNeitherCrashNorP
   ASSERT_TRUE(::DeleteFileW(Shot().c_str()));
   std::wstring setting;
   std::vector<std::wstring> addresses;
-  for (int i = 10; setting.size() < 1000; ++i) {
+  for (int i = 10; setting.size() < 1100; ++i) {
     addresses.push_back(L"\u0430\u0440\u0432\u0435\u043b" + std::to_wstring(i) + L"@\u8a66\u9a13.jp");
     setting += addresses.back() + L"; ";
   }
@@ -356,13 +357,49 @@ TEST_F(MapiTest, APercentTitleAndAThousandCharactersOfRecipientsNeitherCrashNorP
   ASSERT_EQ(journal.size(), 2u);
   const std::string& link = journal[0];
   EXPECT_LE(link.size(), 6 + kLongestLink);
-  // The addresses that went in are whole; the others are named.
+  // The addresses that went in are whole; the others read whole are named, and so is the one cut
+  // short by the reading.
   const size_t first_left_out = static_cast<size_t>(std::count(link.begin(), link.end(), ',')) + 1;
   ASSERT_LT(first_left_out, addresses.size());
+  const std::wstring read = setting.substr(0, 1023);
   std::wstring named;
-  for (size_t i = first_left_out; i < addresses.size(); ++i) named += (named.empty() ? L"" : L"; ") + addresses[i];
-  EXPECT_TRUE(told.text.ends_with(L"missing from the new mail's To line; add them yourself: " + named + L"."))
+  for (size_t i = first_left_out; i < addresses.size() && read.find(addresses[i] + L";") != std::wstring::npos; ++i)
+    named += (named.empty() ? L"" : L"; ") + addresses[i];
+  EXPECT_NE(told.text.find(L"missing from the new mail's To line; add them yourself: " + named + L".\r\n\r\n"),
+            std::wstring::npos)
       << Utf8(told.text);
+  const std::wstring cut_short = read.substr(read.rfind(L"; ") + 2);
+  EXPECT_NE(told.text.find(L"its last address was cut short (\"" + cut_short + L"\")"), std::wstring::npos)
+      << Utf8(told.text);
+}
+
+// On the other routes too, an address cut short by the reading is left off the mail, and the user is
+// told before the mail opens.
+TEST_F(MapiTest, ARecipientCutShortIsLeftOffTheMailAndToldBeforeIt) {
+  std::wstring setting;
+  for (int i = 100; setting.size() < 1100; ++i) setting += L"user" + std::to_wstring(i) + L"@example.com; ";
+  WriteRecipient(app_, setting);
+  const std::wstring read = setting.substr(0, 1023);
+  const std::wstring cut_short = read.substr(read.rfind(L"; ") + 2);
+  MapiStandIn client;
+  OrvaneProcess run(app_.path());
+  ASSERT_TRUE(Confirm(run));
+  HWND told = WaitForBox(run, L"The Recipient setting in Orvane.ini", true);
+  ASSERT_NE(told, nullptr);
+  const desktop::DialogInfo info = desktop::ReadDialog(told);
+  EXPECT_NE(info.text.find(L"cut short (\"" + cut_short + L"\")"), std::wstring::npos) << Utf8(info.text);
+  EXPECT_TRUE(client.Journal().empty()) << "the mail came before the message";
+  desktop::Press(told, IDOK);
+  HWND mail = WaitForMailWindow(run);
+  ASSERT_NE(mail, nullptr);
+  ::PostMessageW(mail, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  const auto journal = client.Journal();
+  ASSERT_EQ(journal.size(), 1u);
+  EXPECT_EQ(journal[0].find("<SMTP:" + Utf8(cut_short) + ">"), std::string::npos) << "the cut address was mailed";
+  const std::wstring last_whole = read.substr(0, read.rfind(L"; "));
+  EXPECT_NE(journal[0].find("<SMTP:" + Utf8(last_whole.substr(last_whole.rfind(L' ') + 1)) + ">]"), std::string::npos)
+      << journal[0];
 }
 
 using MapiDeadlineTest = MapiTest;  // on a desktop of its own, as MailDeadlineTest
