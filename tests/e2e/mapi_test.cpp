@@ -19,6 +19,60 @@ namespace {
 
 constexpr size_t kLongestLink = 800;  // the link's limit (mail/mailto.h), written out to be checked
 
+// What a program of the X11 display reads from the clipboard, as Wine offers it to them: xclip run
+// outside Wine (Wine starts a Unix program as a process of its own, but its handle cannot be waited
+// on, so the output is looked for). The targets' names, or the bytes of one target; empty when it
+// has none.
+std::string X11Clipboard(const testing_support::TempFolder& folder, const std::string& target) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unix_name = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unix_name) return "<not under Wine>";
+  const std::wstring out = folder / L"x11-clipboard";
+  ::DeleteFileW(out.c_str());
+  char* name = unix_name(out.c_str());
+  if (!name) return "<no Unix name>";
+  const std::string unix_out = name;
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  const std::string script = "command -v xclip >/dev/null || { echo '<no xclip>' > '" + unix_out +
+                             ".part'; mv '" + unix_out + ".part' '" + unix_out + "'; exit; }; timeout 10 xclip "
+                             "-selection clipboard -t " + target + " -o > '" + unix_out + ".part' 2>/dev/null; mv '" +
+                             unix_out + ".part' '" + unix_out + "'";
+  std::wstring command = L"Z:\\bin\\sh -c \"" + std::wstring(script.begin(), script.end()) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return "<sh not started>";
+  if (process.hThread) ::CloseHandle(process.hThread);
+  if (process.hProcess) ::CloseHandle(process.hProcess);
+  for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 15000; ::Sleep(50))
+    if (testing_support::FileExists(out)) return testing_support::ReadBytes(out);
+  return "<xclip did not answer>";
+}
+
+// The pixels of the clipboard's CF_DIB (24 bits, bottom-up), top-down as DecodedImage has them.
+testing_support::DecodedImage ClipboardDib() {
+  testing_support::DecodedImage image;
+  if (!::OpenClipboard(nullptr)) return image;
+  if (HANDLE data = ::GetClipboardData(CF_DIB)) {
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(::GlobalLock(data));
+    if (header && header->biBitCount == 24 && header->biCompression == BI_RGB && header->biHeight > 0) {
+      image.width = static_cast<UINT>(header->biWidth);
+      image.height = static_cast<UINT>(header->biHeight);
+      const size_t stride = (image.width * 3 + 3) & ~size_t{3};
+      const auto* rows = reinterpret_cast<const uint8_t*>(header) + header->biSize;
+      for (UINT y = 0; y < image.height; ++y) {
+        const uint8_t* row = rows + (image.height - 1 - y) * stride;
+        image.bgr.insert(image.bgr.end(), row, row + image.width * 3);
+      }
+    }
+    if (header) ::GlobalUnlock(data);
+  }
+  ::CloseClipboard();
+  return image;
+}
+
 // The clipboard held open by another program for as long as the object lives, emptied first.
 class ClipboardHeld {
  public:
@@ -259,6 +313,39 @@ TEST_F(MapiTest, ADefaultMailProgramThatRefusesHandsTheMailToTheMailtoHandler) {
   EXPECT_EQ(journal[0].rfind("link: mailto:arvel@example.com,desk@example.com?subject=Screen%20Capture", 0), 0u)
       << journal[0];
   EXPECT_TRUE(testing_support::FileExists(Shot()));
+}
+
+// Browsers (the new Outlook and webmail run in one) paste a "PNG" first, and Wine hands X11 programs
+// only that one as image/png: a Linux mail program opened through Wine's link handler pasted nothing
+// from a bitmap alone. The PNG that an X11 program reads is the captured picture, pixel for pixel.
+TEST_F(MapiTest, ThePictureOnTheClipboardPastesAsAPngInX11ProgramsWithTheCapturedPixels) {
+  // Libraries of the imaging component's names in the program's folder must not be the ones it uses.
+  for (const wchar_t* name : {L"windowscodecs.dll", L"propsys.dll", L"shcore.dll"})
+    ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\planted_marker.dll").c_str(), (app_ / name).c_str(),
+                            FALSE));
+  RECT frame{};
+  ASSERT_TRUE(::GetWindowRect(target_.hwnd(), &frame));
+  const testing_support::DecodedImage screen = testing_support::ScreenArea(frame);
+  ASSERT_GT(screen.width, 0u);
+  MailtoStandIn links;
+  RunThroughLink(links);
+  ASSERT_EQ(links.WaitForJournal(2).size(), 2u);
+  for (const wchar_t* name : {L"windowscodecs.dll", L"propsys.dll", L"shcore.dll"})
+    EXPECT_FALSE(testing_support::FileExists(app_ / (std::wstring(name) + L".loaded"))) << Utf8(name) << " was loaded";
+
+  const std::string targets = X11Clipboard(app_, "TARGETS");
+  EXPECT_NE(targets.find("image/png\n"), std::string::npos) << targets;
+  const std::string png = X11Clipboard(app_, "image/png");
+  testing_support::WriteBytes(app_ / L"pasted.png", png);
+  const testing_support::DecodedImage pasted = testing_support::DecodeImageFile(app_ / L"pasted.png");
+  ASSERT_GT(pasted.width, 0u) << "not a PNG: " << png.substr(0, 40);
+  const testing_support::DecodedImage dib = ClipboardDib();
+  EXPECT_EQ(pasted.width, dib.width);
+  EXPECT_EQ(pasted.height, dib.height);
+  EXPECT_TRUE(pasted.bgr == dib.bgr) << "the PNG and the DIB on the clipboard differ";
+  ASSERT_EQ(pasted.width, screen.width);
+  ASSERT_EQ(pasted.height, screen.height);
+  EXPECT_TRUE(pasted.bgr == screen.bgr) << "the PNG is not the window as it was on the screen";
 }
 
 // Every combination of the clipboard taking the picture or not (another program holding it open) and
