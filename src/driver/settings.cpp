@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include <algorithm>
+#include <cwchar>
 
 #include "driver/mod_main.h"
 #include "mail/simple_mapi.h"
@@ -64,9 +64,9 @@ RecipientSetting ReadRecipientSettingIn(const std::wstring& folder) {
   // ends; the mail still gets no more than the 1023 characters read above.
   constexpr DWORD kRoomToSpare = 32768;
   std::wstring longer(kRoomToSpare, L'\0');
-  const DWORD copied = ::GetPrivateProfileStringW(L"Email", L"Recipient", L"", longer.data(), kRoomToSpare,
-                                                  SettingsFile(folder).c_str());
-  longer.resize(std::min<size_t>(copied, kRoomToSpare - 1));
+  ::GetPrivateProfileStringW(L"Email", L"Recipient", L"", longer.data(), kRoomToSpare, SettingsFile(folder).c_str());
+  // Up to the first NUL, as the first read is taken.
+  longer.resize(std::wcslen(longer.c_str()));
   return RecipientFromReads(value, longer);
 }
 
