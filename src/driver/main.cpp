@@ -11,6 +11,7 @@
 #include "driver/report.h"
 #include "driver/window_in_front.h"
 #include "image/dib_section.h"
+#include "image/pasting.h"
 #include "jpeg/jpeg_writer.h"
 #include "mail/mailto.h"
 #include "mail/outlook.h"
@@ -70,21 +71,20 @@ std::wstring SaveScreenshot(cDIBSection& image, const frmCapture& form) {
 }
 
 // For a mail program that takes no attachment from us: the picture goes on the clipboard, the user
-// is told to paste it, and the mail opens from a mailto: link with To and Subject.
-void MailThroughLink(cDIBSection& image, const std::wstring& attachment, const std::wstring& subject,
-                     const std::wstring& recipient) {
-  const std::wstring saved = L"The screenshot was also saved as " + attachment + L".";
+// is told to paste it, and the mail opens from a mailto: link with To and Subject. The message says
+// what is true: whether the clipboard took the picture, and which recipients the link leaves out.
+void MailThroughLink(const cDIBSection& image, const std::wstring& attachment, const std::wstring& subject,
+                     const RecipientSetting& recipients) {
+  const mail::MailtoMail mail = mail::MailtoLink(recipients.value, subject);
+  const bool on_clipboard = pasting::PutOnClipboard(image);
   // Told before the mail opens, so that the mail window ends in front.
-  rt::MsgBox(image.CopyToClipboard(false)
-                 ? L"Your mail program cannot take the picture from Orvane, so it is on the clipboard: paste it into "
-                   L"the new mail with Ctrl+V. " + saved
-                 : L"Your mail program cannot take the picture from Orvane, and the clipboard would not take it "
-                   L"either: attach the screenshot to the new mail yourself. " + saved,
+  rt::MsgBox(LinkMessageText(on_clipboard, attachment, mail.left_out, recipients.cut_short),
              MB_OK | MB_ICONINFORMATION | MB_TOPMOST | MB_SETFOREGROUND);
   try {
-    mail::OpenMailtoLink(mail::MailtoLink(recipient, subject));
+    mail::OpenMailtoLink(mail.link);
   } catch (const rt::Error& error) {
-    throw RunFailure(FailureKind::kMailLinkNotOpened, error);
+    throw RunFailure(on_clipboard ? FailureKind::kMailLinkNotOpened : FailureKind::kMailLinkNotOpenedNoClipboard,
+                     error);
   }
 }
 
@@ -110,16 +110,24 @@ FailureKind KindOfFillingFailure(const mail::Member* failed_at) {
   return FailureKind::kMailNotFilledIn;  // the attachment
 }
 
+// Before a mail program is handed the mail: a last address of the setting cut short by the reading is
+// not on it, and the user is told so, as the mail program cannot say it.
+void TellOfCutRecipient(const RecipientSetting& recipients) {
+  if (recipients.cut_short.empty()) return;
+  rt::MsgBox(CutRecipientText(recipients.cut_short), MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST | MB_SETFOREGROUND);
+}
+
 // Where the desktop mail program has no automation class: the default mail program, and where that is
 // missing or refuses, the mailto: handler. `was_in_front` is the window the picture is of.
 void MailWithoutAutomation(mail::Session& session, HWND owner, HWND was_in_front, cDIBSection& image,
                            const AutomationNotRegistered& not_registered, const std::wstring& attachment,
-                           const std::wstring& subject, const std::wstring& recipient) {
+                           const std::wstring& subject, const RecipientSetting& recipients) {
   std::optional<RunFailure> refused;  // the default mail program's answer, told if nothing else is left
   if (mail::DefaultMailProgramRegistered()) {
     try {
       // False when the user closed that mail unsent: their choice, nothing to tell.
-      (void)mail::ShowMailInDefaultProgram(session, owner, was_in_front, attachment, subject, recipient);
+      TellOfCutRecipient(recipients);
+      (void)mail::ShowMailInDefaultProgram(session, owner, was_in_front, attachment, subject, recipients.value);
       return;
     } catch (const mail::MapiRefusal& error) {
       // A registration left behind by an uninstalled mail program answers like this too.
@@ -128,7 +136,7 @@ void MailWithoutAutomation(mail::Session& session, HWND owner, HWND was_in_front
       refused.emplace(FailureKind::kOther, error);
     }
   }
-  if (mail::MailtoHandlerRegistered()) return MailThroughLink(image, attachment, subject, recipient);
+  if (mail::MailtoHandlerRegistered()) return MailThroughLink(image, attachment, subject, recipients);
   if (refused) throw *refused;
   throw RunFailure(FailureKind::kMailProgramMissing, not_registered);
 }
@@ -136,21 +144,28 @@ void MailWithoutAutomation(mail::Session& session, HWND owner, HWND was_in_front
 // The mail for the saved screenshot: through the desktop mail program's automation interfaces, or
 // without them where its application class is not registered at all.
 void MailScreenshot(mail::Session& session, HWND owner, HWND was_in_front, cDIBSection& image, const std::wstring& attachment,
-                    const std::wstring& subject, const std::wstring& recipient) {
+                    const std::wstring& subject, const RecipientSetting& recipients) {
   try {
     EnsureOutlookWindow(session, outlook::olMinimized);
   } catch (const AutomationNotRegistered& not_registered) {
-    return MailWithoutAutomation(session, owner, was_in_front, image, not_registered, attachment, subject, recipient);
+    return MailWithoutAutomation(session, owner, was_in_front, image, not_registered, attachment, subject, recipients);
   } catch (const AutomationDidNotStart& error) {
     throw RunFailure(FailureKind::kMailProgramDidNotStart, error);
   } catch (const rt::Error& error) {
     throw RunFailure(KindOfMailFailure(error), error);
   }
-  const DraftResult draft = ComposeMailDraft(session, attachment, subject, recipient);
+  TellOfCutRecipient(recipients);
+  const DraftResult draft = ComposeMailDraft(session, attachment, subject, recipients.value);
   if (draft.stage == DraftResult::Stage::kNotCreated)
     throw RunFailure(KindOfCreationFailure(*draft.error), *draft.error);
   if (draft.stage == DraftResult::Stage::kNotFilledIn)
     throw RunFailure(KindOfFillingFailure(draft.failed_at), *draft.error);
+}
+
+// The failure, with what its report says of a recipient left out of the mail.
+RunFailure Noted(RunFailure failure, const RecipientSetting& recipients) {
+  failure.SetNote(CutRecipientText(recipients.cut_short));
+  return failure;
 }
 
 }  // namespace
@@ -163,7 +178,7 @@ Outcome Failed(mail::Session& session, const RunFailure& failure, const std::wst
 }
 
 Outcome Main(mail::Session& session) {
-  const std::wstring recipient = ReadSetting(L"Email", L"Recipient", L"");
+  const RecipientSetting recipients = ReadRecipientSetting();
   const std::wstring key_text = ReadSetting(L"KeyCombos", L"Activate", L"");
   rt::DoEvents();
 
@@ -236,14 +251,15 @@ Outcome Main(mail::Session& session) {
     cDIBSection image;  // released at the end of this block, before the form is unloaded
     saved = SaveScreenshot(image, form);
     session.SetScreenshot(saved);  // named if the mail program stops answering
-    MailScreenshot(session, form.hWnd(), front, image, saved, subject, recipient);
+    MailScreenshot(session, form.hWnd(), front, image, saved, subject, recipients);
   } catch (const RunFailure& failure) {
-    return Failed(session, failure.SavedAs(saved), key_text);
+    return Failed(session, Noted(failure.SavedAs(saved), recipients), key_text);
   } catch (const rt::Error& error) {
     const FailureKind kind = saved.empty() ? KindOfWriteFailure(error) : KindOfMailFailure(error);
-    return Failed(session, RunFailure(kind, error, saved), key_text);
+    return Failed(session, Noted(RunFailure(kind, error, saved), recipients), key_text);
   } catch (const std::bad_alloc&) {
-    return Failed(session, RunFailure(FailureKind::kOutOfMemory, rt::OutOfMemoryError(), saved), key_text);
+    return Failed(session, Noted(RunFailure(FailureKind::kOutOfMemory, rt::OutOfMemoryError(), saved), recipients),
+                  key_text);
   }
   frmCapture::Unload();
   return Outcome{Outcome::Kind::kDone, saved};

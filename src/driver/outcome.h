@@ -19,7 +19,8 @@ enum class FailureKind {
   kRecipientRefused,       // it took the file but not the recipient: no mail was opened
   kSubjectRefused,         // it took the file and the recipient but not the subject: no mail was opened
   kMailNotShown,           // it filled the mail in but could not show it
-  kMailLinkNotOpened,      // the handler of mail links could not be started
+  kMailLinkNotOpened,      // the handler of mail links could not be started; the picture is on the clipboard
+  kMailLinkNotOpenedNoClipboard,  // the same, and the clipboard would not take the picture either
   kFileNotWritten,         // the screenshot could not be written into the folder
   kFileNotMoved,           // written, but neither moved into place nor removed: the leftover holds it
   kWindowTooLarge,         // the window is too large for a picture
@@ -41,9 +42,10 @@ class RunFailure : public rt::Error {
   const std::wstring& leftover() const { return leftover_; }
   // The same failure, once the screenshot is known to be saved there.
   RunFailure SavedAs(const std::wstring& path) const {
-    RunFailure saved(kind_, *this, path, program_);
-    saved.leftover_ = leftover_;
-    return saved;
+    RunFailure failure(kind_, *this, path, program_);
+    failure.leftover_ = leftover_;
+    failure.note_ = note_;
+    return failure;
   }
   // The same failure, with the picture left in that file.
   RunFailure LeftIn(const std::wstring& path) const {
@@ -51,12 +53,16 @@ class RunFailure : public rt::Error {
     left.leftover_ = path;
     return left;
   }
+  // What the report adds after what happened (a recipient left out of the mail); empty: nothing.
+  const std::wstring& note() const { return note_; }
+  void SetNote(std::wstring note) { note_ = std::move(note); }
 
  private:
   FailureKind kind_;
   std::wstring saved_;
   std::wstring program_;
   std::wstring leftover_;
+  std::wstring note_;
 };
 
 struct Outcome {

@@ -135,6 +135,9 @@ std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_tex
     case FailureKind::kMailLinkNotOpened:
       return L"The program for mail links could not be started. The picture is on the clipboard: paste it into a "
              L"new mail with Ctrl+V.";
+    case FailureKind::kMailLinkNotOpenedNoClipboard:
+      return L"The program for mail links could not be started, and the clipboard would not take the picture "
+             L"either. Attach the screenshot to a new mail yourself.";
     case FailureKind::kFileNotWritten:
       return L"The screenshot could not be written into Orvane's folder: the folder may be read-only, full or "
              L"gone. Make the folder writable or free some space" + again;
@@ -166,10 +169,36 @@ Report ReportOf(const RunFailure& failure, const std::wstring& key_text) {
                                  ? L"The screenshot was left as " + failure.leftover() +
                                        L" (a JPEG picture: rename it to end in .jpg to open it)."
                                  : rt::SavedScreenshotText(failure.saved());
-  std::wstring text =
-      WhatHappened(failure, key_text) + L"\r\n\r\n" + where + L"\r\n\r\n" + ErrorLine(failure);
+  std::wstring text = WhatHappened(failure, key_text) + L"\r\n\r\n";
+  if (!failure.note().empty()) text += failure.note() + L"\r\n\r\n";
+  text += where + L"\r\n\r\n" + ErrorLine(failure);
   if (KeptFile(failure).empty()) return Report{text, MB_OK | MB_ICONERROR};
   return Report{text + L"\r\n\r\nShow the screenshot in its folder?", MB_YESNO | MB_ICONEXCLAMATION};
+}
+
+std::wstring CutRecipientText(const std::wstring& cut_short) {
+  if (cut_short.empty()) return {};
+  return L"The Recipient setting in Orvane.ini is longer than the 1023 characters Orvane reads, so its last "
+         L"address was cut short (\"" + cut_short + L"\") and is left out of the mail. Add that address to the "
+         L"mail yourself, and shorten the setting.";
+}
+
+std::wstring LinkMessageText(bool on_clipboard, const std::wstring& saved, const std::vector<std::wstring>& left_out,
+                             const std::wstring& cut_short) {
+  std::wstring text =
+      on_clipboard
+          ? L"Your mail program cannot take the picture from Orvane, so it is on the clipboard: paste it into the "
+            L"new mail with Ctrl+V. The screenshot was also saved as " + saved + L"."
+          : L"Your mail program cannot take the picture from Orvane, and the clipboard would not take it either: "
+            L"attach the screenshot to the new mail yourself. " + rt::SavedScreenshotText(saved);
+  if (!left_out.empty()) {
+    text += L"\r\n\r\nNot every recipient fits into the mail link, so these are missing from the new mail's To "
+            L"line; add them yourself: ";
+    for (size_t i = 0; i < left_out.size(); ++i) text += (i == 0 ? L"" : L"; ") + left_out[i];
+    text += L".";
+  }
+  if (!cut_short.empty()) text += L"\r\n\r\n" + CutRecipientText(cut_short);
+  return text;
 }
 
 void ShowReport(mail::Session& session, const RunFailure& failure, const std::wstring& key_text) {

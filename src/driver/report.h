@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "driver/outcome.h"
 #include "mail/session.h"
@@ -42,6 +43,16 @@ struct Report {
 // a temporary name), the error line, and where a file holds it the offer to show it (Yes and No,
 // exclamation icon; with nothing saved OK and the error icon).
 Report ReportOf(const RunFailure& failure, const std::wstring& key_text);
+
+// What the user is told of a Recipient setting whose last address was cut short by the reading (that
+// address as read): that it is left out of the mail, and what to do; empty when none was.
+std::wstring CutRecipientText(const std::wstring& cut_short);
+
+// The message before the mail opens from a mailto: link: whether the picture is on the clipboard to be
+// pasted or only in the saved file, and which recipients the new mail lacks (the addresses the link
+// had no room for, and an address of the setting cut short).
+std::wstring LinkMessageText(bool on_clipboard, const std::wstring& saved, const std::vector<std::wstring>& left_out,
+                             const std::wstring& cut_short);
 
 // Shows the report, in front of every window; shows the saved file in its folder when asked to (the
 // shell's calls in the session's apartment).

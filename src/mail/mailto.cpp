@@ -62,30 +62,47 @@ char32_t NextCharacter(std::wstring_view text, size_t& at) {
   return first;
 }
 
-// Appends the encoded text while the whole stays within `limit` characters; false where it stopped short.
-bool AppendEncoded(std::wstring& link, std::wstring_view text, bool in_address, size_t limit) {
+// The text as the link carries it.
+std::wstring EncodedText(std::wstring_view text, bool in_address) {
+  std::wstring out;
+  for (size_t at = 0; at < text.size();) out += Encoded(NextCharacter(text, at), in_address);
+  return out;
+}
+
+// Appends the encoded text while the whole stays within `limit` characters, whole characters only.
+void AppendEncoded(std::wstring& link, std::wstring_view text, size_t limit) {
   for (size_t at = 0; at < text.size();) {
-    const std::wstring piece = Encoded(NextCharacter(text, at), in_address);
-    if (link.size() + piece.size() > limit) return false;
+    const std::wstring piece = Encoded(NextCharacter(text, at), false);
+    if (link.size() + piece.size() > limit) return;
     link += piece;
   }
-  return true;
 }
 
 }  // namespace
 
-std::wstring MailtoLink(std::wstring_view recipients, std::wstring_view subject) {
-  std::wstring link = L"mailto:";
+MailtoMail MailtoLink(std::wstring_view recipients, std::wstring_view subject) {
+  MailtoMail mail{L"mailto:", {}};
   bool first = true;
   for (const Recipient& recipient : SplitRecipients(recipients)) {
-    if (!first) link += L',';
+    // An address is never cut: a link to part of an address would mail a stranger.
+    const std::wstring address = EncodedText(recipient.address, true);
+    const size_t separator = first ? 0 : 1;
+    if (mail.link.size() + separator + address.size() > kMaxMailtoLength) {
+      mail.left_out.push_back(recipient.address);
+      continue;
+    }
+    if (!first) mail.link += L',';
     first = false;
-    // The addresses are never cut: a link to part of an address would mail a stranger.
-    AppendEncoded(link, recipient.address, true, std::wstring::npos);
+    mail.link += address;
   }
-  link += L"?subject=";
-  AppendEncoded(link, subject, false, kMaxMailtoLength);
-  return link;
+  constexpr std::wstring_view kSubjectField = L"?subject=";
+  // The field only where at least one character of the subject fits after it.
+  if (subject.empty() || mail.link.size() + kSubjectField.size() >= kMaxMailtoLength) return mail;
+  const size_t before = mail.link.size();
+  mail.link += kSubjectField;
+  AppendEncoded(mail.link, subject, kMaxMailtoLength);
+  if (mail.link.size() == before + kSubjectField.size()) mail.link.resize(before);
+  return mail;
 }
 
 bool MailtoHandlerRegistered() {

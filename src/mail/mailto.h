@@ -6,16 +6,31 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mail {
 
-// The longest link we hand over: handlers and browsers cut or refuse longer ones.
-constexpr size_t kMaxMailtoLength = 2000;
+// The longest link we hand over, in characters. Windows takes URLs of up to INTERNET_MAX_URL_LENGTH
+// (2,083 characters, wininet.h; "Maximum URL length is 2,083 characters in Internet Explorer", KB
+// 208427), and its shell refuses longer ones. Wine's shell (8.0) is narrower: it builds the handler's
+// command line (its mailto\shell\open\command with the link for %1) in 1,024 characters; one
+// character more and the handler gets no link at all, some 50 more and the shell overruns its stack
+// and takes the calling program down with it. 800 leaves 224 characters for the handler's own
+// command there (Wine's own is 40, a mail program's or a browser's under 100), and Windows 1,283 to
+// spare.
+constexpr size_t kMaxMailtoLength = 800;
+
+struct MailtoMail {
+  std::wstring link;
+  // The addresses of the setting that the link had no room for, in the setting's order.
+  std::vector<std::wstring> left_out;
+};
 
 // "mailto:" + the address part of each recipient of the setting, separated by commas, + "?subject="
-// + the subject, each percent-encoded as UTF-8 (RFC 6068, RFC 3986). The subject is cut at whole
-// characters where the link would pass kMaxMailtoLength characters.
-std::wstring MailtoLink(std::wstring_view recipients, std::wstring_view subject);
+// + the subject, each percent-encoded as UTF-8 (RFC 6068, RFC 3986), in at most kMaxMailtoLength
+// characters. The subject gives way first, cut at whole characters; an address is never cut, only
+// left out whole where it does not fit (a later, shorter one may still go in).
+MailtoMail MailtoLink(std::wstring_view recipients, std::wstring_view subject);
 
 // Whether a program is registered to open mailto: links, as the user chose it.
 bool MailtoHandlerRegistered();

@@ -237,6 +237,8 @@ std::vector<Recipient> SplitRecipients(std::wstring_view setting) {
   return recipients;
 }
 
+std::vector<std::wstring_view> RecipientParts(std::wstring_view setting) { return SemicolonParts(setting); }
+
 bool DefaultMailProgramRegistered() {
   const auto [hive, client] = DefaultClient();
   return !client.empty() && (!ClientValue(hive, client, L"", L"DLLPath").empty() ||

@@ -145,6 +145,39 @@ TEST_F(MailTest, AnEmptyRecipientSetsAnEmptyToLineWithoutAMessage) {
   EXPECT_EQ(journal.back(), "_MailItem.Display method () args=0");
 }
 
+// A Recipient setting longer than the 1023 characters read: the address it ends in, cut short, is
+// not put on the To line (it would reach a stranger), and the user is told before the mail opens.
+TEST_F(MailTest, ARecipientCutShortByTheReadingIsLeftOffTheToLineAndToldBeforeTheMail) {
+  std::string setting;
+  for (int i = 100; setting.size() < 1100; ++i) setting += "user" + std::to_string(i) + "@example.com; ";
+  testing_support::WriteBytes(app_ / L"Orvane.ini", "[Email]\r\nRecipient=" + setting + "\r\n[KeyCombos]\r\nActivate=F9\r\n");
+  const std::string read = setting.substr(0, 1023);
+  const std::string kept = read.substr(0, read.rfind("; ") + 1);
+  const std::string cut_short = read.substr(read.rfind("; ") + 2);
+  desktop::DialogInfo told;
+  size_t journal_then = 0;
+  int dialogs = 0;
+  ASSERT_EQ(ConfirmedRun(
+                [&](HWND dialog) {
+                  told = desktop::ReadDialog(dialog);
+                  journal_then = standin_.Journal().size();
+                  desktop::Press(dialog, IDOK);
+                },
+                &dialogs),
+            0u);
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_EQ(told.text, L"The Recipient setting in Orvane.ini is longer than the 1023 characters Orvane reads, so its "
+                       L"last address was cut short (\"" + std::wstring(cut_short.begin(), cut_short.end()) +
+                           L"\") and is left out of the mail. Add that address to the mail yourself, and shorten the "
+                           L"setting.");
+  EXPECT_EQ(told.icon, L"exclamation");
+  Lines journal = standin_.Journal();
+  EXPECT_NE(std::find(journal.begin(), journal.end(), "_MailItem.To put (\"" + kept + "\") args=1"), journal.end());
+  const auto created = std::find(journal.begin(), journal.end(), "_Application.CreateItem method|get (0) args=1");
+  ASSERT_NE(created, journal.end());
+  EXPECT_LE(journal_then, static_cast<size_t>(created - journal.begin())) << "the mail was made before the message";
+}
+
 TEST_F(MailTest, AFailingAttachmentIsToldWithTheSavedFileAndStopsFillingIn) {
   standin_.FailAt(L"Attachments.Add");
   int dialogs = 0;

@@ -158,7 +158,7 @@ std::vector<HWND> MapiStandIn::MailWindows() {
 
 // Registered for the machine, as a browser's installer registers it: Wine's association lookup reads
 // the machine's classes only, not the user's (HKCU\Software\Classes).
-MailtoStandIn::MailtoStandIn() : journal_(FreshJournal(L"mailto-journal-")) {
+MailtoStandIn::MailtoStandIn(bool present) : journal_(FreshJournal(L"mailto-journal-")) {
   ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMailtoClass);
   const auto put = [](const std::wstring& key, const wchar_t* name, const std::wstring& value) {
     ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_SZ, value.c_str(),
@@ -167,7 +167,8 @@ MailtoStandIn::MailtoStandIn() : journal_(FreshJournal(L"mailto-journal-")) {
   put(kMailtoClass, nullptr, L"URL:MailTo Protocol");
   put(kMailtoClass, L"URL Protocol", L"");
   put(std::wstring(kMailtoClass) + L"\\shell\\open\\command", nullptr,
-      L"\"" + BuildFolder() + L"\\mailto_standin.exe\" \"" + journal_ + L"\" \"%1\"");
+      L"\"" + BuildFolder() + (present ? L"\\mailto_standin.exe" : L"\\uninstalled_mail_program.exe") + L"\" \"" +
+          journal_ + L"\" \"%1\"");
 }
 
 MailtoStandIn::~MailtoStandIn() {

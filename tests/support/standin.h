@@ -57,12 +57,15 @@ class MapiStandIn {
 // clipboard's bitmap, as the end-to-end tests drive it.
 class MailtoStandIn {
  public:
-  MailtoStandIn();   // registers it, journal in a fresh file
+  // Registers it, journal in a fresh file; without `present`, the registration names a program that
+  // is not there, as one left behind by an uninstalled mail program does.
+  explicit MailtoStandIn(bool present = true);
   ~MailtoStandIn();  // removes the registration and the journal
   MailtoStandIn(const MailtoStandIn&) = delete;
   MailtoStandIn& operator=(const MailtoStandIn&) = delete;
 
-  // "link: mailto:...", then "clipboard: bitmap WxH" (or what it found instead), per link opened.
+  // "link: mailto:...", then "clipboard: bitmap WxH, PNG WxH" (or what it found instead), per link
+  // opened.
   std::vector<std::string> Journal() const;
   // Waits until the journal has at least `lines` lines; the journal then.
   std::vector<std::string> WaitForJournal(size_t lines, DWORD timeout_ms = 15000) const;

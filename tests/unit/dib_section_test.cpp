@@ -7,6 +7,9 @@
 
 #include "capture/screen_capture.h"
 #include "image/dib_section.h"
+#include "image/pasting.h"
+#include "support/images.h"
+#include "support/temp_folder.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/unique.h"
 
@@ -249,6 +252,35 @@ TEST(Guards, WrapBitmapAsPictureOwnsTheHandles) {
     EXPECT_EQ(::GetObjectType(handle), static_cast<DWORD>(OBJ_BITMAP));
   }
   EXPECT_EQ(::GetObjectType(handle), 0u);  // released with the last reference
+}
+
+// The PNG that goes on the clipboard for pasting: three pixels wide (rows padded), with a top row
+// unlike the rest, read back by the imaging component: upright, and every pixel as it was.
+TEST(Pasting, ThePngHoldsTheImageUprightPixelForPixel) {
+  cDIBSection image;
+  ASSERT_TRUE(image.Create(3, 4));
+  for (int row = 0; row < 4; ++row)
+    for (int x = 0; x < 3; ++x) {
+      auto* pixel = static_cast<uint8_t*>(image.DIBSectionBitsPtr()) + row * image.BytesPerScanLine() + 3 * x;
+      pixel[0] = static_cast<uint8_t>(10 + x);        // blue
+      pixel[1] = static_cast<uint8_t>(40 * row);      // green: the memory row, bottom-up
+      pixel[2] = row == 3 ? 255 : static_cast<uint8_t>(7 * x);  // red: the top row stands out
+    }
+  const std::string png = pasting::PngFile(image);
+  ASSERT_EQ(png.rfind("\x89PNG", 0), 0u);
+  testing_support::TempFolder folder;
+  testing_support::WriteBytes(folder / L"pasted.png", png);
+  const testing_support::DecodedImage decoded = testing_support::DecodeImageFile(folder / L"pasted.png");
+  ASSERT_EQ(decoded.width, 3u);
+  ASSERT_EQ(decoded.height, 4u);
+  for (UINT y = 0; y < 4; ++y)
+    for (UINT x = 0; x < 3; ++x)
+      EXPECT_EQ(std::memcmp(decoded.At(x, y), Pixel(image, static_cast<int>(x), static_cast<int>(3 - y)), 3), 0)
+          << x << "," << y;
+  EXPECT_EQ(decoded.At(0, 0)[2], 255) << "upside down";
+
+  cDIBSection empty;
+  EXPECT_TRUE(pasting::PngFile(empty).empty());
 }
 
 }  // namespace

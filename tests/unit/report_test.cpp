@@ -90,6 +90,7 @@ TEST(Report, EachKindSaysWhatToDoAndNamesTheShortcutAndTheMailProgram) {
       {RunFailure(FailureKind::kMailProgramBusy, any), L"close its open dialogs, then press F9 again."},
       {RunFailure(FailureKind::kMailItemRefused, any), L"attach the screenshot to a new mail yourself."},
       {RunFailure(FailureKind::kMailLinkNotOpened, any), L"paste it into a new mail with Ctrl+V."},
+      {RunFailure(FailureKind::kMailLinkNotOpenedNoClipboard, any), L"Attach the screenshot to a new mail yourself."},
       {RunFailure(FailureKind::kWindowTooLarge, any), L"it is too large for a picture. Make it smaller, then press F9"},
       {RunFailure(FailureKind::kOutOfMemory, any), L"not enough memory to make the picture. Close some programs"},
       {RunFailure(FailureKind::kOutOfMemory, any, L"C:\\a\\Screenshot001.jpg"), L"not enough memory to finish the mail."},
@@ -131,6 +132,56 @@ TEST(Report, APictureLeftUnderItsTemporaryNameIsNamedAndOfferedInItsFolder) {
       L"picture: rename it to end in .jpg to open it).\r\n\r\n(Error 70: Permission denied)\r\n\r\nShow the "
       L"screenshot in its folder?");
   EXPECT_EQ(report.style, static_cast<UINT>(MB_YESNO | MB_ICONEXCLAMATION));
+}
+
+// Whether the clipboard took the picture, and whether the link opened, in every combination: the
+// message before the link and the report after it never say the picture is on the clipboard when it
+// is not, and never leave out what the new mail lacks.
+TEST(LinkMessages, SayWhereThePictureIsAndWhatTheMailLacksInEveryCase) {
+  const std::wstring shot = L"C:\\a\\Screenshot001.jpg";
+  const std::wstring on = modMain::LinkMessageText(true, shot, {}, L"");
+  EXPECT_EQ(on, L"Your mail program cannot take the picture from Orvane, so it is on the clipboard: paste it into the "
+                L"new mail with Ctrl+V. The screenshot was also saved as C:\\a\\Screenshot001.jpg.");
+  const std::wstring off = modMain::LinkMessageText(false, shot, {}, L"");
+  EXPECT_EQ(off, L"Your mail program cannot take the picture from Orvane, and the clipboard would not take it "
+                 L"either: attach the screenshot to the new mail yourself. The screenshot was saved as "
+                 L"C:\\a\\Screenshot001.jpg.");
+
+  const rt::Error not_found = rt::HresultError(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), L"orvane.ShellExecute");
+  const std::wstring opened_not =
+      modMain::ReportOf(RunFailure(FailureKind::kMailLinkNotOpened, not_found, shot), L"F9").text;
+  EXPECT_EQ(opened_not.rfind(L"The program for mail links could not be started. The picture is on the clipboard: "
+                             L"paste it into a new mail with Ctrl+V.\r\n\r\nThe screenshot was saved as ", 0), 0u);
+  const std::wstring neither =
+      modMain::ReportOf(RunFailure(FailureKind::kMailLinkNotOpenedNoClipboard, not_found, shot), L"F9").text;
+  EXPECT_EQ(neither.rfind(L"The program for mail links could not be started, and the clipboard would not take the "
+                          L"picture either. Attach the screenshot to a new mail yourself.\r\n\r\nThe screenshot "
+                          L"was saved as ", 0), 0u);
+  for (const std::wstring& text : {off, neither}) EXPECT_EQ(text.find(L"is on the clipboard"), std::wstring::npos);
+
+  // The addresses the link had no room for, and an address of the setting cut short, by name.
+  const std::wstring lacking = modMain::LinkMessageText(true, shot, {L"c@z.org", L"d@w.org"}, L"Arvel Quist <arv");
+  EXPECT_EQ(lacking, on + L"\r\n\r\nNot every recipient fits into the mail link, so these are missing from the new "
+                          L"mail's To line; add them yourself: c@z.org; d@w.org.\r\n\r\n" +
+                          modMain::CutRecipientText(L"Arvel Quist <arv"));
+  EXPECT_EQ(modMain::CutRecipientText(L"Arvel Quist <arv"),
+            L"The Recipient setting in Orvane.ini is longer than the 1023 characters Orvane reads, so its last "
+            L"address was cut short (\"Arvel Quist <arv\") and is left out of the mail. Add that address to the mail "
+            L"yourself, and shorten the setting.");
+  EXPECT_EQ(modMain::CutRecipientText(L""), L"");
+}
+
+// A report of any route names the address cut short, after what happened and before the file.
+TEST(Report, NamesARecipientCutShortBetweenWhatHappenedAndTheFile) {
+  RunFailure failure(FailureKind::kMailItemRefused, rt::Error(-2147467259, L"orvane", L"no"));
+  failure.SetNote(modMain::CutRecipientText(L"desk@exa"));
+  const std::wstring text = modMain::ReportOf(failure.SavedAs(L"C:\\a\\Screenshot001.jpg"), L"F9").text;
+  EXPECT_NE(text.find(L"a new mail yourself.\r\n\r\nThe Recipient setting in Orvane.ini is longer than the 1023 "
+                      L"characters Orvane reads, so its last address was cut short (\"desk@exa\")"),
+            std::wstring::npos)
+      << testing::PrintToString(text);
+  EXPECT_NE(text.find(L"shorten the setting.\r\n\r\nThe screenshot was saved as C:\\a\\Screenshot001.jpg."),
+            std::wstring::npos);
 }
 
 // The words follow what happened, never the wording of the error.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/mod_main.h"
+#include "mail/simple_mapi.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -111,6 +112,83 @@ TEST(ReadSetting, AValueCutAt1023CharactersKeepsWholeCharacters) {
   const std::wstring value = std::wstring(1022, L'v') + L"\U0001F600";
   testing_support::WriteUtf16(folder / L"Orvane.ini", L"[Email]\r\nRecipient=" + value + L"\r\n");
   EXPECT_EQ(modMain::ReadSettingIn(folder.path(), L"Email", L"Recipient", L""), std::wstring(1022, L'v'));
+}
+
+}  // namespace
+
+namespace {
+
+using modMain::RecipientFromReads;
+using modMain::ReadRecipientSettingIn;
+using testing_support::TempFolder;
+
+// "user100@example.com; user101@example.com; ..." up to at least `length` characters.
+std::string Addresses(size_t length) {
+  std::string text;
+  for (int i = 100; text.size() < length; ++i) text += (text.empty() ? "" : "; ") + ("user" + std::to_string(i)) + "@example.com";
+  return text;
+}
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// A Recipient setting longer than the 1023 characters read ends in an address cut short: the mail
+// goes without it (it would reach a stranger), and the run names it. A value that only fills the
+// 1023 characters is whole.
+TEST(RecipientSetting, ALastAddressCutShortByTheReadingIsLeftOutAndNamed) {
+  TempFolder folder;
+  const std::string cut = Addresses(1100);
+  testing_support::WriteBytes(folder / L"Orvane.ini", "[Email]\r\nRecipient=" + cut + "\r\n");
+  const modMain::RecipientSetting setting = ReadRecipientSettingIn(folder.path());
+  const std::wstring read = Wide(cut.substr(0, 1023));
+  const size_t last = read.rfind(L';') + 1;
+  EXPECT_EQ(setting.value, read.substr(0, last));
+  EXPECT_EQ(setting.cut_short, read.substr(last + 1));  // as far as it was read, without the blank
+  ASSERT_FALSE(setting.cut_short.empty());
+  for (const mail::Recipient& recipient : mail::SplitRecipients(setting.value))
+    EXPECT_EQ(recipient.address.rfind(L"@example.com"), recipient.address.size() - 12) << "a part of an address";
+
+  // Exactly 1023 characters, ending in a whole address: nothing to leave out.
+  std::string exact = Addresses(1023).substr(0, 1023);
+  exact.replace(exact.size() - 12, 12, "@example.com");
+  testing_support::WriteBytes(folder / L"Orvane.ini", "[Email]\r\nRecipient=" + exact + "\r\n");
+  const modMain::RecipientSetting whole = ReadRecipientSettingIn(folder.path());
+  EXPECT_EQ(whole.value, Wide(exact));
+  EXPECT_TRUE(whole.cut_short.empty());
+
+  // A single address cut short leaves the To line empty, and says so.
+  testing_support::WriteBytes(folder / L"Orvane.ini", "[Email]\r\nRecipient=" + std::string(1100, 'a') + "@x.org\r\n");
+  const modMain::RecipientSetting alone = ReadRecipientSettingIn(folder.path());
+  EXPECT_EQ(alone.value, L"");
+  EXPECT_EQ(alone.cut_short, std::wstring(1023, L'a'));
+}
+
+// Where the reading stopped decides: inside an address (or its name, quoted with a semicolon or not),
+// or only in the blanks or at the separator after it.
+TEST(RecipientSetting, TheCutIsJudgedByWhatFollowsIt) {
+  const std::wstring before = L"a@x.org; ";
+  // Cut inside an address, and inside a quoted name that holds a semicolon.
+  auto setting = RecipientFromReads(before + L"b@y.o", before + L"b@y.org; c@z.org");
+  EXPECT_EQ(setting.value, L"a@x.org;");
+  EXPECT_EQ(setting.cut_short, L"b@y.o");
+  setting = RecipientFromReads(before + L"\"Quist; Ar", before + L"\"Quist; Arvel\" <arvel@example.com>");
+  EXPECT_EQ(setting.value, L"a@x.org;");
+  EXPECT_EQ(setting.cut_short, L"\"Quist; Ar");
+  setting = RecipientFromReads(before + L"Arvel Quist <arvel@exa", before + L"Arvel Quist <arvel@example.com>");
+  EXPECT_EQ(setting.cut_short, L"Arvel Quist <arvel@exa");
+  // Cut right after an address, in the blanks after it, or after its separator: all whole.
+  for (const std::wstring& read : {before + L"b@y.org", before + L"b@y.org  ", before + L"b@y.org; ", before + L"b@y.org;"}) {
+    setting = RecipientFromReads(read, before + L"b@y.org  ; c@z.org");
+    EXPECT_EQ(setting.value, read);
+    EXPECT_TRUE(setting.cut_short.empty()) << testing::PrintToString(read);
+  }
+  // Read whole: nothing to judge.
+  setting = RecipientFromReads(before + L"b@y.o", before + L"b@y.o");
+  EXPECT_TRUE(setting.cut_short.empty());
+  // A longer read that does not go on from the first (the reader would not do that): the last
+  // address of the first counts as cut.
+  setting = RecipientFromReads(before + L"b@y.org", L"something else entirely, and longer");
+  EXPECT_EQ(setting.value, L"a@x.org;");
+  EXPECT_EQ(setting.cut_short, L"b@y.org");
 }
 
 }  // namespace

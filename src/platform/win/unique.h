@@ -74,6 +74,12 @@ struct FindHandleTraits {
   static void Close(HANDLE h) noexcept { ::FindClose(h); }
 };
 
+struct GlobalMemoryTraits {
+  using handle_type = HGLOBAL;
+  static HGLOBAL Invalid() noexcept { return nullptr; }
+  static void Close(HGLOBAL h) noexcept { ::GlobalFree(h); }
+};
+
 struct WindowTraits {
   using handle_type = HWND;
   static HWND Invalid() noexcept { return nullptr; }
@@ -89,6 +95,7 @@ using FileHandle = Unique<FileHandleTraits>;
 using FindHandle = Unique<FindHandleTraits>;
 using KernelHandle = Unique<KernelHandleTraits>;
 using Window = Unique<WindowTraits>;
+using HGlobal = Unique<GlobalMemoryTraits>;
 
 // A device context borrowed from a window: given back with ReleaseDC, never deleted.
 // Made only by the factories below, named after the calls that lend the context.
