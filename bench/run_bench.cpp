@@ -25,7 +25,7 @@
 
 #include "median.h"
 #include "capture/screen_capture.h"
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "image/dib_section.h"
 #include "jpeg/jpeg_writer.h"
 #include "mail/session.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "median.h"
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "capture/screen_capture.h"
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "driver/mod_main.h"
 #include "driver/window_in_front.h"
 #include "image/dib_section.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "capture/screen_capture.h"
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "image/dib_section.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/unique.h"

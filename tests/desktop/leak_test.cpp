@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "capture/screen_capture.h"
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "image/dib_section.h"
 
 namespace {

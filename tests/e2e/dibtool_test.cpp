@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "support/images.h"
 #include "support/orvane_process.h"
 #include "support/temp_folder.h"

@@ -8,8 +8,8 @@
 #include <cwchar>
 #include <vector>
 
-#include "desktop/desktop.h"
-#include "hotkey.h"
+#include "support/desktop.h"
+#include "settings/hotkey.h"
 #include "platform/win/com.h"
 #include "platform/win/process.h"
 #include "support/orvane_process.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <iostream>
 
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "support/orvane_process.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"

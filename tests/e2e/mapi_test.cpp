@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "support/images.h"
 #include "support/orvane_process.h"
 #include "support/standin.h"

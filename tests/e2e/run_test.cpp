@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "support/images.h"
 #include "support/orvane_process.h"
 #include "support/standin.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "platform/win/com.h"
 
 namespace testing_support {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 
 namespace testing_support {
 

@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <sstream>
 
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "support/orvane_process.h"
 #include "support/temp_folder.h"
 

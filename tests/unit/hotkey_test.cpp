@@ -8,7 +8,7 @@
 
 #include <map>
 
-#include "hotkey.h"
+#include "settings/hotkey.h"
 
 namespace {
 

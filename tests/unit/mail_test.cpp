@@ -20,7 +20,7 @@
 #include "mail/session.h"
 #include "mail/simple_mapi.h"
 #include "mail/watchdog.h"
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"
 #include "platform/win/com_object.h"

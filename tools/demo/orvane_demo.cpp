@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 
 namespace {
 

@@ -22,10 +22,10 @@
 #include <cwchar>
 #include <string>
 
-#include "change_dialog.h"
-#include "hotkey.h"
+#include "settings/change_dialog.h"
+#include "settings/hotkey.h"
 #include "platform/win/com.h"
-#include "rebind.h"
+#include "settings/rebind.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "hotkey.h"
+#include "settings/hotkey.h"
 
 namespace installer {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "hotkey.h"
+#include "settings/hotkey.h"
 
 namespace installer {
 

@@ -9,7 +9,7 @@
 #ifndef RC_INVOKED
 #include <windows.h>
 
-#include "rebind.h"
+#include "settings/rebind.h"
 
 namespace installer {
 

@@ -1,4 +1,4 @@
-#include "hotkey.h"
+#include "settings/hotkey.h"
 
 #include <windows.h>
 #include <commctrl.h>

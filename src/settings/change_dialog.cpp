@@ -1,4 +1,4 @@
-#include "change_dialog.h"
+#include "settings/change_dialog.h"
 
 #include <commctrl.h>
 

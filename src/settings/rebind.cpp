@@ -1,4 +1,4 @@
-#include "rebind.h"
+#include "settings/rebind.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,4 +1,4 @@
-#include "desktop/desktop.h"
+#include "support/desktop.h"
 
 #include <algorithm>
 #include <cstdint>
