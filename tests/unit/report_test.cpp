@@ -1,4 +1,4 @@
-// The texts a user reads when a run cannot end as planned, and the recipients a mail program is given.
+// The texts a user reads when a run cannot end as planned.
 
 #include <gtest/gtest.h>
 
@@ -6,44 +6,9 @@
 #include "driver/window_in_front.h"
 #include "jpeg/jpeg_writer.h"
 #include "platform/ijl/ijl.h"
-#include "mail/mapi_w.h"
-#include "mail/simple_mapi.h"
 #include "platform/runtime/win_error.h"
 
 namespace {
-
-using mail::Recipient;
-using mail::SplitRecipients;
-
-std::vector<std::wstring> Flat(const std::vector<Recipient>& recipients) {
-  std::vector<std::wstring> out;
-  for (const Recipient& r : recipients) out.push_back(r.name + L"|" + r.address);
-  return out;
-}
-
-TEST(Recipients, AreSplitAtSemicolonsWithNamesAndStrayBlanksAndEmptyPartsDropped) {
-  EXPECT_TRUE(SplitRecipients(L"").empty());
-  EXPECT_TRUE(SplitRecipients(L" ; ;; ").empty());
-  EXPECT_EQ(Flat(SplitRecipients(L"arvel@example.com")), (std::vector<std::wstring>{L"|arvel@example.com"}));
-  EXPECT_EQ(Flat(SplitRecipients(L";  a@x.org ;b@y.org;")), (std::vector<std::wstring>{L"|a@x.org", L"|b@y.org"}));
-  EXPECT_EQ(Flat(SplitRecipients(L"Arvel Quist <arvel@example.com>; \"Desk, Help\" <help@example.com> ")),
-            (std::vector<std::wstring>{L"Arvel Quist|arvel@example.com", L"Desk, Help|help@example.com"}));
-  // A name without an address is no recipient; brackets that do not close the part are part of it.
-  EXPECT_TRUE(SplitRecipients(L"Nobody <>").empty());
-  EXPECT_EQ(Flat(SplitRecipients(L"odd<one@x.org")), (std::vector<std::wstring>{L"|odd<one@x.org"}));
-  EXPECT_EQ(Flat(SplitRecipients(L"<bare@x.org>")), (std::vector<std::wstring>{L"|bare@x.org"}));
-}
-
-TEST(Recipients, ASemicolonInsideAQuotedNameBelongsToTheName) {
-  EXPECT_EQ(Flat(SplitRecipients(L"\"Quist; Arvel\" <arvel@example.com>; desk@example.com")),
-            (std::vector<std::wstring>{L"Quist; Arvel|arvel@example.com", L"|desk@example.com"}));
-  // An escaped quotation mark does not end the quotes.
-  EXPECT_EQ(Flat(SplitRecipients(L"\"Arvel \\\"AQ; Q\\\" Quist\" <a@x.org>;b@y.org")).size(), 2u);
-  // Quotation marks that do not pair up are no quotes: every semicolon separates.
-  EXPECT_EQ(Flat(SplitRecipients(L"O\"Brien <o@x.org>; desk@x.org")),
-            (std::vector<std::wstring>{L"O\"Brien|o@x.org", L"|desk@x.org"}));
-  EXPECT_EQ(Flat(SplitRecipients(L"a@x.org;")), (std::vector<std::wstring>{L"|a@x.org"}));
-}
 
 using modMain::FailureKind;
 using modMain::RunFailure;
@@ -208,22 +173,6 @@ TEST(FailureKinds, FollowTheCodeOfAMailFailureAndTheStepOfAWriteFailure) {
   EXPECT_EQ(modMain::KindOfWriteFailure(rt::Error(rt::kErrOutOfMemory, L"orvane", L"x")), FailureKind::kOutOfMemory);
 }
 
-TEST(ExitCodes, DoneAndCancelledAreZeroFailedOneGivenUpTwo) {
-  using Kind = modMain::Outcome::Kind;
-  EXPECT_EQ(modMain::ExitCode({Kind::kDone, L""}), 0);
-  EXPECT_EQ(modMain::ExitCode({Kind::kCancelled, L""}), 0);
-  EXPECT_EQ(modMain::ExitCode({Kind::kFailed, L"x"}), 1);
-  EXPECT_EQ(modMain::ExitCode({Kind::kGaveUp, L"x"}), 2);
-}
-
-TEST(MapiCodes, ReadAsTheirNames) {
-  // Codes the system has no text for under every Windows still read as words.
-  EXPECT_EQ(rt::HresultError(CO_E_SERVER_EXEC_FAILURE, L"x").description().empty(), false);
-  EXPECT_EQ(mail::MapiCodeName(2), L"MAPI_E_FAILURE (2)");
-  EXPECT_EQ(mail::MapiCodeName(7), L"code 7");
-  EXPECT_EQ(mail::MapiCodeName(400), L"code 400");
-}
-
 TEST(Question, LeavesOutTheShortcutSentenceWithoutAName) {
   EXPECT_EQ(modMain::QuestionText(L"Ctrl+Alt+S"),
             L"You have pressed Ctrl+Alt+S.\r\n\r\nAre you sure you want to e-mail a screenshot of the current window "
@@ -237,17 +186,6 @@ TEST(NothingInFront, NamesTheShortcutToPressAgainAndLeavesItOutWithoutAName) {
             L"again.");
   EXPECT_EQ(modMain::NothingInFrontText(L""),
             L"There is no window in front to take a picture of. Click the window you want.");
-}
-
-TEST(MailProgramCommand, IsTheQuotedExecutableOrTheTextUpToExe) {
-  EXPECT_EQ(mail::ProgramOfCommand(L"\"C:\\Program Files\\Mozilla Thunderbird\\thunderbird.exe\" -mail"),
-            L"C:\\Program Files\\Mozilla Thunderbird\\thunderbird.exe");
-  EXPECT_EQ(mail::ProgramOfCommand(L"  C:\\Program Files\\eM Client\\MailClient.EXE /mailurl:%1"),
-            L"C:\\Program Files\\eM Client\\MailClient.EXE");
-  EXPECT_EQ(mail::ProgramOfCommand(L"%ProgramFiles%\\Mail\\mail.exe"), L"%ProgramFiles%\\Mail\\mail.exe");
-  EXPECT_EQ(mail::ProgramOfCommand(L"rundll32 mail.dll,Open"), L"rundll32");
-  EXPECT_EQ(mail::ProgramOfCommand(L"\"C:\\unterminated"), L"C:\\unterminated");
-  EXPECT_EQ(mail::ProgramOfCommand(L""), L"");
 }
 
 }  // namespace
