@@ -23,14 +23,14 @@
 #include <vector>
 
 #include "mail/outlook_ids.h"
+#include "standin/names.h"
 
 namespace standin {
 
 using outlook::kClsidApplication;
 using outlook::kProgId;
-inline constexpr wchar_t kSettingsKey[] = L"Software\\OrvaneStandIn\\Outlook";
-// Set (manual reset) to wake a stand-in that hangs.
-inline constexpr wchar_t kWakeEvent[] = L"Local\\OrvaneStandInWake";
+inline constexpr const wchar_t* kSettingsKey = names::kOutlookSettings;
+using names::kWakeEvent;  // manual reset
 
 std::wstring Setting(const wchar_t* name);
 void Journal(const std::wstring& line);

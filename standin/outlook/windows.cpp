@@ -15,9 +15,9 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr wchar_t kExplorerClass[] = L"OrvaneStandInExplorer";
-constexpr wchar_t kMailClass[] = L"OrvaneStandInMail";
-constexpr wchar_t kControlClass[] = L"OrvaneStandInControl";
+using names::kControlClass;
+using names::kExplorerClass;
+using names::kMailClass;
 constexpr int kThumbWidth = 320, kThumbHeight = 200;
 
 HWND g_active_explorer = nullptr;

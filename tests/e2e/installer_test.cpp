@@ -15,6 +15,7 @@
 #include "support/orvane_process.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
+#include "support/text_fit.h"
 
 namespace {
 
@@ -245,10 +246,9 @@ std::vector<HWND> Fields(HWND page, const wchar_t* kind) {
 // control draws them, in the control's own font, against its client rectangle. The measuring runs in the
 // window's own process (support/text_fit_probe.cpp), where its fonts are.
 std::vector<std::wstring> CutOffTexts(HWND window) {
-  wchar_t name[64] = {};
-  std::swprintf(name, 64, L"Local\\OrvaneTextFit-%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+  const std::wstring name = TextFitMemoryName(window);
   constexpr DWORD kRoom = 64 * 1024;
-  HANDLE shared = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kRoom, name);
+  HANDLE shared = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kRoom, name.c_str());
   HMODULE probe = ::LoadLibraryW((testing_support::BuildFolder() + L"\\text_fit_probe.dll").c_str());
   auto hook_procedure = probe ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(probe, "TextFitHook"))) : nullptr;
   HHOOK hook = hook_procedure && shared ? ::SetWindowsHookExW(WH_CALLWNDPROC, hook_procedure, probe,
@@ -257,7 +257,7 @@ std::vector<std::wstring> CutOffTexts(HWND window) {
   std::wstring report;
   if (hook) {
     DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutW(window, ::RegisterWindowMessageW(L"OrvaneMeasureTexts"), 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    ::SendMessageTimeoutW(window, ::RegisterWindowMessageW(kMeasureTextsMessage), 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
     ::UnhookWindowsHookEx(hook);
     if (const void* view = ::MapViewOfFile(shared, FILE_MAP_READ, 0, 0, kRoom)) {
       report.assign(static_cast<const wchar_t*>(view), ::wcsnlen(static_cast<const wchar_t*>(view), kRoom / sizeof(wchar_t)));

@@ -8,6 +8,9 @@
 #include <functional>
 #include <iostream>
 
+#include "driver/frm_capture.h"
+#include "mail/outlook_ids.h"
+#include "standin/names.h"
 #include "support/desktop.h"
 #include "support/orvane_process.h"
 #include "support/standin.h"
@@ -111,12 +114,12 @@ TEST_F(MailTest, AConfirmedRunOpensAMinimisedInboxThenShowsTheFilledMail) {
   EXPECT_EQ(std::count(all.begin(), all.end(), std::string("release _Application")), 2);
 
   // orvane.exe has ended; the mail window stays open, and so does the minimised Inbox.
-  auto mails = StandIn::Windows(L"OrvaneStandInMail");
+  auto mails = StandIn::Windows(standin::names::kMailClass);
   ASSERT_EQ(mails.size(), 1u);
   wchar_t title[512] = {};
   ::GetWindowTextW(mails[0], title, 512);
   EXPECT_EQ(Utf8(title), subject_ + " - Message");
-  auto inboxes = StandIn::Windows(L"OrvaneStandInExplorer");
+  auto inboxes = StandIn::Windows(standin::names::kExplorerClass);
   ASSERT_EQ(inboxes.size(), 1u);
   EXPECT_TRUE(::IsIconic(inboxes[0]));
 }
@@ -131,8 +134,8 @@ TEST_F(MailTest, WithAMainWindowOpenNoSecondOneIsOpened) {
   EXPECT_EQ(journal[1], "_Application.ActiveExplorer method|get () args=0");
   EXPECT_EQ(journal[2], "Application.Create");
   EXPECT_EQ(journal.back(), "_MailItem.Display method () args=0");
-  EXPECT_EQ(StandIn::Windows(L"OrvaneStandInExplorer").size(), 1u);
-  EXPECT_EQ(StandIn::Windows(L"OrvaneStandInMail").size(), 2u);
+  EXPECT_EQ(StandIn::Windows(standin::names::kExplorerClass).size(), 1u);
+  EXPECT_EQ(StandIn::Windows(standin::names::kMailClass).size(), 2u);
 }
 
 TEST_F(MailTest, AnEmptyRecipientSetsAnEmptyToLineWithoutAMessage) {
@@ -206,11 +209,11 @@ TEST_F(MailTest, AFailingAttachmentIsToldWithTheSavedFileAndStopsFillingIn) {
   EXPECT_EQ(message.buttons, (std::vector<int>{IDYES, IDNO}));
   EXPECT_EQ(message.icon, L"exclamation");  // the screenshot was saved
   // Owned by the hidden topmost form, so it stays in front of the mail program's windows.
-  EXPECT_EQ(message.owner_class, L"OrvaneCaptureForm");
+  EXPECT_EQ(message.owner_class, frmCapture::kClassName);
   EXPECT_TRUE(message.owner_topmost);
   Lines journal = standin_.Journal();
   EXPECT_EQ(journal.back(), "Attachments.Add method|get (\"" + Shot(1) + "\") args=1");
-  EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty());
+  EXPECT_TRUE(StandIn::Windows(standin::names::kMailClass).empty());
   Lines all = standin_.Journal(true);
   EXPECT_NE(std::find(all.begin(), all.end(), "release _MailItem"), all.end());
 }
@@ -245,7 +248,7 @@ TEST_F(MailTest, EachFillingStepThatFailsIsToldAsItHappened) {
     const Lines journal = standin_.Journal();
     ASSERT_FALSE(journal.empty());
     EXPECT_EQ(journal.back().rfind("_MailItem." + Utf8(step.step) + " ", 0), 0u) << journal.back();
-    EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty()) << Utf8(step.step);
+    EXPECT_TRUE(StandIn::Windows(standin::names::kMailClass).empty()) << Utf8(step.step);
   }
 }
 
@@ -298,10 +301,10 @@ TEST_F(MailTest, AMailThatCannotBeCreatedIsToldWithTheSavedFileAndFailsTheRun) {
     EXPECT_NE(message.text.find(L"Show the screenshot in its folder?"), std::wstring::npos);
     EXPECT_EQ(message.buttons, (std::vector<int>{IDYES, IDNO}));
     EXPECT_EQ(message.icon, L"exclamation");
-    EXPECT_EQ(message.owner_class, L"OrvaneCaptureForm");
+    EXPECT_EQ(message.owner_class, frmCapture::kClassName);
     Lines journal = standin_.Journal();
     EXPECT_EQ(journal.back(), "_Application.CreateItem method|get (0) args=1") << Utf8(step);
-    EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInMail").empty());
+    EXPECT_TRUE(StandIn::Windows(standin::names::kMailClass).empty());
   }
   EXPECT_TRUE(testing_support::FileExists(app_ / L"Screenshot002.jpg"));
 }
@@ -409,7 +412,7 @@ TEST_F(MailTest, ASecondPressWhileTheMailProgramIsSlowSaysOrvaneIsStillOpeningTh
     ::GetWindowThreadProcessId(front, &process);
     wchar_t name[64] = {};
     ::GetClassNameW(front, name, 64);
-    if (process == first.id() && std::wstring(name) == L"OrvaneCaptureForm") form = front;
+    if (process == first.id() && std::wstring(name) == frmCapture::kClassName) form = front;
   }
   ASSERT_NE(form, nullptr) << "the first run's form never came to the front";
 
@@ -432,7 +435,7 @@ TEST_F(MailTest, ASecondPressWhileTheMailProgramIsSlowSaysOrvaneIsStillOpeningTh
   EXPECT_EQ(first.WaitForExit(30000), 0u);
   EXPECT_EQ(second.WaitForExit(10000), 0u);
   EXPECT_EQ(standin_.Journal().back(), "_MailItem.Display method () args=0");
-  EXPECT_EQ(StandIn::Windows(L"OrvaneStandInMail").size(), 1u);
+  EXPECT_EQ(StandIn::Windows(standin::names::kMailClass).size(), 1u);
   EXPECT_EQ(testing_support::ListFolder(app_.path()), L"Orvane.ini,Screenshot001.jpg,orvane.exe");
 }
 
@@ -457,7 +460,7 @@ TEST_F(MailTest, AMailProgramStillStartingIsWaitedForRatherThanReportedAsAnError
   EXPECT_NE(std::find(journal.begin(), journal.end(), "busy: call turned away"), journal.end());
   journal.erase(std::remove(journal.begin(), journal.end(), "busy: call turned away"), journal.end());
   EXPECT_EQ(journal.back(), "_MailItem.Display method () args=0");
-  EXPECT_EQ(StandIn::Windows(L"OrvaneStandInMail").size(), 1u);
+  EXPECT_EQ(StandIn::Windows(standin::names::kMailClass).size(), 1u);
 }
 
 TEST_F(MailTest, AFolderWithCharactersOutsideTheCodePageWorksThroughAndNothingIsWrittenElsewhere) {
@@ -496,7 +499,11 @@ TEST_F(MailTest, AFolderWithCharactersOutsideTheCodePageWorksThroughAndNothingIs
 TEST(StandInRegistration, RefusesToRegisterOverAnotherMailProgram) {
   StandIn::Shutdown();
   ASSERT_EQ(StandIn::Run(L"/UnregServer"), 0);
-  const wchar_t* key = L"CLSID\\{0006F03A-0000-0000-C000-000000000046}\\LocalServer32";
+  wchar_t clsid[64] = {};
+  ASSERT_GT(::StringFromGUID2(outlook::kClsidApplication, clsid, 64), 0);
+  const std::wstring class_key = std::wstring(L"CLSID\\") + clsid;
+  const std::wstring server_key = class_key + L"\\LocalServer32";
+  const wchar_t* key = server_key.c_str();
   const wchar_t other[] = L"C:\\Program Files\\Mail\\OUTLOOK.EXE";
   ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, other, sizeof other), ERROR_SUCCESS);
   EXPECT_EQ(StandIn::Run(L"/RegServer"), 3);
@@ -507,7 +514,7 @@ TEST(StandInRegistration, RefusesToRegisterOverAnotherMailProgram) {
   EXPECT_EQ(StandIn::Run(L"/UnregServer"), 0);  // and it does not remove what is not its own
   size = sizeof value;
   EXPECT_EQ(::RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size), ERROR_SUCCESS);
-  ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CLSID\\{0006F03A-0000-0000-C000-000000000046}");
+  ::RegDeleteTreeW(HKEY_CLASSES_ROOT, class_key.c_str());
   EXPECT_EQ(StandIn::Run(L"/RegServer"), 0);
 }
 
@@ -520,7 +527,7 @@ namespace {
 TEST(StandInQuit, OneQuitEndsTheServerAfterFiftyClients) {
   StandIn standin;
   HRESULT apartment = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const CLSID application{0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+  const CLSID application = outlook::kClsidApplication;
   std::vector<IUnknown*> held;
   for (int client = 0; client < 50; ++client) {
     IUnknown* object = nullptr;
@@ -532,9 +539,9 @@ TEST(StandInQuit, OneQuitEndsTheServerAfterFiftyClients) {
       held.push_back(object);
     }
   }
-  ASSERT_EQ(StandIn::Windows(L"OrvaneStandInControl").size(), 1u);
+  ASSERT_EQ(StandIn::Windows(standin::names::kControlClass).size(), 1u);
   EXPECT_EQ(StandIn::Run(L"/Quit"), 0);
-  EXPECT_TRUE(StandIn::Windows(L"OrvaneStandInControl").empty()) << "the server outlived the first /Quit";
+  EXPECT_TRUE(StandIn::Windows(standin::names::kControlClass).empty()) << "the server outlived the first /Quit";
   for (IUnknown* object : held) object->Release();  // to a server that has gone: answered at once
   if (SUCCEEDED(apartment)) ::CoUninitialize();
 }

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "driver/frm_capture.h"
 #include "support/desktop.h"
 #include "support/images.h"
 #include "support/orvane_process.h"
@@ -141,7 +142,7 @@ TEST_F(RunTest, AsksTheQuestionFromAHiddenTopmostOwnerAndCancelWritesNothing) {
   ASSERT_NE(info.owner, nullptr);
   EXPECT_FALSE(info.owner_visible);
   EXPECT_TRUE(info.owner_topmost);
-  EXPECT_EQ(info.owner_class, L"OrvaneCaptureForm");
+  EXPECT_EQ(info.owner_class, frmCapture::kClassName);
 
   desktop::Press(box, IDCANCEL);
   EXPECT_EQ(run.WaitForExit(), 0u);

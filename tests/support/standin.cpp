@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <sstream>
 
+#include "standin/names.h"
 #include "support/desktop.h"
 #include "support/orvane_process.h"
 #include "support/temp_folder.h"
@@ -10,8 +11,8 @@
 namespace testing_support {
 namespace {
 
-constexpr wchar_t kSettings[] = L"Software\\OrvaneStandIn\\Outlook";
-constexpr wchar_t kMapiSettings[] = L"Software\\OrvaneStandIn\\Mapi";
+using standin::names::kMapiSettings;
+constexpr const wchar_t* kSettings = standin::names::kOutlookSettings;
 constexpr wchar_t kMailtoClass[] = L"Software\\Classes\\mailto";
 
 void SetSettingUnder(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
@@ -104,10 +105,10 @@ std::vector<HWND> StandIn::Windows(const wchar_t* window_class) {
 void StandIn::Shutdown() {
   // A stand-in told to hang is woken first, so that it ends cleanly rather than being killed.
   SetSetting(L"HangAt", L"");
-  HANDLE wake = ::CreateEventW(nullptr, TRUE, FALSE, L"Local\\OrvaneStandInWake");
+  HANDLE wake = ::CreateEventW(nullptr, TRUE, FALSE, standin::names::kWakeEvent);
   if (wake) ::SetEvent(wake);
   std::vector<HANDLE> processes;
-  for (const wchar_t* window_class : {L"OrvaneStandInControl", L"OrvaneStandInMail", L"OrvaneStandInExplorer"})
+  for (const wchar_t* window_class : {standin::names::kControlClass, standin::names::kMailClass, standin::names::kExplorerClass})
     for (HWND window : Windows(window_class)) {
       DWORD pid = 0;
       ::GetWindowThreadProcessId(window, &pid);
@@ -151,7 +152,7 @@ std::vector<std::string> MapiStandIn::Journal() const { return LinesOf(journal_,
 
 std::vector<HWND> MapiStandIn::MailWindows() {
   std::vector<HWND> visible;
-  for (HWND window : StandIn::Windows(L"OrvaneStandInMapiMail"))
+  for (HWND window : StandIn::Windows(standin::names::kMapiMailClass))
     if (::IsWindowVisible(window)) visible.push_back(window);
   return visible;
 }

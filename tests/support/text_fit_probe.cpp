@@ -12,6 +12,8 @@
 #include <cwchar>
 #include <string>
 
+#include "support/text_fit.h"
+
 namespace {
 
 std::wstring TextOf(HWND window) {
@@ -61,9 +63,8 @@ BOOL CALLBACK MeasureOne(HWND child, LPARAM context) {
 }
 
 void MeasureWindow(HWND window) {
-  wchar_t name[64] = {};
-  std::swprintf(name, 64, L"Local\\OrvaneTextFit-%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
-  HANDLE shared = ::OpenFileMappingW(FILE_MAP_WRITE, FALSE, name);
+  const std::wstring name = TextFitMemoryName(window);
+  HANDLE shared = ::OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str());
   if (!shared) return;
   Measure measure{::GetDC(window), 0, {}};
   ::EnumChildWindows(window, MeasureOne, reinterpret_cast<LPARAM>(&measure));
@@ -86,7 +87,7 @@ void MeasureWindow(HWND window) {
 extern "C" __declspec(dllexport) LRESULT CALLBACK TextFitHook(int code, WPARAM wparam, LPARAM lparam) {
   if (code == HC_ACTION) {
     const auto* message = reinterpret_cast<const CWPSTRUCT*>(lparam);
-    static const UINT measure = ::RegisterWindowMessageW(L"OrvaneMeasureTexts");
+    static const UINT measure = ::RegisterWindowMessageW(kMeasureTextsMessage);
     if (message->message == measure) MeasureWindow(message->hwnd);
   }
   return ::CallNextHookEx(nullptr, code, wparam, lparam);
