@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "median.h"
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 #include "platform/runtime/cpu.h"
 
 namespace {

@@ -30,7 +30,7 @@
 #include "jpeg/jpeg_writer.h"
 #include "mail/session.h"
 #include "mail/outlook.h"
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 #include "platform/runtime/cpu.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"

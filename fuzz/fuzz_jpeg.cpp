@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;

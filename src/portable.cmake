@@ -1,14 +1,14 @@
 # The code free of Windows, as one library for the Windows build and the native build alike: the
 # resampling kernels and pixel views, checked arithmetic and raised errors, the program-wide random
-# numbers, and the JPEG encoder. The name its raised errors carry (rt::RuntimeErrorSource) is the
-# executable's on Windows, from orvane_app; natively it is fixed.
+# numbers, and the JPEG encoder (jpeg/encoder). The name its raised errors carry
+# (rt::RuntimeErrorSource) is the executable's on Windows, from orvane_app; natively it is fixed.
 set(ORVANE_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
 add_library(orvane_portable STATIC
   ${ORVANE_PORTABLE_DIR}/image/kernels.cpp
   ${ORVANE_PORTABLE_DIR}/image/resample_sse2.cpp
-  ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder.cpp
-  ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_colour.cpp
-  ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_dct.cpp
+  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp
+  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/colour.cpp
+  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/dct.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/cpu.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/errors.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/random.cpp
@@ -16,7 +16,7 @@ add_library(orvane_portable STATIC
 target_include_directories(orvane_portable PUBLIC ${ORVANE_PORTABLE_DIR})
 # The wider vector levels, each in its own files with its own flags, chosen at run time by cpuid.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-  set(ORVANE_AVX2_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx2.cpp ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_avx2.cpp)
+  set(ORVANE_AVX2_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx2.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/avx2.cpp)
   set(ORVANE_AVX512_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx512.cpp)
   target_sources(orvane_portable PRIVATE ${ORVANE_AVX2_SOURCES} ${ORVANE_AVX512_SOURCES})
   target_compile_definitions(orvane_portable PRIVATE ORVANE_SIMD_X86)
@@ -45,7 +45,7 @@ endif()
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   # Appended, so that the AVX2 file keeps its own flags too.
   set_property(SOURCE
-    ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder.cpp ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_colour.cpp
-    ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_dct.cpp ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_avx2.cpp
+    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/colour.cpp
+    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/dct.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/avx2.cpp
     APPEND PROPERTY COMPILE_OPTIONS "$<$<NOT:$<CONFIG:Debug>>:-O3>")
 endif()

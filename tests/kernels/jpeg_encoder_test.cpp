@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ijl/encoder.h"
-#include "platform/ijl/encoder_kernels.h"
+#include "jpeg/encoder/encoder.h"
+#include "jpeg/encoder/kernels.h"
 
 namespace {
 

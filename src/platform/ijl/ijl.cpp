@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 #include "platform/win/unique.h"
 
 // What the library keeps between ijlInit and ijlFree; it marks the record as prepared.

@@ -1,19 +1,19 @@
 // The encoder's kernels with AVX2, built with its own flags and chosen at run time.
 //
 // The transform takes two blocks at once, one in each 128-bit half of the registers. The arithmetic is
-// encoder_transform.h's, whose every operation works on the halves apart, so each half goes through
-// exactly the steps of the SSE2 level and gives the same coefficients: the proof of range there holds
-// here word for word. The colour conversion does sixteen pixels of each row at a time with the same
+// transform.h's, whose every operation works on the halves apart, so each half goes through exactly
+// the steps of the SSE2 level and gives the same coefficients: the proof of range there holds here
+// word for word. The colour conversion does sixteen pixels of each row at a time with the same
 // arithmetic; a byte shuffle spreads blue and red into the halves of each 32-bit lane and green alone
 // into the low half, where the SSE2 level masks and shifts. The result of every multiply-add is the same
 // integer either way, since the weights of the other bytes are 0.
 //
-// Nothing here is shared with the other translation units (see encoder_kernels.h).
+// Nothing here is shared with the other translation units (see kernels.h).
 
 #include <immintrin.h>
 
-#include "platform/ijl/encoder_kernels.h"
-#include "platform/ijl/encoder_transform.h"
+#include "jpeg/encoder/kernels.h"
+#include "jpeg/encoder/transform.h"
 
 namespace ijl::detail {
 namespace {

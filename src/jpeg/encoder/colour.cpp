@@ -3,15 +3,15 @@
 //
 // Luminance takes 15-bit weights per pixel, chrominance 13-bit weights on the sums of the four pixels
 // of a 2x2 square (so the average is taken before the conversion, which is the same linear map).
-// Pixels are handled four to a vector, one 32-bit lane each (the arithmetic is encoder_transform.h's);
+// Pixels are handled four to a vector, one 32-bit lane each (the arithmetic is transform.h's);
 // the last pixels of a row, one square at a time, in plain integers.
 
 #include <emmintrin.h>
 
-#include "platform/ijl/encoder.h"
-#include "platform/ijl/encoder_kernels.h"
-#include "platform/ijl/encoder_simd.h"
-#include "platform/ijl/encoder_transform.h"
+#include "jpeg/encoder/encoder.h"
+#include "jpeg/encoder/kernels.h"
+#include "jpeg/encoder/simd.h"
+#include "jpeg/encoder/transform.h"
 
 namespace ijl::detail {
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 // The encoder's inner loops at each vector width: colour conversion of a row pair, and the transform
 // and quantisation of two blocks that share a table. SSE2 is the baseline; the AVX2 forms live in
-// encoder_avx2.cpp, built with their own flags, and Encode chooses among them at run time. Every level
-// gives the same bytes.
+// avx2.cpp, built with their own flags, and Encode chooses among them at run time. Every level gives
+// the same bytes.
 //
 // The translation units that use wider instructions define only functions of their own: this header
 // holds declarations and plain data only, so that no inline function compiled for AVX2 can be taken by

@@ -1,5 +1,5 @@
 #pragma once
-// SSE2, the baseline: the lanes of encoder_transform.h at 128 bits, and the loads and stores the SSE2
+// SSE2, the baseline: the lanes of transform.h at 128 bits, and the loads and stores the SSE2
 // stages share. Included only by the SSE2 files, never by a wider level's.
 
 #include <emmintrin.h>

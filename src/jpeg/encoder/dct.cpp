@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
-#include "platform/ijl/encoder.h"
-#include "platform/ijl/encoder_kernels.h"
-#include "platform/ijl/encoder_simd.h"
-#include "platform/ijl/encoder_transform.h"
+#include "jpeg/encoder/encoder.h"
+#include "jpeg/encoder/kernels.h"
+#include "jpeg/encoder/simd.h"
+#include "jpeg/encoder/transform.h"
 
 namespace ijl::detail {
 

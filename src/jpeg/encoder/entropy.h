@@ -9,7 +9,7 @@
 #include <memory>
 #include <new>
 
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 
 namespace ijl::detail {
 

@@ -1,10 +1,10 @@
 #pragma once
 // The encoder's vector arithmetic, written once for every vector width: the forward DCT and the
 // quantisation of 8x8 blocks, the entropy coder's view of the result, and the fixed-point colour
-// conversion. Each is a template over a lane-traits struct `L` (encoder_simd.h for SSE2,
-// encoder_avx2.cpp for AVX2) that names the instructions of its width: L::V is the vector, and every
-// operation works on each 128-bit half apart, so a wider vector is that many SSE2 vectors side by side
-// and gives the same integers in each half.
+// conversion. Each is a template over a lane-traits struct `L` (simd.h for SSE2, avx2.cpp for AVX2)
+// that names the instructions of its width: L::V is the vector, and every operation works on each
+// 128-bit half apart, so a wider vector is that many SSE2 vectors side by side and gives the same
+// integers in each half.
 //
 // Include this only in a level's own .cpp file, compiled with that level's flags. Everything here is in
 // an unnamed namespace, so that each of those files gets its own copy: no function compiled for AVX2
@@ -20,7 +20,7 @@
 
 #include <cstdint>
 
-#include "platform/ijl/encoder_kernels.h"
+#include "jpeg/encoder/kernels.h"
 
 namespace ijl::detail {
 namespace {
@@ -141,7 +141,7 @@ inline typename L::V Categories(typename L::V q) {
   return L::Or(L::ShiftLeft16(bits, 12), extra);
 }
 
-// Colour conversion with the JFIF weights (encoder_kernels.h). Pixels sit one to a 32-bit lane: blue and
+// Colour conversion with the JFIF weights (kernels.h). Pixels sit one to a 32-bit lane: blue and
 // red in the lane's two 16-bit halves (`br`), green in the low half (`g`), which is the shape pmaddwd
 // multiplies and adds in one step. The high half of a green lane may hold a neighbour's byte: its weight
 // is 0, and the 16-bit sums below keep the halves apart.

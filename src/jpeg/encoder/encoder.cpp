@@ -1,4 +1,4 @@
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 
 #include <emmintrin.h>
 
@@ -9,8 +9,8 @@
 #include <new>
 #include <vector>
 
-#include "platform/ijl/encoder_kernels.h"
-#include "platform/ijl/encoder_entropy.h"
+#include "jpeg/encoder/kernels.h"
+#include "jpeg/encoder/entropy.h"
 
 // How the pieces fit.
 //
@@ -18,14 +18,14 @@
 // luminance rows and to chrominance rows at half width and half height, padded on the right and at the
 // bottom by repeating the last column and row. Each 8x8 block is then transformed, quantised and
 // Huffman coded straight into the output buffer. The vector arithmetic of the colour conversion, the
-// transform and the quantisation is written once, in encoder_transform.h, for every vector width; the
-// SSE2 level uses it in encoder_colour.cpp and encoder_dct.cpp, the AVX2 level in encoder_avx2.cpp. The
-// entropy coding is in encoder_entropy.h.
+// transform and the quantisation is written once, in transform.h, for every vector width; the SSE2
+// level uses it in colour.cpp and dct.cpp, the AVX2 level in avx2.cpp. The entropy coding is in
+// entropy.h.
 //
 // The blocks go through the transform two at a time, the two that share a table: the two halves of a
 // luminance row of the unit, then its two chrominance blocks. AVX2 transforms both at once, one in
-// each half of its registers, with the same arithmetic as the SSE2 level for one (kernels in
-// encoder_kernels.h, chosen at run time).
+// each half of its registers, with the same arithmetic as the SSE2 level for one (kernels.h, chosen
+// at run time).
 //
 // A block whose 64 samples are equal transforms to its DC term alone (64 * (sample - 128), exactly what
 // the transform gives for it), so a pair of such blocks skips the transform: screens are full of them.
