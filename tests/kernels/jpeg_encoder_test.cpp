@@ -16,9 +16,9 @@
 
 namespace {
 
-using ijl::EncodeResult;
+using jpeg::EncodeResult;
 
-class MemorySink final : public ijl::Sink {
+class MemorySink final : public jpeg::Sink {
  public:
   bool Put(const uint8_t* data, size_t size) override {
     if (fail_after_bytes >= 0 && bytes.size() + size > static_cast<size_t>(fail_after_bytes)) return false;
@@ -36,7 +36,7 @@ struct Picture {
   ptrdiff_t stride() const { return (width * 3 + 3) & ~3; }
   uint8_t* pixel(int x, int y) { return bits.data() + y * stride() + 3 * x; }
   Picture(int32_t w, int32_t h) : width(w), height(h), bits(static_cast<size_t>((w * 3 + 3) & ~3) * h) {}
-  ijl::Pixels TopDown() const { return {bits.data(), stride(), width, height}; }
+  jpeg::Pixels TopDown() const { return {bits.data(), stride(), width, height}; }
 };
 
 // Something like a screen: flat panels, text-like strokes, a gradient and a noisy photo corner.
@@ -67,15 +67,15 @@ Picture Noise(int32_t w, int32_t h, uint32_t seed) {
   return p;
 }
 
-std::vector<uint8_t> EncodeOrFail(const ijl::Pixels& pixels, int quality) {
+std::vector<uint8_t> EncodeOrFail(const jpeg::Pixels& pixels, int quality) {
   MemorySink sink;
-  EXPECT_EQ(ijl::Encode(pixels, quality, sink), EncodeResult::kOk);
+  EXPECT_EQ(jpeg::Encode(pixels, quality, sink), EncodeResult::kOk);
   return sink.bytes;
 }
 
-std::vector<uint8_t> EncodeOrFail(const ijl::Pixels& pixels, int quality, rt::SimdLevel level) {
+std::vector<uint8_t> EncodeOrFail(const jpeg::Pixels& pixels, int quality, rt::SimdLevel level) {
   MemorySink sink;
-  EXPECT_EQ(ijl::Encode(pixels, quality, sink, level), EncodeResult::kOk);
+  EXPECT_EQ(jpeg::Encode(pixels, quality, sink, level), EncodeResult::kOk);
   return sink.bytes;
 }
 
@@ -140,7 +140,7 @@ std::vector<std::vector<uint8_t>> TableSegments(const std::vector<uint8_t>& jpeg
 std::vector<rt::SimdLevel> Levels() {
   std::vector<rt::SimdLevel> levels;
   for (rt::SimdLevel level : {rt::SimdLevel::kSse2, rt::SimdLevel::kAvx2})
-    if (ijl::EncodeLevel(level) == level) levels.push_back(level);
+    if (jpeg::EncodeLevel(level) == level) levels.push_back(level);
   return levels;
 }
 
@@ -175,7 +175,7 @@ TEST(JpegEncoder, TheTransformIsTheScaledDctToWithinOne) {
   int worst = 0;
   for (const auto& b : blocks) {
     int16_t out[64];
-    ijl::detail::ForwardDct(b.data(), 8, out);
+    jpeg::detail::ForwardDct(b.data(), 8, out);
     for (int u = 0; u < 8; ++u)
       for (int v = 0; v < 8; ++v) {
         const long expected = std::lround(CosineSum(b.data(), 8, u, v));
@@ -192,7 +192,7 @@ TEST(JpegEncoder, QuantisationRoundsHalvesAwayFromZeroForEveryDivisorAndCoeffici
     for (int first = -8192; first <= 8192; first += 64) {
       int16_t in[64], out[64];
       for (int i = 0; i < 64; ++i) in[i] = static_cast<int16_t>(std::min(first + i, 8192));
-      ijl::detail::Quantise(in, divisors, out);
+      jpeg::detail::Quantise(in, divisors, out);
       for (int i = 0; i < 64; ++i) {
         const int magnitude = (std::abs(in[i]) + 4 * q) / (8 * q);
         ASSERT_EQ(out[i], in[i] < 0 ? -magnitude : magnitude) << "c=" << in[i] << " q=" << q;
@@ -207,7 +207,7 @@ TEST(JpegEncoder, ColourConversionFollowsTheJfifWeights) {
     SCOPED_TRACE(rt::SimdLevelName(level));
     Picture p = Noise(count, 2, static_cast<uint32_t>(count));
     std::vector<uint8_t> y0(count), y1(count), cb(count / 2), cr(count / 2);
-    ijl::detail::EncoderKernelsFor(level).convert(p.pixel(0, 0), p.pixel(0, 1), count, y0.data(), y1.data(),
+    jpeg::detail::EncoderKernelsFor(level).convert(p.pixel(0, 0), p.pixel(0, 1), count, y0.data(), y1.data(),
                                                    cb.data(), cr.data());
     for (int x = 0; x < count; ++x)
       for (int row = 0; row < 2; ++row) {
@@ -301,8 +301,8 @@ TEST(JpegEncoder, EveryLevelWritesTheSameBytes) {
     const int quality = static_cast<int>(random() % 101);
     const bool noise = round % 3 == 0;
     const Picture p = noise ? Noise(w, h, random()) : ScreenLike(w, h, random());
-    const ijl::Pixels bottom_up{p.bits.data() + (h - 1) * p.stride(), -p.stride(), w, h};
-    const ijl::Pixels pixels = round % 2 ? p.TopDown() : bottom_up;
+    const jpeg::Pixels bottom_up{p.bits.data() + (h - 1) * p.stride(), -p.stride(), w, h};
+    const jpeg::Pixels pixels = round % 2 ? p.TopDown() : bottom_up;
     const std::vector<uint8_t> first = EncodeOrFail(pixels, quality, rt::SimdLevel::kSse2);
     for (rt::SimdLevel level : Levels())
       ASSERT_EQ(EncodeOrFail(pixels, quality, level), first)
@@ -314,13 +314,13 @@ TEST(JpegEncoder, EveryLevelWritesTheSameBytes) {
 // the entropy coder's categories against their definition, for blocks from flat to the extremes.
 TEST(JpegEncoder, EveryLevelTransformsPairsAsTheSingleBlockCodeAndCategorisesByDefinition) {
   std::mt19937 random(7);
-  ijl::detail::QuantTable tables[3];
-  tables[0].Set(ijl::detail::kLuminanceBase, 100);
-  tables[1].Set(ijl::detail::kChrominanceBase, 60);
+  jpeg::detail::QuantTable tables[3];
+  tables[0].Set(jpeg::detail::kLuminanceBase, 100);
+  tables[1].Set(jpeg::detail::kChrominanceBase, 60);
   for (int i = 0; i < 64; ++i) tables[2].SetDivisor(i, 8);  // the finest: the largest coefficients
   for (rt::SimdLevel level : Levels()) {
     SCOPED_TRACE(rt::SimdLevelName(level));
-    const ijl::detail::TransformPair transform = ijl::detail::EncoderKernelsFor(level).transform;
+    const jpeg::detail::TransformPair transform = jpeg::detail::EncoderKernelsFor(level).transform;
     for (int n = 0; n < 600; ++n) {
       // Two blocks side by side in rows of 24 bytes, as luminance blocks sit, or chrominance apart.
       std::vector<uint8_t> samples(8 * 24);
@@ -332,15 +332,15 @@ TEST(JpegEncoder, EveryLevelTransformsPairsAsTheSingleBlockCodeAndCategorisesByD
                      : kind == 2 ? static_cast<uint8_t>(n)
                                  : static_cast<uint8_t>(std::clamp(128 + static_cast<int>(random() % 9) - 4, 0, 255));
       }
-      const ijl::detail::QuantTable& table = tables[n % 3];
+      const jpeg::detail::QuantTable& table = tables[n % 3];
       const uint8_t* a = samples.data();
       const uint8_t* b = samples.data() + (n % 2 ? 8 : 16);
-      ijl::detail::QuantisedBlock out[2];
+      jpeg::detail::QuantisedBlock out[2];
       transform(a, b, 24, table, out);
       for (int which = 0; which < 2; ++which) {
         int16_t dct[64], expected[64];
-        ijl::detail::ForwardDct(which ? b : a, 24, dct);
-        ijl::detail::Quantise(dct, table.divisor, expected);
+        jpeg::detail::ForwardDct(which ? b : a, 24, dct);
+        jpeg::detail::Quantise(dct, table.divisor, expected);
         uint64_t nonzero = 0;
         for (int i = 0; i < 64; ++i) {
           ASSERT_EQ(out[which].coef[i], expected[i]) << "block " << n << " coefficient " << i;
@@ -360,7 +360,7 @@ TEST(JpegEncoder, BottomUpMemoryGivesTheSameFileAsTopDown) {
   Picture p = ScreenLike(37, 29, 9);
   Picture flipped(37, 29);
   for (int y = 0; y < 29; ++y) std::copy_n(p.pixel(0, y), 37 * 3, flipped.pixel(0, 28 - y));
-  const ijl::Pixels bottom_up{flipped.pixel(0, 28), -flipped.stride(), 37, 29};
+  const jpeg::Pixels bottom_up{flipped.pixel(0, 28), -flipped.stride(), 37, 29};
   EXPECT_EQ(EncodeOrFail(bottom_up, 60), EncodeOrFail(p.TopDown(), 60));
 }
 
@@ -378,22 +378,22 @@ TEST(JpegEncoder, FailuresStopTheEncodingAndSayWhy) {
   Picture p = ScreenLike(48, 40, 2);
   MemorySink refusing;
   refusing.fail_after_bytes = 0;
-  EXPECT_EQ(ijl::Encode(p.TopDown(), 60, refusing), EncodeResult::kSinkFailed);
+  EXPECT_EQ(jpeg::Encode(p.TopDown(), 60, refusing), EncodeResult::kSinkFailed);
   EXPECT_TRUE(refusing.bytes.empty());
   // A sink that takes the first chunk and then fills up: the encoding stops there, half written.
   Picture large = Noise(640, 480, 3);
   MemorySink filling;
   filling.fail_after_bytes = 300000;
-  EXPECT_EQ(ijl::Encode(large.TopDown(), 100, filling), EncodeResult::kSinkFailed);
+  EXPECT_EQ(jpeg::Encode(large.TopDown(), 100, filling), EncodeResult::kSinkFailed);
   EXPECT_GT(filling.bytes.size(), 0u);
   EXPECT_LE(filling.bytes.size(), 300000u);
 
   MemorySink unused;
-  EXPECT_EQ(ijl::Encode({nullptr, 3, 1, 1}, 60, unused), EncodeResult::kBadImage);
-  EXPECT_EQ(ijl::Encode({p.bits.data(), p.stride(), 0, 1}, 60, unused), EncodeResult::kBadImage);
-  EXPECT_EQ(ijl::Encode({p.bits.data(), p.stride(), 48, 65536}, 60, unused), EncodeResult::kBadImage);
-  EXPECT_EQ(ijl::Encode(p.TopDown(), 101, unused), EncodeResult::kBadQuality);
-  EXPECT_EQ(ijl::Encode(p.TopDown(), -1, unused), EncodeResult::kBadQuality);
+  EXPECT_EQ(jpeg::Encode({nullptr, 3, 1, 1}, 60, unused), EncodeResult::kBadImage);
+  EXPECT_EQ(jpeg::Encode({p.bits.data(), p.stride(), 0, 1}, 60, unused), EncodeResult::kBadImage);
+  EXPECT_EQ(jpeg::Encode({p.bits.data(), p.stride(), 48, 65536}, 60, unused), EncodeResult::kBadImage);
+  EXPECT_EQ(jpeg::Encode(p.TopDown(), 101, unused), EncodeResult::kBadQuality);
+  EXPECT_EQ(jpeg::Encode(p.TopDown(), -1, unused), EncodeResult::kBadQuality);
   EXPECT_TRUE(unused.bytes.empty());
 }
 

@@ -15,7 +15,7 @@
 #include "jpeg/encoder/kernels.h"
 #include "jpeg/encoder/transform.h"
 
-namespace ijl::detail {
+namespace jpeg::detail {
 namespace {
 
 struct Avx2Lanes {
@@ -153,4 +153,4 @@ void ConvertRowPairAvx2(const uint8_t* row0, const uint8_t* row1, int32_t count,
   if (x < count) ConvertRowPairSse2(row0 + 3 * x, row1 + 3 * x, count - x, y0 + x, y1 + x, cb + x / 2, cr + x / 2);
 }
 
-}  // namespace ijl::detail
+}  // namespace jpeg::detail

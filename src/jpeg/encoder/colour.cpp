@@ -13,7 +13,7 @@
 #include "jpeg/encoder/simd.h"
 #include "jpeg/encoder/transform.h"
 
-namespace ijl::detail {
+namespace jpeg::detail {
 namespace {
 
 using L = Sse2Lanes;
@@ -80,4 +80,4 @@ void ConvertRowPairSse2(const uint8_t* row0, const uint8_t* row1, int32_t count,
   }
 }
 
-}  // namespace ijl::detail
+}  // namespace jpeg::detail

@@ -8,7 +8,7 @@
 #include "jpeg/encoder/simd.h"
 #include "jpeg/encoder/transform.h"
 
-namespace ijl::detail {
+namespace jpeg::detail {
 
 const uint8_t kLuminanceBase[64] = {
     16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,   //
@@ -97,4 +97,4 @@ void Quantise(const int16_t in[64], const uint16_t divisors[64], int16_t out[64]
   }
 }
 
-}  // namespace ijl::detail
+}  // namespace jpeg::detail

@@ -30,7 +30,7 @@
 // A block whose 64 samples are equal transforms to its DC term alone (64 * (sample - 128), exactly what
 // the transform gives for it), so a pair of such blocks skips the transform: screens are full of them.
 
-namespace ijl {
+namespace jpeg {
 namespace detail {
 
 const uint8_t kZigzag[64] = {
@@ -286,4 +286,4 @@ EncodeResult Encode(const Pixels& pixels, int quality, Sink& sink, rt::SimdLevel
   return encoder->Run();
 }
 
-}  // namespace ijl
+}  // namespace jpeg

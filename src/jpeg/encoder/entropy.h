@@ -11,7 +11,7 @@
 
 #include "jpeg/encoder/encoder.h"
 
-namespace ijl::detail {
+namespace jpeg::detail {
 
 // The standard Huffman tables: code counts per length 1..16, then the symbols.
 struct HuffSpec {
@@ -219,4 +219,4 @@ inline Category CategoryOf(int value) {
 
 constexpr int kEndOfBlock = 0x00, kSixteenZeros = 0xF0;
 
-}  // namespace ijl::detail
+}  // namespace jpeg::detail

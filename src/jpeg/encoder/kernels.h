@@ -13,7 +13,7 @@
 
 #include "platform/runtime/cpu.h"
 
-namespace ijl::detail {
+namespace jpeg::detail {
 
 // The fixed-point constants every level computes with, so that the levels cannot drift apart.
 //
@@ -81,4 +81,4 @@ struct EncoderKernels {
 // The kernels of the widest level up to `wanted` that this processor runs (see EncodeLevel).
 EncoderKernels EncoderKernelsFor(rt::SimdLevel wanted);
 
-}  // namespace ijl::detail
+}  // namespace jpeg::detail

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace ijl::detail {
+namespace jpeg::detail {
 namespace {
 
 struct Sse2Lanes {
@@ -64,4 +64,4 @@ inline void Store4(uint8_t* out, __m128i bytes) {
 }
 
 }  // namespace
-}  // namespace ijl::detail
+}  // namespace jpeg::detail

@@ -22,7 +22,7 @@
 
 #include "jpeg/encoder/kernels.h"
 
-namespace ijl::detail {
+namespace jpeg::detail {
 namespace {
 
 // One 1-D pass down the eight vectors (in place). Pass 1 keeps kPass1Bits fractional bits, pass 2
@@ -178,4 +178,4 @@ inline typename L::V Chroma(typename L::V br, typename L::V g, typename L::V w_b
 }
 
 }  // namespace
-}  // namespace ijl::detail
+}  // namespace jpeg::detail
