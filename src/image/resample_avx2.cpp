@@ -5,23 +5,12 @@
 
 #include "image/resample_lanes.h"
 #include "image/resample_simd.h"
+#include "platform/lanes/avx2.h"
 
 namespace pixels::simd {
 namespace {
 
-struct Avx2Lanes {
-  using V = __m256i;
-  static V Set32(int v) { return _mm256_set1_epi32(v); }
-  static V And(V a, V b) { return _mm256_and_si256(a, b); }
-  static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
-  static V ShiftLeft32(V a, int n) { return _mm256_slli_epi32(a, n); }
-  static V ShiftRightBy32(V a, __m128i count) { return _mm256_srl_epi32(a, count); }
-  static V MultiplyAdd16(V a, V b) { return _mm256_madd_epi16(a, b); }
-  static V InterleaveLow16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
-  static V InterleaveHigh16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
-  static V PackSigned32(V a, V b) { return _mm256_packs_epi32(a, b); }
-};
-using L = Avx2Lanes;
+using L = lanes::Avx2;
 
 }  // namespace
 

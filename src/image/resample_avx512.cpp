@@ -5,23 +5,12 @@
 
 #include "image/resample_lanes.h"
 #include "image/resample_simd.h"
+#include "platform/lanes/avx512.h"
 
 namespace pixels::simd {
 namespace {
 
-struct Avx512Lanes {
-  using V = __m512i;
-  static V Set32(int v) { return _mm512_set1_epi32(v); }
-  static V And(V a, V b) { return _mm512_and_si512(a, b); }
-  static V Add32(V a, V b) { return _mm512_add_epi32(a, b); }
-  static V ShiftLeft32(V a, int n) { return _mm512_slli_epi32(a, n); }
-  static V ShiftRightBy32(V a, __m128i count) { return _mm512_srl_epi32(a, count); }
-  static V MultiplyAdd16(V a, V b) { return _mm512_madd_epi16(a, b); }
-  static V InterleaveLow16(V a, V b) { return _mm512_unpacklo_epi16(a, b); }
-  static V InterleaveHigh16(V a, V b) { return _mm512_unpackhi_epi16(a, b); }
-  static V PackSigned32(V a, V b) { return _mm512_packs_epi32(a, b); }
-};
-using L = Avx512Lanes;
+using L = lanes::Avx512;
 
 }  // namespace
 

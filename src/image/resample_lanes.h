@@ -1,8 +1,8 @@
 #pragma once
-// The resampler's vector arithmetic, written once for every vector width: templates over a lane-traits
-// struct `L` that names the instructions of one width (each level's file defines its own). L::V is the
-// vector; every operation works on each 128-bit lane apart, so a wider vector gives, lane by lane, the
-// integers the SSE2 level gives.
+// The resampler's vector arithmetic, written once for every vector width: templates over a lanes struct
+// `L` that names the instructions of one width (platform/lanes). L::V is the vector; every operation
+// works on each 128-bit lane apart, so a wider vector gives, lane by lane, the integers the SSE2 level
+// gives.
 //
 // Include this only in a level's own .cpp file, compiled with that level's flags. Everything here is in
 // an unnamed namespace, so that each of those files gets its own copy: no function compiled for a wider
@@ -13,7 +13,7 @@
 #include "image/resample_simd.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
+#include "platform/lanes/sse2.h"
 #define ORVANE_RESAMPLE_VECTORS 1
 #endif
 

@@ -14,52 +14,12 @@
 
 #include "jpeg/encoder/kernels.h"
 #include "jpeg/encoder/transform.h"
+#include "platform/lanes/avx2.h"
 
 namespace jpeg::detail {
 namespace {
 
-struct Avx2Lanes {
-  using V = __m256i;
-  static V Zero() { return _mm256_setzero_si256(); }
-  static V Set16(int v) { return _mm256_set1_epi16(static_cast<int16_t>(v)); }
-  static V Set32(int v) { return _mm256_set1_epi32(v); }
-  static V Pair(int a, int b) {
-    return _mm256_set1_epi32(static_cast<int>((static_cast<uint32_t>(b) << 16) | static_cast<uint16_t>(a)));
-  }
-  // A row of eight 16-bit values of a table, in both halves: one for each block.
-  static V Row(const uint16_t* p) {
-    return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p)));
-  }
-
-  static V Add16(V a, V b) { return _mm256_add_epi16(a, b); }
-  static V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
-  static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
-  static V MultiplyAdd16(V a, V b) { return _mm256_madd_epi16(a, b); }
-  static V MultiplyHighUnsigned16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
-  static V MultiplyLow16(V a, V b) { return _mm256_mullo_epi16(a, b); }
-  static V Greater16(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
-  static V Max16(V a, V b) { return _mm256_max_epi16(a, b); }
-  static V And(V a, V b) { return _mm256_and_si256(a, b); }
-  static V Or(V a, V b) { return _mm256_or_si256(a, b); }
-  static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
-  static V ShiftLeft16(V a, int n) { return _mm256_slli_epi16(a, n); }
-  static V ShiftRight16(V a, int n) { return _mm256_srli_epi16(a, n); }
-  static V ShiftRightArithmetic16(V a, int n) { return _mm256_srai_epi16(a, n); }
-  static V ShiftLeft32(V a, int n) { return _mm256_slli_epi32(a, n); }
-  static V ShiftRight32(V a, int n) { return _mm256_srli_epi32(a, n); }
-  static V ShiftRightArithmetic32(V a, int n) { return _mm256_srai_epi32(a, n); }
-  static V ShiftRight64(V a, int n) { return _mm256_srli_epi64(a, n); }
-  static V PackSigned32(V a, V b) { return _mm256_packs_epi32(a, b); }
-  static V InterleaveLow16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
-  static V InterleaveHigh16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
-  static V InterleaveLow32(V a, V b) { return _mm256_unpacklo_epi32(a, b); }
-  static V InterleaveHigh32(V a, V b) { return _mm256_unpackhi_epi32(a, b); }
-  static V InterleaveLow64(V a, V b) { return _mm256_unpacklo_epi64(a, b); }
-  static V InterleaveHigh64(V a, V b) { return _mm256_unpackhi_epi64(a, b); }
-  static V FloatBits(V a) { return _mm256_castps_si256(_mm256_cvtepi32_ps(a)); }
-};
-
-using L = Avx2Lanes;
+using L = lanes::Avx2;
 
 // The categories of a row of each block, to each block's own.
 void StoreCategories(__m256i q, uint16_t* a, uint16_t* b) {

@@ -8,15 +8,28 @@
 
 #include <emmintrin.h>
 
+#include <cstring>
+
 #include "jpeg/encoder/encoder.h"
 #include "jpeg/encoder/kernels.h"
-#include "jpeg/encoder/simd.h"
 #include "jpeg/encoder/transform.h"
+#include "platform/lanes/sse2.h"
 
 namespace jpeg::detail {
 namespace {
 
-using L = Sse2Lanes;
+using L = lanes::Sse2;
+
+inline __m128i Load32(const uint8_t* p) {
+  int32_t word;
+  std::memcpy(&word, p, 4);
+  return _mm_cvtsi32_si128(word);
+}
+
+inline void Store4(uint8_t* out, __m128i bytes) {
+  const int32_t word = _mm_cvtsi128_si32(bytes);
+  std::memcpy(out, &word, 4);
+}
 
 inline uint8_t Clamp255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 

@@ -5,8 +5,8 @@
 
 #include "jpeg/encoder/encoder.h"
 #include "jpeg/encoder/kernels.h"
-#include "jpeg/encoder/simd.h"
 #include "jpeg/encoder/transform.h"
+#include "platform/lanes/sse2.h"
 
 namespace jpeg::detail {
 
@@ -44,7 +44,7 @@ void QuantTable::SetDivisor(int i, uint16_t d) {
 
 namespace {
 
-using L = Sse2Lanes;
+using L = lanes::Sse2;
 
 // Eight rows of eight samples, level-shifted to 16-bit lanes.
 void LoadRows(const uint8_t* samples, ptrdiff_t stride, __m128i r[8]) {

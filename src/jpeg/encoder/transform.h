@@ -1,10 +1,9 @@
 #pragma once
 // The encoder's vector arithmetic, written once for every vector width: the forward DCT and the
 // quantisation of 8x8 blocks, the entropy coder's view of the result, and the fixed-point colour
-// conversion. Each is a template over a lane-traits struct `L` (simd.h for SSE2, avx2.cpp for AVX2)
-// that names the instructions of its width: L::V is the vector, and every operation works on each
-// 128-bit half apart, so a wider vector is that many SSE2 vectors side by side and gives the same
-// integers in each half.
+// conversion. Each is a template over a lanes struct `L` (platform/lanes) that names the instructions
+// of its width: L::V is the vector, and every operation works on each 128-bit half apart, so a wider
+// vector is that many SSE2 vectors side by side and gives the same integers in each half.
 //
 // Include this only in a level's own .cpp file, compiled with that level's flags. Everything here is in
 // an unnamed namespace, so that each of those files gets its own copy: no function compiled for AVX2
