@@ -7,8 +7,8 @@ add_library(orvane_portable STATIC
   ${ORVANE_PORTABLE_DIR}/image/kernels.cpp
   ${ORVANE_PORTABLE_DIR}/image/resample_sse2.cpp
   ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp
-  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/colour.cpp
-  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/dct.cpp
+  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/sse2.cpp
+  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/tables.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/cpu.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/errors.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/random.cpp
@@ -45,7 +45,7 @@ endif()
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   # Appended, so that the AVX2 file keeps its own flags too.
   set_property(SOURCE
-    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/colour.cpp
-    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/dct.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/avx2.cpp
+    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/sse2.cpp
+    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/tables.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/avx2.cpp
     APPEND PROPERTY COMPILE_OPTIONS "$<$<NOT:$<CONFIG:Debug>>:-O3>")
 endif()

@@ -7,10 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
-
+#include "image/resample_lanes.h"
 #include "image/resample_simd.h"
 #include "platform/runtime/checked.h"
 
@@ -206,29 +203,21 @@ ColumnPlan PlanColumns(const std::vector<Column>& columns) {
 // The second pass pixel by pixel, for target columns [begin, end).
 void BlendPixels(const std::vector<Column>& columns, const uint8_t* m, uint8_t* out, int32_t begin, int32_t end) {
   const int32_t new_w = static_cast<int32_t>(columns.size());
-#if defined(__SSE2__) || defined(_M_X64)
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i one = _mm_set1_epi32(1);
-#endif
   for (int32_t x = begin; x < end; ++x) {
     const Column& col = columns[static_cast<size_t>(x)];
     const uint8_t* left = m + col.c;
     uint8_t* pixel = out + 3 * x;
-#if defined(__SSE2__) || defined(_M_X64)
+#if defined(ORVANE_RESAMPLE_VECTORS)
     if (col.narrow && x + 1 < new_w) {
-      // Pairs (m0, m3), (m1, m4), (m2, m5) side by side, then one pmaddwd per weight half. The
-      // four bytes stored include one of the next pixel, which is written after this one.
-      const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(left)), zero);
-      const __m128i pairs = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 6));
-      __m128i n = _mm_madd_epi16(pairs, _mm_set1_epi32(col.weights_lo));
-      if (!col.single) n = _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(pairs, _mm_set1_epi32(col.weights_hi)), 8), n);
-      const __m128i shift = _mm_cvtsi32_si128(col.fx.shift);
-      const __m128i bias = _mm_set1_epi32(static_cast<int>(col.below_half));
-      const __m128i odd = _mm_and_si128(_mm_srl_epi32(n, shift), one);
-      const __m128i r = _mm_srl_epi32(_mm_add_epi32(_mm_add_epi32(n, bias), odd), shift);
-      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(r, zero), zero);
-      const int32_t packed = _mm_cvtsi128_si32(bytes);
-      std::memcpy(pixel, &packed, 4);
+      // Pairs (m0, m3), (m1, m4), (m2, m5) side by side, blended as the vector levels blend. The four
+      // bytes stored include one of the next pixel, which is written after this one.
+      using L = lanes::Sse2;
+      const L::V v = L::LoadBytesAsWords(left);
+      const L::V r = simd::BlendPairs<L, 8>(L::InterleaveLow16(v, L::ShiftRightBytes<6>(v)), L::Set32(col.weights_lo),
+                                            L::Set32(col.weights_hi), col.single, _mm_cvtsi32_si128(col.fx.shift),
+                                            L::Set32(static_cast<int>(col.below_half)));
+      const L::V zero = L::Zero();
+      L::StoreFour(pixel, L::PackUnsigned16(L::PackSigned32(r, zero), zero));
       continue;
     }
 #endif

@@ -17,10 +17,9 @@
 // The picture goes through in bands of 16 rows (one row of 16x16 units). Each band is converted to
 // luminance rows and to chrominance rows at half width and half height, padded on the right and at the
 // bottom by repeating the last column and row. Each 8x8 block is then transformed, quantised and
-// Huffman coded straight into the output buffer. The vector arithmetic of the colour conversion, the
-// transform and the quantisation is written once, in transform.h, for every vector width; the SSE2
-// level uses it in colour.cpp and dct.cpp, the AVX2 level in avx2.cpp. The entropy coding is in
-// entropy.h.
+// Huffman coded straight into the output buffer. The colour conversion, the transform and the
+// quantisation are written once, in transform.h, for every vector width; sse2.cpp and avx2.cpp make
+// each level's kernels of them. The entropy coding is in entropy.h.
 //
 // The blocks go through the transform two at a time, the two that share a table: the two halves of a
 // luminance row of the unit, then its two chrominance blocks. AVX2 transforms both at once, one in

@@ -1,9 +1,10 @@
 #pragma once
-// The encoder's vector arithmetic, written once for every vector width: the forward DCT and the
-// quantisation of 8x8 blocks, the entropy coder's view of the result, and the fixed-point colour
-// conversion. Each is a template over a lanes struct `L` (platform/lanes) that names the instructions
-// of its width: L::V is the vector, and every operation works on each 128-bit half apart, so a wider
-// vector is that many SSE2 vectors side by side and gives the same integers in each half.
+// The encoder's vector arithmetic and its loops, written once for every vector width: the forward DCT
+// and the quantisation of 8x8 blocks, the entropy coder's view of the result, and the fixed-point colour
+// conversion of a row pair. Each is a template over a lanes struct `L` (platform/lanes) that names the
+// instructions of its width: L::V is the vector, and every operation works on each 128-bit half apart,
+// so a wider vector is that many SSE2 vectors side by side and gives the same integers in each half:
+// one block to a half in the transform, eight pixels of each row to a half in the colour conversion.
 //
 // Include this only in a level's own .cpp file, compiled with that level's flags. Everything here is in
 // an unnamed namespace, so that each of those files gets its own copy: no function compiled for AVX2
@@ -17,7 +18,9 @@
 // two products to a pmaddwd. With samples of -128..127 no 16-bit sum can overflow: a first-pass output
 // is at most 4 * 1024 in magnitude, and a second-pass sum at most 8 times that.
 
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "jpeg/encoder/kernels.h"
 
@@ -174,6 +177,106 @@ inline typename L::V Chroma(typename L::V br, typename L::V g, typename L::V w_b
                             const ColourWeights<L>& k) {
   const typename L::V c = L::Add32(L::MultiplyAdd16(br, w_br), L::MultiplyAdd16(g, w_g));
   return L::ShiftRightArithmetic32(L::Add32(c, k.chroma_bias), 15);
+}
+
+// The transform and quantisation (TransformPair) of L::kLanes blocks at once, blocks[j] (rows `stride`
+// bytes apart) in lane j, into out[j]. First the rows, level-shifted to 16-bit words.
+template <typename L>
+inline void LoadBlocks(const uint8_t* const* blocks, ptrdiff_t stride, typename L::V r[8]) {
+  const typename L::V centre = L::Set16(128);
+  for (int i = 0; i < 8; ++i) r[i] = L::Sub16(L::LoadEightBytesEach(blocks, i * stride), centre);
+}
+
+template <typename L>
+inline void TransformBlocks(const uint8_t* const* blocks, size_t stride, const QuantTable& table,
+                            QuantisedBlock* out) {
+  using V = typename L::V;
+  V r[8];
+  LoadBlocks<L>(blocks, static_cast<ptrdiff_t>(stride), r);
+  Dct<L>(r);
+  const V zero = L::Zero();
+  uint64_t nonzero[L::kLanes] = {};
+  constexpr ptrdiff_t kNextBlock = sizeof(QuantisedBlock);
+  for (int i = 0; i < 8; i += 2) {
+    const V q0 = QuantiseRow<L>(r[i], table, i), q1 = QuantiseRow<L>(r[i + 1], table, i + 1);
+    L::StoreLanePairs(reinterpret_cast<uint8_t*>(out[0].coef + 8 * i), kNextBlock, q0, q1);
+    L::StoreLanePairs(reinterpret_cast<uint8_t*>(out[0].category + 8 * i), kNextBlock, Categories<L>(q0),
+                      Categories<L>(q1));
+    // Sixteen bits for each lane: which of its block's rows i and i + 1 are zero.
+    const uint32_t zeros = L::MoveMask8(L::PackSigned16(L::Equal16(q0, zero), L::Equal16(q1, zero)));
+    for (int j = 0; j < L::kLanes; ++j) nonzero[j] |= static_cast<uint64_t>(~(zeros >> (16 * j)) & 0xFFFF) << (8 * i);
+  }
+  for (int j = 0; j < L::kLanes; ++j) out[j].nonzero = nonzero[j];
+}
+
+template <typename L>
+inline void TransformPairOver(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+                              QuantisedBlock out[2]) {
+  const uint8_t* const blocks[2] = {a, b};
+  for (int j = 0; j < 2; j += L::kLanes) TransformBlocks<L>(blocks + j, stride, table, out + j);
+}
+
+inline uint8_t Clamp255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+inline uint8_t LumaOf(const uint8_t* p) {
+  return static_cast<uint8_t>((kYB * p[0] + kYG * p[1] + kYR * p[2] + (1 << 14)) >> 15);
+}
+
+// The colour conversion (ConvertRows) of pixels x..count - 1, in plain integers, one 2x2 square at a time.
+inline void ConvertRowPairTail(const uint8_t* row0, const uint8_t* row1, int32_t x, int32_t count, uint8_t* y0,
+                               uint8_t* y1, uint8_t* cb, uint8_t* cr) {
+  for (; x < count; x += 2) {
+    const uint8_t* a = row0 + 3 * x;
+    const uint8_t* b = row1 + 3 * x;
+    y0[x] = LumaOf(a);
+    y0[x + 1] = LumaOf(a + 3);
+    y1[x] = LumaOf(b);
+    y1[x + 1] = LumaOf(b + 3);
+    const int blue = a[0] + a[3] + b[0] + b[3];
+    const int green = a[1] + a[4] + b[1] + b[4];
+    const int red = a[2] + a[5] + b[2] + b[5];
+    cb[x / 2] = Clamp255((kCbB * blue + kCbG * green + kCbR * red + kChromaBias) >> 15);
+    cr[x / 2] = Clamp255((kCrB * blue + kCrG * green + kCrR * red + kChromaBias) >> 15);
+  }
+}
+
+// The colour conversion from pixel x on: eight pixels of each row to a lane a step, while the loads stay
+// within the row, then the pixels left at the next narrower level, and the last few in plain integers.
+// Each step loads two vectors a row, pixels 0..3 of each lane's eight, then 4..7, so that packing the two
+// puts each lane's eight in order. Luminance takes 15-bit weights per pixel, chrominance 13-bit weights
+// on the sums of the four pixels of a 2x2 square (so the average is taken before the conversion, which
+// is the same linear map).
+template <typename L>
+inline void ConvertRowPairFrom(const uint8_t* row0, const uint8_t* row1, int32_t x, int32_t count, uint8_t* y0,
+                               uint8_t* y1, uint8_t* cb, uint8_t* cr) {
+  using V = typename L::V;
+  const ColourWeights<L> k;
+  for (; 3 * x + 12 + L::kPixelReach <= 3 * count; x += 8 * L::kLanes) {
+    V a_br[2], a_g[2], b_br[2], b_g[2];
+    for (int half = 0; half < 2; ++half) {
+      L::LoadPixels(row0 + 3 * x + 12 * half, a_br[half], a_g[half]);
+      L::LoadPixels(row1 + 3 * x + 12 * half, b_br[half], b_g[half]);
+    }
+    const V ya = L::PackSigned32(Luma<L>(a_br[0], a_g[0], k), Luma<L>(a_br[1], a_g[1], k));
+    const V yb = L::PackSigned32(Luma<L>(b_br[0], b_g[0], k), Luma<L>(b_br[1], b_g[1], k));
+    L::StoreHalvesApart(y0 + x, y1 + x, L::PackUnsigned16(ya, yb));
+
+    // Vertical sums, then each pair of columns, valid in the even 32-bit elements: of the first half
+    // squares 0 and 1 of each lane's four, of the second half squares 2 and 3.
+    V br[2], g[2];
+    for (int half = 0; half < 2; ++half) {
+      br[half] = SquareSums<L>(a_br[half], b_br[half]);
+      g[half] = SquareSums<L>(a_g[half], b_g[half]);
+    }
+    const V u = L::EvenElements32(Chroma<L>(br[0], g[0], k.cb_br, k.cb_g, k), Chroma<L>(br[1], g[1], k.cb_br, k.cb_g, k));
+    const V v = L::EvenElements32(Chroma<L>(br[0], g[0], k.cr_br, k.cr_g, k), Chroma<L>(br[1], g[1], k.cr_br, k.cr_g, k));
+    L::StoreQuartersApart(cb + x / 2, cr + x / 2, L::PackUnsigned16(L::PackSigned32(u, v), L::Zero()));
+  }
+  if constexpr (std::is_void_v<typename L::Narrower>) {
+    ConvertRowPairTail(row0, row1, x, count, y0, y1, cb, cr);
+  } else {
+    ConvertRowPairFrom<typename L::Narrower>(row0, row1, x, count, y0, y1, cb, cr);
+  }
 }
 
 }  // namespace

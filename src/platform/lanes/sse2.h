@@ -16,7 +16,9 @@
 
 #include <emmintrin.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace lanes {
 namespace {
@@ -24,6 +26,8 @@ namespace {
 struct Sse2 {
   using V = __m128i;
   static constexpr int kBytes = 16;
+  static constexpr int kLanes = 1;
+  using Narrower = void;  // the level a row loop hands its last few columns to: none, plain code
 
   static V Zero() { return _mm_setzero_si128(); }
   static V Set16(int v) { return _mm_set1_epi16(static_cast<int16_t>(v)); }
@@ -56,6 +60,11 @@ struct Sse2 {
   static V ShiftRightBy32(V a, __m128i count) { return _mm_srl_epi32(a, count); }
   static V ShiftRightArithmetic32(V a, int n) { return _mm_srai_epi32(a, n); }
   static V ShiftRight64(V a, int n) { return _mm_srli_epi64(a, n); }
+  // Each lane moved down by n bytes, zeros coming in.
+  template <int n>
+  static V ShiftRightBytes(V a) {
+    return _mm_srli_si128(a, n);
+  }
   static V PackSigned32(V a, V b) { return _mm_packs_epi32(a, b); }
   static V InterleaveLow16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
   static V InterleaveHigh16(V a, V b) { return _mm_unpackhi_epi16(a, b); }
@@ -65,6 +74,68 @@ struct Sse2 {
   static V InterleaveHigh64(V a, V b) { return _mm_unpackhi_epi64(a, b); }
   // The bits of each 32-bit integer converted to a float.
   static V FloatBits(V a) { return _mm_castps_si128(_mm_cvtepi32_ps(a)); }
+  static V Equal16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+  static V PackSigned16(V a, V b) { return _mm_packs_epi16(a, b); }
+  static V PackUnsigned16(V a, V b) { return _mm_packus_epi16(a, b); }
+  // The top bit of each byte, byte i at bit i.
+  static uint32_t MoveMask8(V a) { return static_cast<uint32_t>(_mm_movemask_epi8(a)); }
+  // Per lane: elements 0 and 2 of a, then elements 0 and 2 of b (32-bit elements).
+  static V EvenElements32(V a, V b) {
+    return _mm_unpacklo_epi64(_mm_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0)),
+                              _mm_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0)));
+  }
+
+  // kBytes / 2 bytes from p, widened to 16-bit words.
+  static V LoadBytesAsWords(const uint8_t* p) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
+  }
+  // The words of a, then those of b (each 0..255), as kBytes bytes at p.
+  static void StoreWordsAsBytes(uint8_t* p, V a, V b) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(a, b));
+  }
+  // Eight bytes for each lane j from its own place, p[j] + offset, widened to 16-bit words.
+  static V LoadEightBytesEach(const uint8_t* const* p, ptrdiff_t offset) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p[0] + offset)), _mm_setzero_si128());
+  }
+  // Lane j of a, then lane j of b, as 32 bytes at first + j * step (aligned to 32 bytes).
+  static void StoreLanePairs(uint8_t* first, ptrdiff_t step, V a, V b) {
+    (void)step;
+    _mm_store_si128(reinterpret_cast<__m128i*>(first), a);
+    _mm_store_si128(reinterpret_cast<__m128i*>(first + 16), b);
+  }
+  // Bytes 0-7 of each lane to `low`, bytes 8-15 to `high`, lane after lane.
+  static void StoreHalvesApart(uint8_t* low, uint8_t* high, V v) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(low), v);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(high), _mm_srli_si128(v, 8));
+  }
+  // Bytes 0-3 of each lane to `first`, bytes 4-7 to `second`, lane after lane.
+  static void StoreQuartersApart(uint8_t* first, uint8_t* second, V v) {
+    StoreFour(first, v);
+    StoreFour(second, _mm_srli_si128(v, 4));
+  }
+  // Four bytes from p into the low element, and the low element's four bytes to p.
+  static V LoadFour(const uint8_t* p) {
+    int32_t word;
+    std::memcpy(&word, p, 4);
+    return _mm_cvtsi32_si128(word);
+  }
+  static void StoreFour(uint8_t* p, V v) {
+    const int32_t word = _mm_cvtsi128_si32(v);
+    std::memcpy(p, &word, 4);
+  }
+
+  // Four pixels of three bytes (blue, green, red) for each lane j, from p + 24 * j, one to a 32-bit
+  // element: blue | red << 16 in `br`, green in the low half of `g` (the high half holds another byte,
+  // for weights of 0). Reads the kPixelReach bytes from p. Four loads and three unpacks, then a mask
+  // and a shift: loads are cheaper than byte shifts.
+  static constexpr int kPixelReach = 13;
+  static void LoadPixels(const uint8_t* p, V& br, V& g) {
+    const V p01 = _mm_unpacklo_epi32(LoadFour(p), LoadFour(p + 3));
+    const V p23 = _mm_unpacklo_epi32(LoadFour(p + 6), LoadFour(p + 9));
+    const V pixels = _mm_unpacklo_epi64(p01, p23);  // blue | green << 8 | red << 16 | next blue << 24
+    br = _mm_and_si128(pixels, _mm_set1_epi32(0x00FF00FF));
+    g = _mm_srli_epi16(pixels, 8);
+  }
 };
 
 }  // namespace
