@@ -20,14 +20,19 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
   set(ORVANE_AVX512_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx512.cpp)
   target_sources(orvane_portable PRIVATE ${ORVANE_AVX2_SOURCES} ${ORVANE_AVX512_SOURCES})
   target_compile_definitions(orvane_portable PRIVATE ORVANE_SIMD_X86)
-  # GCC and Clang, the compilers the project builds with (MinGW-w64 for Windows, natively for the
-  # sanitizers and fuzzers).
-  set(avx2_flags -mavx2)
-  set(avx512_flags -mavx512f -mavx512bw)
+  if(MSVC)
+    # /arch:AVX512 enables F, CD, BW, DQ and VL, and defines their macros, which platform/lanes checks.
+    set(avx2_flags /arch:AVX2)
+    set(avx512_flags /arch:AVX512)
+  else()
+    # GCC and Clang (MinGW-w64 for Windows, natively for the sanitizers and fuzzers).
+    set(avx2_flags -mavx2)
+    set(avx512_flags -mavx512f -mavx512bw)
+  endif()
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     list(APPEND avx512_flags -Wno-maybe-uninitialized)  # GCC 12's own AVX-512 headers trip it
   endif()
-  if(WIN32)
+  if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     # GCC cannot align the Windows x64 stack beyond 16 bytes, yet spills 32- and 64-byte vectors with
     # aligned moves; the assembler makes every such move an unaligned one.
     list(APPEND avx2_flags -Wa,-muse-unaligned-vector-move)
