@@ -81,7 +81,9 @@ class Encoder {
     const int32_t bands = (pixels_.height + 15) / 16;
     for (int32_t band = 0; band < bands; ++band) {
       ConvertBand(band * 16, luma.data(), cb.data(), cr.data());
+      BandAhead ahead(*this, band + 1 < bands ? band * 16 + 16 : pixels_.height, units_across_);
       for (int32_t unit = 0; unit < units_across_; ++unit) {
+        ahead.Step();
         if (!out_.Reserve(4096)) return EncodeResult::kSinkFailed;
         const uint8_t* l = luma.data() + unit * 16;
         Pair(l, l + 8, luma_stride_, y, y);
@@ -95,6 +97,32 @@ class Encoder {
   }
 
  private:
+  // Asks for the picture's rows of the next band a few cache lines at a time, spread evenly over the
+  // units of this band: the next band's colour conversion then finds them in the second-level cache
+  // instead of waiting on memory, which the coding of this band leaves idle. A band's rows lie in one
+  // stretch of memory, whichever way they run.
+  class BandAhead {
+   public:
+    BandAhead(const Encoder& encoder, int32_t first, int32_t steps) {
+      const int32_t last = std::min(first + 15, encoder.pixels_.height - 1);
+      if (first > last) return;
+      const uint8_t* a = encoder.Row(first);
+      const uint8_t* b = encoder.Row(last);
+      next_ = reinterpret_cast<uintptr_t>(std::min(a, b)) & ~uintptr_t{63};
+      end_ = reinterpret_cast<uintptr_t>(std::max(a, b)) + 3 * static_cast<uintptr_t>(encoder.pixels_.width);
+      const uintptr_t per_step = 64 * static_cast<uintptr_t>(steps);
+      per_step_ = static_cast<int32_t>((end_ - next_ + per_step - 1) / per_step);
+    }
+    void Step() {
+      for (int32_t n = 0; n < per_step_ && next_ < end_; ++n, next_ += 64)
+        _mm_prefetch(reinterpret_cast<const char*>(next_), _MM_HINT_T1);
+    }
+
+   private:
+    uintptr_t next_ = 0, end_ = 0;
+    int32_t per_step_ = 0;
+  };
+
   const uint8_t* Row(int32_t y) const {
     return pixels_.top_row + static_cast<ptrdiff_t>(std::min(y, pixels_.height - 1)) * pixels_.row_step;
   }
