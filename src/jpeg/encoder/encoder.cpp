@@ -190,44 +190,47 @@ class Encoder {
     const int dc = 64 * (sample - 128);
     const int d = c.quant->divisor[0];
     const int q = (std::abs(dc) + d / 2) / d;
-    Dc(dc < 0 ? -q : q, c);
-    Symbol(*c.ac, kEndOfBlock);
+    Bits bits = out_.Take();
+    Dc(dc < 0 ? -q : q, c, bits);
+    Symbol(*c.ac, kEndOfBlock, 0, bits);
+    out_.Give(bits);
   }
 
   void Code(const QuantisedBlock& block, Component& c) {
-    Dc(block.coef[0], c);
-    if ((block.nonzero & ~uint64_t{1}) == 0) {
-      Symbol(*c.ac, kEndOfBlock);
-      return;
-    }
-    const ZigzagOrder& order = *zigzag_;
-    uint64_t rest = order.Zigzag(block.nonzero) & ~uint64_t{1};
+    Bits bits = out_.Take();
+    Dc(block.coef[0], c, bits);
+    uint64_t rest = block.nonzero & ~uint64_t{1};
     int last = 0;
-    while (rest) {
-      const int k = std::countr_zero(rest);
-      rest &= rest - 1;
-      int run = k - last - 1;
-      last = k;
-      while (run > 15) {
-        Symbol(*c.ac, kSixteenZeros);
-        run -= 16;
+    if (rest) {
+      const ZigzagOrder& order = *zigzag_;
+      rest = order.Zigzag(rest);
+      while (rest) {
+        const int k = std::countr_zero(rest);
+        rest &= rest - 1;
+        int run = k - last - 1;
+        last = k;
+        while (run > 15) {
+          Symbol(*c.ac, kSixteenZeros, 0, bits);
+          run -= 16;
+        }
+        const uint32_t category = block.category[order.index[k]];
+        Symbol(*c.ac, static_cast<int>((run << 4) | (category >> 12)), category & 0xFFF, bits);
       }
-      const uint32_t category = block.category[order.index[k]];
-      const int bits = static_cast<int>(category >> 12);
-      Symbol(*c.ac, (run << 4) | bits, {bits, category & 0xFFF});
     }
-    if (last != 63) Symbol(*c.ac, kEndOfBlock);
+    if (last != 63) Symbol(*c.ac, kEndOfBlock, 0, bits);
+    out_.Give(bits);
   }
 
-  void Dc(int value, Component& c) {
+  void Dc(int value, Component& c, Bits& bits) {
     const Category diff = CategoryOf(value - c.last_dc);
     c.last_dc = value;
-    Symbol(*c.dc, diff.bits, diff);
+    Symbol(*c.dc, diff.bits, diff.extra, bits);
   }
 
-  // The symbol's code, then the value's bits.
-  void Symbol(const HuffTable& table, int symbol, Category value = {0, 0}) {
-    out_.Put((table.code[symbol] << value.bits) | value.extra, table.size[symbol] + value.bits);
+  // The symbol's code, then the value's bits (as many as the symbol's low four bits say).
+  static void Symbol(const HuffTable& table, int symbol, uint32_t value, Bits& bits) {
+    const HuffTable::Entry& e = table.entry[symbol];
+    bits.Put(e.code | value, e.size);
   }
 
   void WriteHuffman(uint8_t table_class_id, const HuffSpec& spec) {
