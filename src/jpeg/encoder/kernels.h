@@ -46,7 +46,8 @@ struct QuantTable {
 struct QuantisedBlock {
   alignas(32) int16_t coef[64];  // transposed order: coef[u * 8 + v]
   // Per coefficient, how the entropy coder writes it: its bit length << 12 | its bits as coded (the
-  // value itself, or for a negative one value - 1, in that many bits). Zero for a zero coefficient.
+  // value itself, or for a negative one value - 1, in that many bits); for coefficients not zero only,
+  // the others are left as they were.
   // Twelve bits are room enough: the transform of samples of -128..127 is at most 8 * 1024 in
   // magnitude (each orthonormal basis vector has norm 1, so no coefficient exceeds 128 * 8), and the
   // divisors are at least 8, so a quantised coefficient has at most 11 bits.

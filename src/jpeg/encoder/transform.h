@@ -187,6 +187,10 @@ inline void LoadBlocks(const uint8_t* const* blocks, ptrdiff_t stride, typename 
   for (int i = 0; i < 8; ++i) r[i] = L::Sub16(L::LoadEightBytesEach(blocks, i * stride), centre);
 }
 
+// MoveMask8's result when every byte's top bit is set.
+template <typename L>
+constexpr uint32_t kAllZero = static_cast<uint32_t>((uint64_t{1} << L::kBytes) - 1);
+
 template <typename L>
 inline void TransformBlocks(const uint8_t* const* blocks, size_t stride, const QuantTable& table,
                             QuantisedBlock* out) {
@@ -200,10 +204,14 @@ inline void TransformBlocks(const uint8_t* const* blocks, size_t stride, const Q
   for (int i = 0; i < 8; i += 2) {
     const V q0 = QuantiseRow<L>(r[i], table, i), q1 = QuantiseRow<L>(r[i + 1], table, i + 1);
     L::StoreLanePairs(reinterpret_cast<uint8_t*>(out[0].coef + 8 * i), kNextBlock, q0, q1);
-    L::StoreLanePairs(reinterpret_cast<uint8_t*>(out[0].category + 8 * i), kNextBlock, Categories<L>(q0),
-                      Categories<L>(q1));
     // Sixteen bits for each lane: which of its block's rows i and i + 1 are zero.
     const uint32_t zeros = L::MoveMask8(L::PackSigned16(L::Equal16(q0, zero), L::Equal16(q1, zero)));
+    // The entropy coder reads the categories of the coefficients that are not zero only: rows of zeros
+    // in every lane, common in the high frequencies, have none to work out.
+    if (zeros != kAllZero<L>) {
+      L::StoreLanePairs(reinterpret_cast<uint8_t*>(out[0].category + 8 * i), kNextBlock, Categories<L>(q0),
+                        Categories<L>(q1));
+    }
     for (int j = 0; j < L::kLanes; ++j) nonzero[j] |= static_cast<uint64_t>(~(zeros >> (16 * j)) & 0xFFFF) << (8 * i);
   }
   for (int j = 0; j < L::kLanes; ++j) out[j].nonzero = nonzero[j];
