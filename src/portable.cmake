@@ -7,6 +7,7 @@ add_library(orvane_portable STATIC
   ${ORVANE_PORTABLE_DIR}/image/kernels.cpp
   ${ORVANE_PORTABLE_DIR}/image/resample_sse2.cpp
   ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp
+  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/entropy.cpp
   ${ORVANE_PORTABLE_DIR}/jpeg/encoder/sse2.cpp
   ${ORVANE_PORTABLE_DIR}/jpeg/encoder/tables.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/cpu.cpp

@@ -199,10 +199,15 @@ class Encoder {
   void Code(const QuantisedBlock& block, Component& c) {
     Bits bits = out_.Take();
     Dc(block.coef[0], c, bits);
+    // In locals: the bytes the loop writes could be changing the tables and the block, as far as the
+    // compiler knows, which would have it load their addresses again for every coefficient.
+    const HuffTable& ac = *c.ac;
     uint64_t rest = block.nonzero & ~uint64_t{1};
     int last = 0;
     if (rest) {
       const ZigzagOrder& order = *zigzag_;
+      const uint8_t* index = order.index;
+      const uint16_t* categories = block.category;
       rest = order.Zigzag(rest);
       while (rest) {
         const int k = std::countr_zero(rest);
@@ -210,14 +215,14 @@ class Encoder {
         int run = k - last - 1;
         last = k;
         while (run > 15) {
-          Symbol(*c.ac, kSixteenZeros, 0, bits);
+          Symbol(ac, kSixteenZeros, 0, bits);
           run -= 16;
         }
-        const uint32_t category = block.category[order.index[k]];
-        Symbol(*c.ac, static_cast<int>((run << 4) | (category >> 12)), category & 0xFFF, bits);
+        const uint32_t category = categories[index[k]];
+        Symbol(ac, static_cast<int>((run << 4) | (category >> 12)), category & 0xFFF, bits);
       }
     }
-    if (last != 63) Symbol(*c.ac, kEndOfBlock, 0, bits);
+    if (last != 63) Symbol(ac, kEndOfBlock, 0, bits);
     out_.Give(bits);
   }
 

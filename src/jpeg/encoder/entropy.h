@@ -132,31 +132,26 @@ class Bits {
     // 1..27 bits go into the next word; free_ is below 27 here. The bits of `value` already written
     // stay in acc_ above the ones it holds, and leave at the top of a word like them.
     const int rest = count - free_;
-    Write8((acc_ << free_) | (value >> rest));
+    const uint64_t word = (acc_ << free_) | (value >> rest);
     acc_ = value;
     free_ = 64 - rest;
+    const uint64_t inverse = ~word;
+    if (((inverse - 0x0101010101010101u) & word & 0x8080808080808080u) != 0) [[unlikely]] {  // a 0xFF byte
+      out_ = Stuffed(out_, word);
+      return;
+    }
+    uint8_t bytes[8];
+    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(word >> (56 - 8 * i));
+    std::memcpy(out_, bytes, 8);
+    out_ += 8;
   }
 
  private:
   friend class BitWriter;
 
-  // A full word, most significant byte first.
-  void Write8(uint64_t word) {
-    const uint64_t inverse = ~word;
-    if (((inverse - 0x0101010101010101u) & word & 0x8080808080808080u) == 0) {  // no 0xFF byte
-      uint8_t bytes[8];
-      for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(word >> (56 - 8 * i));
-      std::memcpy(out_, bytes, 8);
-      out_ += 8;
-    } else {
-      for (int shift = 56; shift >= 0; shift -= 8) Stuffed(static_cast<uint8_t>(word >> shift));
-    }
-  }
-
-  void Stuffed(uint8_t b) {
-    *out_++ = b;
-    if (b == 0xFF) *out_++ = 0;
-  }
+  // The word's eight bytes, most significant first, each 0xFF followed by a zero; returns where the
+  // next byte goes. Out of line (entropy.cpp): the coding loop keeps its registers for itself.
+  static uint8_t* Stuffed(uint8_t* out, uint64_t word);
 
   uint64_t acc_ = 0;  // the pending bits, in the low 64 - free_ (those above are spent)
   int free_ = 64;
@@ -200,7 +195,9 @@ class BitWriter {
     }
     while (bits > 0) {
       bits -= 8;
-      bits_.Stuffed(static_cast<uint8_t>(acc >> bits));
+      const uint8_t b = static_cast<uint8_t>(acc >> bits);
+      Byte(b);
+      if (b == 0xFF) Byte(0);
     }
     bits_.acc_ = 0;
     bits_.free_ = 64;
