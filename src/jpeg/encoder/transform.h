@@ -171,7 +171,7 @@ inline typename L::V SquareSums(typename L::V a, typename L::V b) {
   return L::Add16(sum, L::ShiftRight64(sum, 32));
 }
 
-// Chrominance from the sums of 2x2 squares, valid in the even 32-bit lanes.
+// Chrominance from the sums of 2x2 squares.
 template <typename L>
 inline typename L::V Chroma(typename L::V br, typename L::V g, typename L::V w_br, typename L::V w_g,
                             const ColourWeights<L>& k) {
@@ -270,14 +270,11 @@ inline void ConvertRowPairFrom(const uint8_t* row0, const uint8_t* row1, int32_t
     L::StoreHalvesApart(y0 + x, y1 + x, L::PackUnsigned16(ya, yb));
 
     // Vertical sums, then each pair of columns, valid in the even 32-bit elements: of the first half
-    // squares 0 and 1 of each lane's four, of the second half squares 2 and 3.
-    V br[2], g[2];
-    for (int half = 0; half < 2; ++half) {
-      br[half] = SquareSums<L>(a_br[half], b_br[half]);
-      g[half] = SquareSums<L>(a_g[half], b_g[half]);
-    }
-    const V u = L::EvenElements32(Chroma<L>(br[0], g[0], k.cb_br, k.cb_g, k), Chroma<L>(br[1], g[1], k.cb_br, k.cb_g, k));
-    const V v = L::EvenElements32(Chroma<L>(br[0], g[0], k.cr_br, k.cr_g, k), Chroma<L>(br[1], g[1], k.cr_br, k.cr_g, k));
+    // squares 0 and 1 of each lane's four, of the second half squares 2 and 3; then those of both
+    // halves in one vector, squares 0..3 in order, before the conversion.
+    const V br = L::EvenElements32(SquareSums<L>(a_br[0], b_br[0]), SquareSums<L>(a_br[1], b_br[1]));
+    const V g = L::EvenElements32(SquareSums<L>(a_g[0], b_g[0]), SquareSums<L>(a_g[1], b_g[1]));
+    const V u = Chroma<L>(br, g, k.cb_br, k.cb_g, k), v = Chroma<L>(br, g, k.cr_br, k.cr_g, k);
     L::StoreQuartersApart(cb + x / 2, cr + x / 2, L::PackUnsigned16(L::PackSigned32(u, v), L::Zero()));
   }
   if constexpr (std::is_void_v<typename L::Narrower>) {
