@@ -45,8 +45,24 @@ namespace {
 
 using namespace detail;
 
+// The quantised DC term of a flat block (FlatBlock) for each sample value, worked out once per table:
+// half the blocks of a screen are flat, and the division is slow.
+struct FlatTerms {
+  int16_t dc[256];
+
+  void Set(const QuantTable& table) {
+    const int d = table.divisor[0];
+    for (int sample = 0; sample < 256; ++sample) {
+      const int term = 64 * (sample - 128);
+      const int q = (std::abs(term) + d / 2) / d;
+      dc[sample] = static_cast<int16_t>(term < 0 ? -q : q);
+    }
+  }
+};
+
 struct Component {
   const QuantTable* quant;
+  const FlatTerms* flat;
   const HuffTable* dc;
   const HuffTable* ac;
   int last_dc = 0;
@@ -59,6 +75,8 @@ class Encoder {
         ac_luma_(kAcLuminance), ac_chroma_(kAcChrominance) {
     luma_.Set(detail::kLuminanceBase, quality);
     chroma_.Set(detail::kChrominanceBase, quality);
+    flat_luma_.Set(luma_);
+    flat_chroma_.Set(chroma_);
     units_across_ = (pixels.width + 15) / 16;
     luma_stride_ = static_cast<size_t>(units_across_) * 16;
     chroma_stride_ = static_cast<size_t>(units_across_) * 8;
@@ -76,8 +94,8 @@ class Encoder {
     if (!out_.ok()) return EncodeResult::kOutOfMemory;
     WriteHeaders();
 
-    Component y{&luma_, &dc_luma_, &ac_luma_}, u{&chroma_, &dc_chroma_, &ac_chroma_},
-        v{&chroma_, &dc_chroma_, &ac_chroma_};
+    Component y{&luma_, &flat_luma_, &dc_luma_, &ac_luma_}, u{&chroma_, &flat_chroma_, &dc_chroma_, &ac_chroma_},
+        v{&chroma_, &flat_chroma_, &dc_chroma_, &ac_chroma_};
     const int32_t bands = (pixels_.height + 15) / 16;
     for (int32_t band = 0; band < bands; ++band) {
       ConvertBand(band * 16, luma.data(), cb.data(), cr.data());
@@ -185,14 +203,16 @@ class Encoder {
     Code(blocks_[1], cb);
   }
 
-  // A flat block: its DC term alone, quantised as the vector code quantises it.
+  // A flat block: its DC term alone, quantised as the vector code quantises it, and the end of the
+  // block, in one write (at most 11 + 11 + 4 bits).
   void FlatBlock(uint8_t sample, Component& c) {
-    const int dc = 64 * (sample - 128);
-    const int d = c.quant->divisor[0];
-    const int q = (std::abs(dc) + d / 2) / d;
+    const int value = c.flat->dc[sample];
+    const Category diff = CategoryOf(value - c.last_dc);
+    c.last_dc = value;
+    const HuffTable::Entry& dc = c.dc->entry[diff.bits];
+    const HuffTable::Entry& end = c.ac->entry[kEndOfBlock];
     Bits bits = out_.Take();
-    Dc(dc < 0 ? -q : q, c, bits);
-    Symbol(*c.ac, kEndOfBlock, 0, bits);
+    bits.Put(((dc.code | diff.extra) << end.size) | end.code, dc.size + end.size);
     out_.Give(bits);
   }
 
@@ -278,6 +298,7 @@ class Encoder {
   BitWriter out_;
   QuantisedBlock blocks_[2];
   QuantTable luma_, chroma_;
+  FlatTerms flat_luma_, flat_chroma_;
   HuffTable dc_luma_, dc_chroma_, ac_luma_, ac_chroma_;
   const ZigzagOrder* zigzag_ = &Zigzag();
   int32_t units_across_ = 0;
