@@ -163,12 +163,13 @@ inline typename L::V Luma(typename L::V br, typename L::V g, const ColourWeights
   return L::ShiftRight32(L::Add32(y, k.y_round), 15);
 }
 
-// Sums over the 2x2 squares of two rows' pixels (row a over row b), valid in the even 32-bit lanes:
-// each lane's vertical sum plus its odd neighbour's.
+// Sums over the 2x2 squares of two rows' pixels (row a over row b), of the first half's four pixels
+// of each lane, then the second half's: per lane squares 0 and 1, then 2 and 3. The vertical sums keep
+// the 16-bit halves apart; so do the 32-bit sums of neighbours, as no half's sum reaches 2^16.
 template <typename L>
-inline typename L::V SquareSums(typename L::V a, typename L::V b) {
-  const typename L::V sum = L::Add16(a, b);
-  return L::Add16(sum, L::ShiftRight64(sum, 32));
+inline typename L::V SquareSums(typename L::V a0, typename L::V b0, typename L::V a1, typename L::V b1) {
+  const typename L::V first = L::Add16(a0, b0), second = L::Add16(a1, b1);
+  return L::Add32(L::EvenElements32(first, second), L::OddElements32(first, second));
 }
 
 // Chrominance from the sums of 2x2 squares.
@@ -269,11 +270,8 @@ inline void ConvertRowPairFrom(const uint8_t* row0, const uint8_t* row1, int32_t
     const V yb = L::PackSigned32(Luma<L>(b_br[0], b_g[0], k), Luma<L>(b_br[1], b_g[1], k));
     L::StoreHalvesApart(y0 + x, y1 + x, L::PackUnsigned16(ya, yb));
 
-    // Vertical sums, then each pair of columns, valid in the even 32-bit elements: of the first half
-    // squares 0 and 1 of each lane's four, of the second half squares 2 and 3; then those of both
-    // halves in one vector, squares 0..3 in order, before the conversion.
-    const V br = L::EvenElements32(SquareSums<L>(a_br[0], b_br[0]), SquareSums<L>(a_br[1], b_br[1]));
-    const V g = L::EvenElements32(SquareSums<L>(a_g[0], b_g[0]), SquareSums<L>(a_g[1], b_g[1]));
+    const V br = SquareSums<L>(a_br[0], b_br[0], a_br[1], b_br[1]);
+    const V g = SquareSums<L>(a_g[0], b_g[0], a_g[1], b_g[1]);
     const V u = Chroma<L>(br, g, k.cb_br, k.cb_g, k), v = Chroma<L>(br, g, k.cr_br, k.cr_g, k);
     L::StoreQuartersApart(cb + x / 2, cr + x / 2, L::PackUnsigned16(L::PackSigned32(u, v), L::Zero()));
   }

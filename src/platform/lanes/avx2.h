@@ -50,7 +50,6 @@ struct Avx2 {
   static V ShiftRight32(V a, int n) { return _mm256_srli_epi32(a, n); }
   static V ShiftRightBy32(V a, __m128i count) { return _mm256_srl_epi32(a, count); }
   static V ShiftRightArithmetic32(V a, int n) { return _mm256_srai_epi32(a, n); }
-  static V ShiftRight64(V a, int n) { return _mm256_srli_epi64(a, n); }
   static V PackSigned32(V a, V b) { return _mm256_packs_epi32(a, b); }
   static V InterleaveLow16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
   static V InterleaveHigh16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
@@ -64,8 +63,12 @@ struct Avx2 {
   static V PackUnsigned16(V a, V b) { return _mm256_packus_epi16(a, b); }
   static uint32_t MoveMask8(V a) { return static_cast<uint32_t>(_mm256_movemask_epi8(a)); }
   static V EvenElements32(V a, V b) {
-    return _mm256_unpacklo_epi64(_mm256_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0)),
-                                 _mm256_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0)));
+    return _mm256_castps_si256(
+        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+  }
+  static V OddElements32(V a, V b) {
+    return _mm256_castps_si256(
+        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
   }
   // Per lane, each byte of `table` is the byte of a that it names (0..15, within the lane), or 0 where
   // its top bit is set.

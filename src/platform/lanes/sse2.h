@@ -59,7 +59,6 @@ struct Sse2 {
   // By a count held in the low 64 bits of `count`, the same for every element.
   static V ShiftRightBy32(V a, __m128i count) { return _mm_srl_epi32(a, count); }
   static V ShiftRightArithmetic32(V a, int n) { return _mm_srai_epi32(a, n); }
-  static V ShiftRight64(V a, int n) { return _mm_srli_epi64(a, n); }
   // Each lane moved down by n bytes, zeros coming in.
   template <int n>
   static V ShiftRightBytes(V a) {
@@ -79,10 +78,12 @@ struct Sse2 {
   static V PackUnsigned16(V a, V b) { return _mm_packus_epi16(a, b); }
   // The top bit of each byte, byte i at bit i.
   static uint32_t MoveMask8(V a) { return static_cast<uint32_t>(_mm_movemask_epi8(a)); }
-  // Per lane: elements 0 and 2 of a, then elements 0 and 2 of b (32-bit elements).
+  // Per lane: elements 0 and 2 of a, then elements 0 and 2 of b (32-bit elements); and 1 and 3.
   static V EvenElements32(V a, V b) {
-    return _mm_unpacklo_epi64(_mm_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0)),
-                              _mm_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0)));
+    return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+  }
+  static V OddElements32(V a, V b) {
+    return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
   }
 
   // kBytes / 2 bytes from p, widened to 16-bit words.
