@@ -30,13 +30,19 @@ inline constexpr int kConstBits = 13;
 inline constexpr int kPass1Bits = 2;
 inline constexpr int kCos1 = 11363, kCos2 = 10703, kCos3 = 9633, kCos5 = 6436, kCos6 = 4433, kCos7 = 2260;
 
-// A quantisation table in the transposed order the transform produces, with what the vector
-// division needs: q = floor((|c| + d / 2) * m / 2^16), corrected by one where that falls short.
+// A quantisation table in the transposed order the transform produces, with what the vector division
+// needs. The quotient q = floor(y / d) of y = |c| + d / 2 is floor(y * m / 2^(15 + j)) with
+// j = floor(log2 d) and m = ceil(2^(15 + j) / d) <= 2^15, exactly for every y below 2^14 (and y is at
+// most 8192 + 1020): with e = m * d - 2^(15 + j), which is below d <= 2^(j + 1), y * m / 2^(15 + j) is
+// y / d plus y * e / (d * 2^(15 + j)), less than 1 / d, so it never reaches the next whole number.
+// The vector code takes it in two high products: floor(2y * m / 2^16), then that times 2^(16 - j)
+// over 2^16, which is the shift by j that each coefficient needs of its own.
 struct QuantTable {
   uint8_t natural[64];  // as written to the file
   alignas(32) uint16_t divisor[64];
-  alignas(32) uint16_t half[64];
-  alignas(32) uint16_t reciprocal[64];
+  alignas(32) uint16_t half[64];        // d / 2
+  alignas(32) uint16_t multiplier[64];  // m
+  alignas(32) uint16_t shift[64];       // 2^(16 - j)
 
   void Set(const uint8_t base[64], int quality);
   void SetDivisor(int i, uint16_t d);

@@ -35,7 +35,7 @@ void Quantise(const int16_t in[64], const uint16_t divisors[64], int16_t out[64]
   for (int i = 0; i < 64; ++i) table.SetDivisor(i, divisors[i]);
   for (int i = 0; i < 8; ++i) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8 * i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * i), QuantiseRow<L>(c, table, i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * i), QuantiseRow<L>(c, table, i).Value());
   }
 }
 

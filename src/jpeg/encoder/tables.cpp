@@ -2,6 +2,8 @@
 // quantises with.
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 #include "jpeg/encoder/encoder.h"
 #include "jpeg/encoder/kernels.h"
@@ -37,7 +39,9 @@ void QuantTable::Set(const uint8_t base[64], int quality) {
 void QuantTable::SetDivisor(int i, uint16_t d) {
   divisor[i] = d;
   half[i] = static_cast<uint16_t>(d / 2);
-  reciprocal[i] = static_cast<uint16_t>(65536u / d);  // d >= 8, so it fits
+  const int j = std::bit_width(static_cast<unsigned>(d)) - 1;  // d >= 8: j >= 3
+  multiplier[i] = static_cast<uint16_t>(((uint32_t{1} << (15 + j)) + d - 1) / d);
+  shift[i] = static_cast<uint16_t>(1u << (16 - j));
 }
 
 }  // namespace jpeg::detail

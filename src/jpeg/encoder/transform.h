@@ -15,8 +15,11 @@
 // needed), then the block is transposed once and the second pass runs down again: the result comes out
 // transposed, which the quantisation table and the zigzag order are arranged for. The even half of each
 // pass is the usual butterfly; the odd half multiplies the four differences by the 4x4 cosine matrix,
-// two products to a pmaddwd. With samples of -128..127 no 16-bit sum can overflow: a first-pass output
-// is at most 4 * 1024 in magnitude, and a second-pass sum at most 8 times that.
+// two products to a pmaddwd. The samples go in as 0..255, and the level shift (sample - 128) is taken
+// from the one sum it changes, that of all eight, which it lowers by 8 * 128; every other sum and
+// difference is the same either way. No 16-bit sum can overflow: the first pass's sums of the
+// unshifted samples are at most 8 * 255, an output is at most 4 * 1024 in magnitude, and a second-pass
+// sum at most 8 times that.
 
 #include <cstddef>
 #include <cstdint>
@@ -55,7 +58,8 @@ inline void DctPass(typename L::V r[8]) {
   };
 
   if (kPass == 1) {
-    r[0] = L::ShiftLeft16(L::Add16(t10, t11), kPass1Bits);
+    // The samples come in as 0..255: the level shift by 128 shows only in this sum of all eight.
+    r[0] = L::ShiftLeft16(L::Sub16(L::Add16(t10, t11), L::Set16(8 * 128)), kPass1Bits);
     r[4] = L::ShiftLeft16(L::Sub16(t10, t11), kPass1Bits);
   } else {
     const V half = L::Set16(1 << (kPass1Bits - 1));
@@ -103,20 +107,23 @@ inline void Dct(typename L::V r[8]) {
   DctPass<L, 2>(r);
 }
 
-// Row i of the transform (transposed order) divided by the table's row i, rounding halves away from
-// zero: q = floor((|c| + d / 2) * m / 2^16), corrected by one where that falls short.
+// A row of quantised coefficients: their magnitudes and their signs (all ones where the transform was
+// negative) apart, as the entropy coder's categories take them.
 template <typename L>
-inline typename L::V QuantiseRow(typename L::V c, const QuantTable& table, int i) {
+struct Quantised {
+  typename L::V magnitude, sign;
+  typename L::V Value() const { return L::Sub16(L::Xor(magnitude, sign), sign); }
+};
+
+// Row i of the transform (transposed order) divided by the table's row i, rounding halves away from
+// zero: floor((|c| + d / 2) / d) as QuantTable describes, with the sign of c.
+template <typename L>
+inline Quantised<L> QuantiseRow(typename L::V c, const QuantTable& table, int i) {
   using V = typename L::V;
-  const V d = L::Row(table.divisor + 8 * i);
-  const V h = L::Row(table.half + 8 * i);
-  const V m = L::Row(table.reciprocal + 8 * i);
   const V sign = L::ShiftRightArithmetic16(c, 15);
-  const V y = L::Add16(L::Sub16(L::Xor(c, sign), sign), h);  // |c| + d/2, below 2^16
-  V q = L::MultiplyHighUnsigned16(y, m);                     // floor(y / d) or one less
-  const V rest = L::Sub16(y, L::MultiplyLow16(q, d));
-  q = L::Sub16(q, L::Greater16(rest, L::Sub16(d, L::Set16(1))));
-  return L::Sub16(L::Xor(q, sign), sign);
+  const V y = L::Add16(L::Sub16(L::Xor(c, sign), sign), L::Row(table.half + 8 * i));  // below 2^14
+  const V scaled = L::MultiplyHighUnsigned16(L::Add16(y, y), L::Row(table.multiplier + 8 * i));
+  return {L::MultiplyHighUnsigned16(scaled, L::Row(table.shift + 8 * i)), sign};
 }
 
 // The entropy coder's view of quantised coefficients (QuantisedBlock::category). For a magnitude m,
@@ -126,10 +133,9 @@ inline typename L::V QuantiseRow(typename L::V c, const QuantTable& table, int i
 // and m = 0 (all bits clear) comes out below zero and is raised to 0. The even and the odd 16-bit lanes
 // are converted apart, as 32-bit integers, and put back together.
 template <typename L>
-inline typename L::V Categories(typename L::V q) {
+inline typename L::V Categories(const Quantised<L>& q) {
   using V = typename L::V;
-  const V sign = L::ShiftRightArithmetic16(q, 15);
-  const V m = L::Sub16(L::Xor(q, sign), sign);
+  const V m = q.magnitude, sign = q.sign;
   V ones = L::Or(m, L::ShiftRight16(m, 1));
   ones = L::Or(ones, L::ShiftRight16(ones, 2));
   ones = L::Or(ones, L::ShiftRight16(ones, 4));
@@ -181,11 +187,10 @@ inline typename L::V Chroma(typename L::V br, typename L::V g, typename L::V w_b
 }
 
 // The transform and quantisation (TransformPair) of L::kLanes blocks at once, blocks[j] (rows `stride`
-// bytes apart) in lane j, into out[j]. First the rows, level-shifted to 16-bit words.
+// bytes apart) in lane j, into out[j]. First the rows, as 16-bit words (the transform shifts them).
 template <typename L>
 inline void LoadBlocks(const uint8_t* const* blocks, ptrdiff_t stride, typename L::V r[8]) {
-  const typename L::V centre = L::Set16(128);
-  for (int i = 0; i < 8; ++i) r[i] = L::Sub16(L::LoadEightBytesEach(blocks, i * stride), centre);
+  for (int i = 0; i < 8; ++i) r[i] = L::LoadEightBytesEach(blocks, i * stride);
 }
 
 // MoveMask8's result when every byte's top bit is set.
@@ -203,10 +208,11 @@ inline void TransformBlocks(const uint8_t* const* blocks, size_t stride, const Q
   uint64_t nonzero[L::kLanes] = {};
   constexpr ptrdiff_t kNextBlock = sizeof(QuantisedBlock);
   for (int i = 0; i < 8; i += 2) {
-    const V q0 = QuantiseRow<L>(r[i], table, i), q1 = QuantiseRow<L>(r[i + 1], table, i + 1);
-    L::StoreLanePairs(reinterpret_cast<uint8_t*>(out[0].coef + 8 * i), kNextBlock, q0, q1);
+    const Quantised<L> q0 = QuantiseRow<L>(r[i], table, i), q1 = QuantiseRow<L>(r[i + 1], table, i + 1);
+    L::StoreLanePairs(reinterpret_cast<uint8_t*>(out[0].coef + 8 * i), kNextBlock, q0.Value(), q1.Value());
     // Sixteen bits for each lane: which of its block's rows i and i + 1 are zero.
-    const uint32_t zeros = L::MoveMask8(L::PackSigned16(L::Equal16(q0, zero), L::Equal16(q1, zero)));
+    const uint32_t zeros =
+        L::MoveMask8(L::PackSigned16(L::Equal16(q0.magnitude, zero), L::Equal16(q1.magnitude, zero)));
     // The entropy coder reads the categories of the coefficients that are not zero only: rows of zeros
     // in every lane, common in the high frequencies, have none to work out.
     if (zeros != kAllZero<L>) {
