@@ -16,9 +16,9 @@
 
 namespace jpeg::detail {
 
-void TransformPairAvx2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+bool TransformPairAvx2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
                        QuantisedBlock out[2]) {
-  TransformPairOver<lanes::Avx2>(a, b, stride, table, out);
+  return TransformPairOver<lanes::Avx2>(a, b, stride, table, out);
 }
 
 void ConvertRowPairAvx2(const uint8_t* row0, const uint8_t* row1, int32_t count, uint8_t* y0, uint8_t* y1,

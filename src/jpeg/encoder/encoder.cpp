@@ -1,6 +1,6 @@
 #include "jpeg/encoder/encoder.h"
 
-#include <emmintrin.h>
+#include <xmmintrin.h>  // _mm_prefetch
 
 #include <algorithm>
 #include <cstdlib>
@@ -177,28 +177,15 @@ class Encoder {
     }
   }
 
-  // Whether the block's 64 samples are all equal.
-  static bool Flat(const uint8_t* samples, size_t stride) {
-    __m128i bytes[8];
-    for (int i = 0; i < 8; ++i) bytes[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + i * stride));
-    const __m128i first = _mm_set1_epi8(static_cast<char>(samples[0]));
-    const __m128i same = _mm_and_si128(
-        _mm_and_si128(_mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[0], bytes[1]), first),
-                      _mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[2], bytes[3]), first)),
-        _mm_and_si128(_mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[4], bytes[5]), first),
-                      _mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[6], bytes[7]), first)));
-    return _mm_movemask_epi8(same) == 0xFFFF;
-  }
-
   // Two blocks quantised with the same table, coded in turn: a for component ca, then b for cb.
   void Pair(const uint8_t* a, const uint8_t* b, size_t stride, Component& ca, Component& cb) {
-    if (Flat(a, stride) && Flat(b, stride)) {
+    // A flat block beside one that is not goes through the transform too, which gives it the same
+    // coefficients.
+    if (kernels_.transform(a, b, stride, *ca.quant, blocks_)) {
       FlatBlock(a[0], ca);
       FlatBlock(b[0], cb);
       return;
     }
-    // A flat block among them goes through the transform too, which gives it the same coefficients.
-    kernels_.transform(a, b, stride, *ca.quant, blocks_);
     Code(blocks_[0], ca);
     Code(blocks_[1], cb);
   }

@@ -67,17 +67,18 @@ using ConvertRows = void (*)(const uint8_t* row0, const uint8_t* row1, int32_t c
                              uint8_t* cb, uint8_t* cr);
 
 // The 8x8 blocks at a and at b (rows `stride` bytes apart), transformed and quantised with `table`
-// into out[0] and out[1].
-using TransformPair = void (*)(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+// into out[0] and out[1]; or, when the 64 samples of each block are all equal (flat), true, and out
+// left as it was: a flat block's transform is its DC term alone, which the encoder has at hand.
+using TransformPair = bool (*)(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
                                QuantisedBlock out[2]);
 
 void ConvertRowPairSse2(const uint8_t* row0, const uint8_t* row1, int32_t count, uint8_t* y0, uint8_t* y1,
                         uint8_t* cb, uint8_t* cr);
-void TransformPairSse2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+bool TransformPairSse2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
                        QuantisedBlock out[2]);
 void ConvertRowPairAvx2(const uint8_t* row0, const uint8_t* row1, int32_t count, uint8_t* y0, uint8_t* y1,
                         uint8_t* cb, uint8_t* cr);
-void TransformPairAvx2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+bool TransformPairAvx2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
                        QuantisedBlock out[2]);
 
 struct EncoderKernels {

@@ -18,9 +18,9 @@ void ConvertRowPairSse2(const uint8_t* row0, const uint8_t* row1, int32_t count,
   ConvertRowPairFrom<L>(row0, row1, 0, count, y0, y1, cb, cr);
 }
 
-void TransformPairSse2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+bool TransformPairSse2(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
                        QuantisedBlock out[2]) {
-  TransformPairOver<L>(a, b, stride, table, out);
+  return TransformPairOver<L>(a, b, stride, table, out);
 }
 
 void ForwardDct(const uint8_t* samples, ptrdiff_t stride, int16_t out[64]) {

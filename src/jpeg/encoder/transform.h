@@ -195,14 +195,21 @@ inline void LoadBlocks(const uint8_t* const* blocks, ptrdiff_t stride, typename 
 
 // MoveMask8's result when every byte's top bit is set.
 template <typename L>
-constexpr uint32_t kAllZero = static_cast<uint32_t>((uint64_t{1} << L::kBytes) - 1);
+constexpr uint32_t kAllSet = static_cast<uint32_t>((uint64_t{1} << L::kBytes) - 1);
+
+// Whether every lane's 64 samples are equal to its first.
+template <typename L>
+inline bool Flat(const typename L::V r[8]) {
+  using V = typename L::V;
+  const V first = L::FirstWordOfEachLane(r[0]);
+  V same = L::Equal16(r[0], first);
+  for (int i = 1; i < 8; ++i) same = L::And(same, L::Equal16(r[i], first));
+  return L::MoveMask8(same) == kAllSet<L>;
+}
 
 template <typename L>
-inline void TransformBlocks(const uint8_t* const* blocks, size_t stride, const QuantTable& table,
-                            QuantisedBlock* out) {
+inline void TransformBlocks(typename L::V r[8], const QuantTable& table, QuantisedBlock* out) {
   using V = typename L::V;
-  V r[8];
-  LoadBlocks<L>(blocks, static_cast<ptrdiff_t>(stride), r);
   Dct<L>(r);
   const V zero = L::Zero();
   uint64_t nonzero[L::kLanes] = {};
@@ -215,7 +222,7 @@ inline void TransformBlocks(const uint8_t* const* blocks, size_t stride, const Q
         L::MoveMask8(L::PackSigned16(L::Equal16(q0.magnitude, zero), L::Equal16(q1.magnitude, zero)));
     // The entropy coder reads the categories of the coefficients that are not zero only: rows of zeros
     // in every lane, common in the high frequencies, have none to work out.
-    if (zeros != kAllZero<L>) {
+    if (zeros != kAllSet<L>) {
       L::StoreLanePairs(reinterpret_cast<uint8_t*>(out[0].category + 8 * i), kNextBlock, Categories<L>(q0),
                         Categories<L>(q1));
     }
@@ -224,11 +231,21 @@ inline void TransformBlocks(const uint8_t* const* blocks, size_t stride, const Q
   for (int j = 0; j < L::kLanes; ++j) out[j].nonzero = nonzero[j];
 }
 
+// Both blocks' rows are loaded first: two flat blocks (half of a screen's) skip the transform.
 template <typename L>
-inline void TransformPairOver(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
+inline bool TransformPairOver(const uint8_t* a, const uint8_t* b, size_t stride, const QuantTable& table,
                               QuantisedBlock out[2]) {
+  constexpr int kVectors = 2 / L::kLanes;  // each holding L::kLanes blocks
   const uint8_t* const blocks[2] = {a, b};
-  for (int j = 0; j < 2; j += L::kLanes) TransformBlocks<L>(blocks + j, stride, table, out + j);
+  typename L::V r[kVectors][8];
+  bool flat = true;
+  for (int j = 0; j < kVectors; ++j) {
+    LoadBlocks<L>(blocks + j * L::kLanes, static_cast<ptrdiff_t>(stride), r[j]);
+    flat = flat && Flat<L>(r[j]);
+  }
+  if (flat) return true;
+  for (int j = 0; j < kVectors; ++j) TransformBlocks<L>(r[j], table, out + j * L::kLanes);
+  return false;
 }
 
 inline uint8_t Clamp255(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }

@@ -62,6 +62,7 @@ struct Avx2 {
   static V PackSigned16(V a, V b) { return _mm256_packs_epi16(a, b); }
   static V PackUnsigned16(V a, V b) { return _mm256_packus_epi16(a, b); }
   static uint32_t MoveMask8(V a) { return static_cast<uint32_t>(_mm256_movemask_epi8(a)); }
+  static V FirstWordOfEachLane(V a) { return _mm256_shuffle_epi32(_mm256_shufflelo_epi16(a, 0), 0); }
   static V EvenElements32(V a, V b) {
     return _mm256_castps_si256(
         _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));

@@ -76,6 +76,8 @@ struct Sse2 {
   static V Equal16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
   static V PackSigned16(V a, V b) { return _mm_packs_epi16(a, b); }
   static V PackUnsigned16(V a, V b) { return _mm_packus_epi16(a, b); }
+  // Word 0 of each lane in all eight words of the lane.
+  static V FirstWordOfEachLane(V a) { return _mm_shuffle_epi32(_mm_shufflelo_epi16(a, 0), 0); }
   // The top bit of each byte, byte i at bit i.
   static uint32_t MoveMask8(V a) { return static_cast<uint32_t>(_mm_movemask_epi8(a)); }
   // Per lane: elements 0 and 2 of a, then elements 0 and 2 of b (32-bit elements); and 1 and 3.
