@@ -67,7 +67,7 @@ struct Round {
   std::string wine_level;
 };
 
-constexpr double kStepGoal = 1.25, kEncoderGoal = 0.75, kSizeGoal = 1.10;
+constexpr double kStepGoal = 1.25, kEncoderGoal = 0.70, kSizeGoal = 1.10;
 
 const char* Verdict(bool met) { return met ? "met" : "NOT met"; }
 

@@ -51,7 +51,8 @@ endif()
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   # Appended, so that the AVX2 file keeps its own flags too.
   set_property(SOURCE
-    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/sse2.cpp
-    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/tables.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/avx2.cpp
+    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/entropy.cpp
+    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/sse2.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/tables.cpp
+    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/avx2.cpp
     APPEND PROPERTY COMPILE_OPTIONS "$<$<NOT:$<CONFIG:Debug>>:-O3>")
 endif()

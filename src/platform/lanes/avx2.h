@@ -37,8 +37,6 @@ struct Avx2 {
   static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
   static V MultiplyAdd16(V a, V b) { return _mm256_madd_epi16(a, b); }
   static V MultiplyHighUnsigned16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
-  static V MultiplyLow16(V a, V b) { return _mm256_mullo_epi16(a, b); }
-  static V Greater16(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
   static V Max16(V a, V b) { return _mm256_max_epi16(a, b); }
   static V And(V a, V b) { return _mm256_and_si256(a, b); }
   static V Or(V a, V b) { return _mm256_or_si256(a, b); }

@@ -45,8 +45,6 @@ struct Sse2 {
   static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
   static V MultiplyAdd16(V a, V b) { return _mm_madd_epi16(a, b); }
   static V MultiplyHighUnsigned16(V a, V b) { return _mm_mulhi_epu16(a, b); }
-  static V MultiplyLow16(V a, V b) { return _mm_mullo_epi16(a, b); }
-  static V Greater16(V a, V b) { return _mm_cmpgt_epi16(a, b); }
   static V Max16(V a, V b) { return _mm_max_epi16(a, b); }
   static V And(V a, V b) { return _mm_and_si128(a, b); }
   static V Or(V a, V b) { return _mm_or_si128(a, b); }
