@@ -19,7 +19,8 @@
 // bottom by repeating the last column and row. Each 8x8 block is then transformed, quantised and
 // Huffman coded straight into the output buffer. The colour conversion, the transform and the
 // quantisation are written once, in transform.h, for every vector width; sse2.cpp and avx2.cpp make
-// each level's kernels of them. The entropy coding is in entropy.h.
+// each level's kernels of them. The entropy coding is in entropy.h. While a band is coded, the
+// picture's rows of the next band are asked for (BandAhead).
 //
 // The blocks go through the transform two at a time, the two that share a table: the two halves of a
 // luminance row of the unit, then its two chrominance blocks. AVX2 transforms both at once, one in
@@ -27,7 +28,8 @@
 // at run time).
 //
 // A block whose 64 samples are equal transforms to its DC term alone (64 * (sample - 128), exactly what
-// the transform gives for it), so a pair of such blocks skips the transform: screens are full of them.
+// the transform gives for it), so a pair of such blocks skips the transform (the kernel sees it on the
+// rows it loads, and says so): screens are full of them.
 
 namespace jpeg {
 namespace detail {
@@ -94,8 +96,9 @@ class Encoder {
     if (!out_.ok()) return EncodeResult::kOutOfMemory;
     WriteHeaders();
 
-    Component y{&luma_, &flat_luma_, &dc_luma_, &ac_luma_}, u{&chroma_, &flat_chroma_, &dc_chroma_, &ac_chroma_},
-        v{&chroma_, &flat_chroma_, &dc_chroma_, &ac_chroma_};
+    Component y{&luma_, &flat_luma_, &dc_luma_, &ac_luma_};
+    Component u{&chroma_, &flat_chroma_, &dc_chroma_, &ac_chroma_};
+    Component v{&chroma_, &flat_chroma_, &dc_chroma_, &ac_chroma_};
     const int32_t bands = (pixels_.height + 15) / 16;
     for (int32_t band = 0; band < bands; ++band) {
       ConvertBand(band * 16, luma.data(), cb.data(), cr.data());

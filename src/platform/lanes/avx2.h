@@ -95,7 +95,7 @@ struct Avx2 {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(high), _mm256_extracti128_si256(halves, 1));
   }
   static void StoreQuartersApart(uint8_t* first, uint8_t* second, V v) {
-    const __m128i quarters = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0)));
+    const __m128i quarters = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(v, ZerosThenOnes()));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(first), quarters);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(second), _mm_srli_si128(quarters, 8));
   }
@@ -112,17 +112,21 @@ struct Avx2 {
   }
 
   // Sixteen bytes for each lane j, from base + offsets[j].
-  static V LoadWindows(const uint8_t* base, const int32_t* offsets) { return Windows(base + offsets[0], base + offsets[1]); }
+  static V LoadWindows(const uint8_t* base, const int32_t* offsets) {
+    return Windows(base + offsets[0], base + offsets[1]);
+  }
   // Sixteen 32-bit elements (each 0..255) of 64 / kBytes vectors, in order, to sixteen bytes at p.
   static void StoreSixteen32AsBytes(uint8_t* p, const V* r) {
     // Lanes hold elements 0-3 | 4-7 and 8-11 | 12-15; the lane-wise packs leave them as the 32-bit
     // elements 0, 4, 1, 5.
     const V words = _mm256_packs_epi32(r[0], r[1]);
-    const V bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words), _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0));
+    const V bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words), ZerosThenOnes());
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(bytes));
   }
 
  private:
+  // For a permute: element 0 of each lane, then element 1 of each lane (32-bit elements).
+  static V ZerosThenOnes() { return _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0); }
   static V Windows(const uint8_t* low, const uint8_t* high) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low))),
                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(high)), 1);
