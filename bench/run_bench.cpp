@@ -30,7 +30,7 @@
 #include "jpeg/jpeg_writer.h"
 #include "mail/session.h"
 #include "mail/outlook.h"
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 #include "platform/runtime/cpu.h"
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"
@@ -44,7 +44,7 @@ double Ms(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-class CountingSink final : public ijl::Sink {
+class CountingSink final : public jpeg::Sink {
  public:
   bool Put(const uint8_t*, size_t size) override {
     bytes += size;
@@ -158,7 +158,7 @@ JpegTimes TimeJpeg(cDIBSection& image, const std::wstring& path) {
   const ptrdiff_t stride = image.BytesPerScanLine();
   const auto* bits = static_cast<const uint8_t*>(image.DIBSectionBitsPtr());
   CountingSink sink;
-  ijl::Encode({bits + (image.Height() - 1) * stride, -stride, image.Width(), image.Height()}, 60, sink);
+  jpeg::Encode({bits + (image.Height() - 1) * stride, -stride, image.Width(), image.Height()}, 60, sink);
   times.file = Ms(t0, t1);
   times.encode = Ms(t1, Clock::now());
   times.bytes = sink.bytes;
@@ -198,7 +198,7 @@ int MeasureJpeg(const std::wstring& folder, int repetitions) {
       encode.push_back(times.encode);
     }
     std::fprintf(table, "%ls\t%.3f\t%.3f\t%zu\t%s\n", size, Median(jpeg), Median(encode), bytes,
-                 rt::SimdLevelName(ijl::EncodeLevel(rt::BestSimdLevel())));
+                 rt::SimdLevelName(jpeg::EncodeLevel(rt::BestSimdLevel())));
   }
   std::fclose(table);
   return 0;
@@ -319,7 +319,7 @@ int wmain(int argc, wchar_t** argv) {
     auto fresh_floor = [&](const Figures& f) { return f.image_bytes / 4096.0 * fresh_page_us / 1000.0; };
 
     std::printf("Steps of a run, in process (median of %d, milliseconds; the encoder at %s)\n\n", repetitions,
-                rt::SimdLevelName(ijl::EncodeLevel(rt::BestSimdLevel())));
+                rt::SimdLevelName(jpeg::EncodeLevel(rt::BestSimdLevel())));
     std::printf("%-34s %10s %10s %10s\n", "step", "1280x720", "1920x1080", "3840x2160");
     auto row = [&](const char* name, const std::function<double(const Figures&)>& value) {
       std::printf("%-34s", name);

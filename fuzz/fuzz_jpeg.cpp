@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
@@ -21,14 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> pixels(stride * height);
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = size ? data[i % size] : static_cast<uint8_t>(i);
 
-  ijl::Pixels picture{pixels.data(), static_cast<ptrdiff_t>(stride), width, height};
+  jpeg::Pixels picture{pixels.data(), static_cast<ptrdiff_t>(stride), width, height};
   if (bottom_up) picture = {pixels.data() + stride * (height - 1), -static_cast<ptrdiff_t>(stride), width, height};
-  ijl::MemorySink sink;
-  if (ijl::Encode(picture, quality, sink, rt::SimdLevel::kSse2) != ijl::EncodeResult::kOk) __builtin_trap();
+  jpeg::MemorySink sink;
+  if (jpeg::Encode(picture, quality, sink, rt::SimdLevel::kSse2) != jpeg::EncodeResult::kOk) __builtin_trap();
   for (rt::SimdLevel level : {rt::SimdLevel::kAvx2}) {
-    if (ijl::EncodeLevel(level) != level) continue;
-    ijl::MemorySink wider;
-    if (ijl::Encode(picture, quality, wider, level) != ijl::EncodeResult::kOk || wider.bytes != sink.bytes)
+    if (jpeg::EncodeLevel(level) != level) continue;
+    jpeg::MemorySink wider;
+    if (jpeg::Encode(picture, quality, wider, level) != jpeg::EncodeResult::kOk || wider.bytes != sink.bytes)
       __builtin_trap();
   }
 

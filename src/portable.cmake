@@ -1,16 +1,18 @@
 # The code free of Windows, as one library for the Windows build and the native build alike: the
 # resampling kernels and pixel views, checked arithmetic and raised errors, the program-wide random
-# numbers, the JPEG encoder, and the screenshots' names and the subject. The name its raised errors carry (rt::RuntimeErrorSource) is the
-# executable's on Windows, from orvane_app; natively it is fixed.
+# numbers, the JPEG encoder (jpeg/encoder), and the screenshots' names and the subject. The name its
+# raised errors carry (rt::RuntimeErrorSource) is the executable's on Windows, from orvane_app;
+# natively it is fixed.
 set(ORVANE_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
 add_library(orvane_portable STATIC
   ${ORVANE_PORTABLE_DIR}/driver/screenshot_names.cpp
   ${ORVANE_PORTABLE_DIR}/driver/subject.cpp
   ${ORVANE_PORTABLE_DIR}/image/kernels.cpp
   ${ORVANE_PORTABLE_DIR}/image/resample_sse2.cpp
-  ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder.cpp
-  ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_colour.cpp
-  ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_dct.cpp
+  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp
+  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/entropy.cpp
+  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/sse2.cpp
+  ${ORVANE_PORTABLE_DIR}/jpeg/encoder/tables.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/cpu.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/errors.cpp
   ${ORVANE_PORTABLE_DIR}/platform/runtime/random.cpp
@@ -18,18 +20,23 @@ add_library(orvane_portable STATIC
 target_include_directories(orvane_portable PUBLIC ${ORVANE_PORTABLE_DIR})
 # The wider vector levels, each in its own files with its own flags, chosen at run time by cpuid.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-  set(ORVANE_AVX2_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx2.cpp ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_avx2.cpp)
+  set(ORVANE_AVX2_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx2.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/avx2.cpp)
   set(ORVANE_AVX512_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx512.cpp)
   target_sources(orvane_portable PRIVATE ${ORVANE_AVX2_SOURCES} ${ORVANE_AVX512_SOURCES})
   target_compile_definitions(orvane_portable PRIVATE ORVANE_SIMD_X86)
-  # GCC and Clang, the compilers the project builds with (MinGW-w64 for Windows, natively for the
-  # sanitizers and fuzzers).
-  set(avx2_flags -mavx2)
-  set(avx512_flags -mavx512f -mavx512bw)
+  if(MSVC)
+    # /arch:AVX512 enables F, CD, BW, DQ and VL, and defines their macros, which platform/lanes checks.
+    set(avx2_flags /arch:AVX2)
+    set(avx512_flags /arch:AVX512)
+  else()
+    # GCC and Clang (MinGW-w64 for Windows, natively for the sanitizers and fuzzers).
+    set(avx2_flags -mavx2)
+    set(avx512_flags -mavx512f -mavx512bw)
+  endif()
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     list(APPEND avx512_flags -Wno-maybe-uninitialized)  # GCC 12's own AVX-512 headers trip it
   endif()
-  if(WIN32)
+  if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     # GCC cannot align the Windows x64 stack beyond 16 bytes, yet spills 32- and 64-byte vectors with
     # aligned moves; the assembler makes every such move an unaligned one.
     list(APPEND avx2_flags -Wa,-muse-unaligned-vector-move)
@@ -47,7 +54,8 @@ endif()
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   # Appended, so that the AVX2 file keeps its own flags too.
   set_property(SOURCE
-    ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder.cpp ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_colour.cpp
-    ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_dct.cpp ${ORVANE_PORTABLE_DIR}/platform/ijl/encoder_avx2.cpp
+    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/entropy.cpp
+    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/sse2.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/tables.cpp
+    ${ORVANE_PORTABLE_DIR}/jpeg/encoder/avx2.cpp
     APPEND PROPERTY COMPILE_OPTIONS "$<$<NOT:$<CONFIG:Debug>>:-O3>")
 endif()

@@ -7,10 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
-
+#include "image/resample_lanes.h"
 #include "image/resample_simd.h"
 #include "platform/runtime/checked.h"
 
@@ -206,29 +203,21 @@ ColumnPlan PlanColumns(const std::vector<Column>& columns) {
 // The second pass pixel by pixel, for target columns [begin, end).
 void BlendPixels(const std::vector<Column>& columns, const uint8_t* m, uint8_t* out, int32_t begin, int32_t end) {
   const int32_t new_w = static_cast<int32_t>(columns.size());
-#if defined(__SSE2__) || defined(_M_X64)
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i one = _mm_set1_epi32(1);
-#endif
   for (int32_t x = begin; x < end; ++x) {
     const Column& col = columns[static_cast<size_t>(x)];
     const uint8_t* left = m + col.c;
     uint8_t* pixel = out + 3 * x;
-#if defined(__SSE2__) || defined(_M_X64)
+#if defined(ORVANE_RESAMPLE_VECTORS)
     if (col.narrow && x + 1 < new_w) {
-      // Pairs (m0, m3), (m1, m4), (m2, m5) side by side, then one pmaddwd per weight half. The
-      // four bytes stored include one of the next pixel, which is written after this one.
-      const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(left)), zero);
-      const __m128i pairs = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 6));
-      __m128i n = _mm_madd_epi16(pairs, _mm_set1_epi32(col.weights_lo));
-      if (!col.single) n = _mm_add_epi32(_mm_slli_epi32(_mm_madd_epi16(pairs, _mm_set1_epi32(col.weights_hi)), 8), n);
-      const __m128i shift = _mm_cvtsi32_si128(col.fx.shift);
-      const __m128i bias = _mm_set1_epi32(static_cast<int>(col.below_half));
-      const __m128i odd = _mm_and_si128(_mm_srl_epi32(n, shift), one);
-      const __m128i r = _mm_srl_epi32(_mm_add_epi32(_mm_add_epi32(n, bias), odd), shift);
-      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(r, zero), zero);
-      const int32_t packed = _mm_cvtsi128_si32(bytes);
-      std::memcpy(pixel, &packed, 4);
+      // Pairs (m0, m3), (m1, m4), (m2, m5) side by side, blended as the vector levels blend. The four
+      // bytes stored include one of the next pixel, which is written after this one.
+      using L = lanes::Sse2;
+      const L::V v = L::LoadBytesAsWords(left);
+      const L::V r = simd::BlendPairs<L, 8>(L::InterleaveLow16(v, L::ShiftRightBytes<6>(v)), L::Set32(col.weights_lo),
+                                            L::Set32(col.weights_hi), col.single, _mm_cvtsi32_si128(col.fx.shift),
+                                            L::Set32(static_cast<int>(col.below_half)));
+      const L::V zero = L::Zero();
+      L::StoreFour(pixel, L::PackUnsigned16(L::PackSigned32(r, zero), zero));
       continue;
     }
 #endif
@@ -262,6 +251,175 @@ Kernels KernelsFor(rt::SimdLevel wanted) {
 #endif
   return {};
 }
+
+// Where every target pixel samples the source, and how the passes go.
+struct Plan {
+  Kernels kernels;
+  std::vector<Column> columns;
+  ColumnPlan groups;
+  int32_t first_byte = INT32_MAX;  // the byte columns any target pixel reads
+  int32_t last_byte = 0;
+  int32_t rows = 0;  // of the target
+  float y_scale = 0;
+  int together = 1;  // target rows gathered for one walk of the second pass
+};
+
+// Column positions are the same for every row: worked out once, with the proof that the six byte
+// columns each target pixel reads lie inside the source (the first that does not is the read that fails).
+Plan PlanResample(const PixelView& from, int32_t w, int32_t h, int32_t new_w, int32_t new_h, rt::SimdLevel level) {
+  Plan plan;
+  plan.kernels = KernelsFor(level);
+  plan.rows = new_h;
+  // The quotients are formed in double and stored in single precision.
+  const float x_scale = static_cast<float>(rt::CheckFinite(static_cast<double>(w - 1) / new_w));
+  plan.y_scale = static_cast<float>(rt::CheckFinite(static_cast<double>(h - 1) / new_h));
+  plan.columns.resize(static_cast<size_t>(new_w));
+  for (int32_t x = 0; x < new_w; ++x) {
+    const float sx = static_cast<float>(static_cast<double>(x_scale) * x);
+    const int32_t ix = static_cast<int32_t>(std::floor(sx));
+    const float fx = static_cast<float>(static_cast<double>(sx) - ix);
+    const int32_t c = rt::Mul32(3, ix);
+    if (c < 0 || rt::Add32(c, 5) >= from.columns()) rt::RaiseSubscriptRange();
+    Column& column = plan.columns[static_cast<size_t>(x)];
+    column.c = c;
+    column.fx = Split(fx);
+    column.narrow = column.fx.shift >= 1 && column.fx.shift <= kNarrowBits;
+    plan.first_byte = std::min(plan.first_byte, c);
+    plan.last_byte = std::max(plan.last_byte, c + 5);
+  }
+  for (Column& column : plan.columns) {
+    if (!column.narrow) continue;
+    const int q = column.fx.shift;
+    column.take = static_cast<uint32_t>(column.fx.numerator);
+    column.keep = (1u << q) - column.take;
+    column.below_half = (1u << (q - 1)) - 1;
+    column.single = q <= 15;
+    if (column.single) {
+      column.weights_lo = static_cast<int32_t>((column.take << 16) | column.keep);
+    } else {
+      column.weights_hi = static_cast<int32_t>(((column.take >> 8) << 16) | (column.keep >> 8));
+      column.weights_lo = static_cast<int32_t>(((column.take & 0xFF) << 16) | (column.keep & 0xFF));
+    }
+  }
+  if (plan.kernels.blend_columns) plan.groups = PlanColumns(plan.columns);
+  // The rows gathered stay within about half of a first-level data cache, where the second pass finds
+  // them.
+  constexpr int32_t kGatheredBytes = 24 * 1024;
+  if (!plan.groups.groups.empty())
+    plan.together = static_cast<int>(std::clamp<int32_t>(kGatheredBytes / from.columns(), 1, simd::kRowsTogether));
+  return plan;
+}
+
+// The first pass: memory rows top and next blended by the fraction fy into row[first..last].
+void FirstPass(const Kernels& kernels, const uint8_t* top, const uint8_t* next, float fy, int32_t first, int32_t last,
+               uint8_t* row) {
+  const Fraction f = Split(fy);
+  if (f.shift == 0) {
+    for (int32_t k = first; k <= last; ++k) row[k] = top[k];
+  } else if (f.shift <= kNarrowBits) {
+    const uint32_t take = static_cast<uint32_t>(f.numerator);
+    kernels.blend_rows(top, next, row, first, last, (1u << f.shift) - take, take, f.shift);
+  } else if (f.exact) {
+    BlendTable table;
+    table.Fill(f);
+    for (int32_t k = first; k <= last; ++k) row[k] = table.Blend(top[k], next[k]);
+  } else {
+    for (int32_t k = first; k <= last; ++k) row[k] = Clamp(LerpDouble(fy, top[k], next[k]));
+  }
+}
+
+// The second pass of `rows` target rows: blended[r] is row r's first pass, out[r] its pixels. Pixel by
+// pixel where no group covers, by groups between.
+void SecondPass(const Plan& plan, const uint8_t* const* blended, uint8_t* const* out, int rows,
+                const simd::RowsAhead& ahead) {
+  const int32_t new_w = static_cast<int32_t>(plan.columns.size());
+  if (plan.groups.groups.empty()) {
+    for (int r = 0; r < rows; ++r) BlendPixels(plan.columns, blended[r], out[r], 0, new_w);
+    return;
+  }
+  uint8_t* group_out[simd::kRowsTogether] = {};
+  for (int r = 0; r < rows; ++r) {
+    BlendPixels(plan.columns, blended[r], out[r], 0, plan.groups.first_x);
+    group_out[r] = out[r] + 3 * plan.groups.first_x;
+  }
+  plan.kernels.blend_columns(blended, group_out, rows, plan.groups.groups.data(),
+                             static_cast<int32_t>(plan.groups.groups.size()), plan.groups.shift, plan.groups.whole,
+                             ahead);
+  for (int r = 0; r < rows; ++r) BlendPixels(plan.columns, blended[r], out[r], plan.groups.end_x, new_w);
+}
+
+// The first passes of up to plan.together target rows, gathered for one walk of the second pass. A row
+// that samples the same rows with the same fraction as the one before reuses its first pass. Slack at
+// the end of each buffer: the vector loops load eight or sixteen bytes where they use fewer.
+class Gather {
+ public:
+  Gather(const Plan& plan, const PixelView& from, const PixelView& to) : plan_(plan), from_(from), to_(to) {
+    for (int i = 0; i < plan.together; ++i) buffers_[i].resize(static_cast<size_t>(from.columns()) + 32);
+  }
+
+  // Target row y as row r of the walk: its pixels, and its first pass into a buffer none of the rows
+  // gathered before it reads.
+  void Add(int r, int32_t y) {
+    const float sy = SourceY(y);
+    const int32_t iy = FirstRowOf(sy);
+    const float fy = static_cast<float>(static_cast<double>(sy) - iy);
+    const uint8_t* top = from_.CheckedRow(iy, plan_.first_byte, plan_.last_byte);
+    const uint8_t* next = from_.CheckedRow(rt::Add32(iy, 1), plan_.first_byte, plan_.last_byte);
+    out_[r] = to_.CheckedRow(y, 0, rt::Mul32(3, static_cast<int32_t>(plan_.columns.size())) - 1);
+    if (iy == last_iy_ && fy == last_fy_) {
+      blended_[r] = last_blended_;
+      return;
+    }
+    uint8_t* row = nullptr;
+    for (int i = 0; !row; ++i) {
+      row = buffers_[i].data();
+      for (int j = 0; j < r; ++j) {
+        if (blended_[j] == row) row = nullptr;
+      }
+    }
+    FirstPass(plan_.kernels, top, next, fy, plan_.first_byte, plan_.last_byte, row);
+    blended_[r] = last_blended_ = row;
+    last_iy_ = iy;
+    last_fy_ = fy;
+  }
+
+  // The source rows of the target rows from y on that the next walk gathers, past the last one read so
+  // far (a row read again, as when enlarging, is still in cache).
+  simd::RowsAhead Ahead(int32_t y) const {
+    simd::RowsAhead ahead;
+    ahead.first = plan_.first_byte;
+    ahead.bytes = plan_.last_byte - plan_.first_byte + 1;
+    int32_t read = last_iy_ + 1;
+    for (const int32_t end = std::min<int32_t>(y + plan_.together, plan_.rows); y < end; ++y) {
+      const int32_t iy = FirstRowOf(SourceY(y));
+      if (iy < 0 || iy + 1 >= from_.rows()) break;  // its first pass raises the error: nothing to ask for
+      for (int32_t row = std::max(iy, read + 1); row <= iy + 1; ++row) {
+        ahead.rows[ahead.count++] = from_.CheckedRow(row, plan_.first_byte, plan_.last_byte);
+        read = row;
+      }
+    }
+    return ahead;
+  }
+
+  const uint8_t* const* blended() const { return blended_; }
+  uint8_t* const* out() const { return out_; }
+
+ private:
+  // Where a target row samples the source, and the memory row its first pass starts at.
+  float SourceY(int32_t y) const { return static_cast<float>(static_cast<double>(plan_.y_scale) * y); }
+  static int32_t FirstRowOf(float sy) { return static_cast<int32_t>(std::floor(sy)); }
+
+  const Plan& plan_;
+  const PixelView& from_;
+  const PixelView& to_;
+  std::vector<uint8_t> buffers_[simd::kRowsTogether];
+  const uint8_t* blended_[simd::kRowsTogether] = {};
+  uint8_t* out_[simd::kRowsTogether] = {};
+  const uint8_t* last_blended_ = nullptr;
+  int32_t last_iy_ = -1;
+  float last_fy_ = -1;
+};
+
 }  // namespace
 
 uint8_t NoiseByte(float r) {
@@ -282,150 +440,22 @@ rt::SimdLevel ResampleLevel(rt::SimdLevel wanted) {
 }
 
 void ResampleBilinear(const Image& source, const Image& target, rt::SimdLevel level) {
-  const Kernels kernels = KernelsFor(level);
   PixelView from(source);
   PixelView to(target);
-  const int32_t w = source.width, h = source.height;
-  const int32_t new_w = target.width, new_h = target.height;
-  if (new_w <= 0 || new_h <= 0) return;
-
-  // The quotients are formed in double and stored in single precision.
-  const float x_scale = static_cast<float>(rt::CheckFinite(static_cast<double>(w - 1) / new_w));
-  const float y_scale = static_cast<float>(rt::CheckFinite(static_cast<double>(h - 1) / new_h));
-
-  // Column positions are the same for every row: work them out once, and prove the six byte columns
-  // each target pixel reads lie inside the source (the first that does not is the read that fails).
-  std::vector<Column> columns(static_cast<size_t>(new_w));
-  int32_t first_byte = INT32_MAX, last_byte = 0;
-  for (int32_t x = 0; x < new_w; ++x) {
-    const float sx = static_cast<float>(static_cast<double>(x_scale) * x);
-    const int32_t ix = static_cast<int32_t>(std::floor(sx));
-    const float fx = static_cast<float>(static_cast<double>(sx) - ix);
-    const int32_t c = rt::Mul32(3, ix);
-    if (c < 0 || rt::Add32(c, 5) >= from.columns()) rt::RaiseSubscriptRange();
-    Column& column = columns[static_cast<size_t>(x)];
-    column.c = c;
-    column.fx = Split(fx);
-    column.narrow = column.fx.shift >= 1 && column.fx.shift <= kNarrowBits;
-    first_byte = std::min(first_byte, c);
-    last_byte = std::max(last_byte, c + 5);
-  }
-  for (Column& column : columns) {
-    if (!column.narrow) continue;
-    const int q = column.fx.shift;
-    column.take = static_cast<uint32_t>(column.fx.numerator);
-    column.keep = (1u << q) - column.take;
-    column.below_half = (1u << (q - 1)) - 1;
-    column.single = q <= 15;
-    if (column.single) {
-      column.weights_lo = static_cast<int32_t>((column.take << 16) | column.keep);
-    } else {
-      column.weights_hi = static_cast<int32_t>(((column.take >> 8) << 16) | (column.keep >> 8));
-      column.weights_lo = static_cast<int32_t>(((column.take & 0xFF) << 16) | (column.keep & 0xFF));
-    }
-  }
-
-  ColumnPlan plan;
-  if (kernels.blend_columns) plan = PlanColumns(columns);
-
-  // The first passes of up to kRowsTogether target rows, then one walk over the groups for all of
-  // them. A row that samples the same rows with the same fraction as the one before reuses its first
-  // pass. Slack at the end of each buffer: the vector loops load eight or sixteen bytes where they use
-  // fewer. The rows gathered stay within about half of a first-level data cache, where the second pass
-  // finds them.
-  constexpr int32_t kGatheredBytes = 24 * 1024;
-  const int together =
-      plan.groups.empty() ? 1 : static_cast<int>(std::clamp<int32_t>(kGatheredBytes / from.columns(), 1, simd::kRowsTogether));
-  std::vector<uint8_t> buffers[simd::kRowsTogether];
-  for (int i = 0; i < together; ++i) buffers[i].resize(static_cast<size_t>(from.columns()) + 32);
-  const uint8_t* blended[simd::kRowsTogether] = {};
-  uint8_t* out[simd::kRowsTogether] = {};
-  uint8_t* group_out[simd::kRowsTogether] = {};
-  const uint8_t* last_blended = nullptr;
-  int32_t last_iy = -1;
-  float last_fy = -1;
-  BlendTable table;
-
-  // Where a target row samples the source, and the memory row its first pass starts at.
-  auto source_y = [&](int32_t y) { return static_cast<float>(static_cast<double>(y_scale) * y); };
-  auto first_row_of = [&](float sy) { return static_cast<int32_t>(std::floor(sy)); };
-  // The source rows of the target rows from y on that the next walk gathers, past `read`, the last one
-  // read so far (a row read again, as when enlarging, is still in cache).
-  auto rows_ahead = [&](int32_t y, int32_t read) {
-    simd::RowsAhead ahead;
-    ahead.first = first_byte;
-    ahead.bytes = last_byte - first_byte + 1;
-    for (int32_t end = std::min<int32_t>(y + together, new_h); y < end; ++y) {
-      const int32_t iy = first_row_of(source_y(y));
-      if (iy < 0 || iy + 1 >= from.rows()) break;  // its first pass raises the error: nothing to ask for
-      for (int32_t row = std::max(iy, read + 1); row <= iy + 1; ++row) {
-        ahead.rows[ahead.count++] = from.CheckedRow(row, first_byte, last_byte);
-        read = row;
-      }
-    }
-    return ahead;
-  };
-
-  // The second pass of the first `rows` rows gathered.
-  auto finish = [&](int rows, const simd::RowsAhead& ahead) {
-    if (plan.groups.empty()) {
-      for (int r = 0; r < rows; ++r) BlendPixels(columns, blended[r], out[r], 0, new_w);
-      return;
-    }
-    for (int r = 0; r < rows; ++r) {
-      BlendPixels(columns, blended[r], out[r], 0, plan.first_x);
-      group_out[r] = out[r] + 3 * plan.first_x;
-    }
-    kernels.blend_columns(blended, group_out, rows, plan.groups.data(), static_cast<int32_t>(plan.groups.size()),
-                          plan.shift, plan.whole, ahead);
-    for (int r = 0; r < rows; ++r) BlendPixels(columns, blended[r], out[r], plan.end_x, new_w);
-  };
-
-  for (int32_t y0 = 0; y0 < new_h; y0 += together) {
-    const int rows = static_cast<int>(std::min<int32_t>(together, new_h - y0));
+  if (target.width <= 0 || target.height <= 0) return;
+  const Plan plan = PlanResample(from, source.width, source.height, target.width, target.height, level);
+  Gather gather(plan, from, to);
+  for (int32_t y0 = 0; y0 < plan.rows; y0 += plan.together) {
+    const int rows = static_cast<int>(std::min<int32_t>(plan.together, plan.rows - y0));
     int r = 0;
     try {
-      for (; r < rows; ++r) {
-        const int32_t y = y0 + r;
-        const float sy = source_y(y);
-        const int32_t iy = first_row_of(sy);
-        const float fy = static_cast<float>(static_cast<double>(sy) - iy);
-        const uint8_t* top = from.CheckedRow(iy, first_byte, last_byte);
-        const uint8_t* next = from.CheckedRow(rt::Add32(iy, 1), first_byte, last_byte);
-        out[r] = to.CheckedRow(y, 0, rt::Mul32(3, new_w) - 1);
-        if (iy == last_iy && fy == last_fy) {
-          blended[r] = last_blended;
-          continue;
-        }
-        // A buffer none of the rows gathered so far reads.
-        uint8_t* row = nullptr;
-        for (int i = 0; !row; ++i) {
-          row = buffers[i].data();
-          for (int j = 0; j < r; ++j) {
-            if (blended[j] == row) row = nullptr;
-          }
-        }
-        const Fraction f = Split(fy);
-        if (f.shift == 0) {
-          for (int32_t k = first_byte; k <= last_byte; ++k) row[k] = top[k];
-        } else if (f.shift <= kNarrowBits) {
-          const uint32_t take = static_cast<uint32_t>(f.numerator);
-          kernels.blend_rows(top, next, row, first_byte, last_byte, (1u << f.shift) - take, take, f.shift);
-        } else if (f.exact) {
-          table.Fill(f);
-          for (int32_t k = first_byte; k <= last_byte; ++k) row[k] = table.Blend(top[k], next[k]);
-        } else {
-          for (int32_t k = first_byte; k <= last_byte; ++k) row[k] = Clamp(LerpDouble(fy, top[k], next[k]));
-        }
-        blended[r] = last_blended = row;
-        last_iy = iy;
-        last_fy = fy;
-      }
+      for (; r < rows; ++r) gather.Add(r, y0 + r);
     } catch (...) {
-      finish(r, {});  // the rows before the failing one are written, as row by row they would have been
+      // The rows before the failing one are written, as row by row they would have been.
+      SecondPass(plan, gather.blended(), gather.out(), r, {});
       throw;
     }
-    finish(rows, rows_ahead(y0 + together, last_iy + 1));
+    SecondPass(plan, gather.blended(), gather.out(), rows, gather.Ahead(y0 + plan.together));
   }
 }
 

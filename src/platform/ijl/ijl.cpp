@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 #include "platform/win/unique.h"
 
 // What the library keeps between ijlInit and ijlFree; it marks the record as prepared.
@@ -15,7 +15,7 @@ struct IjlEncoderState {};
 namespace {
 
 // The encoded bytes go straight to the file, in the encoder's chunks.
-class FileSink final : public ijl::Sink {
+class FileSink final : public jpeg::Sink {
  public:
   explicit FileSink(HANDLE file) : file_(file) {}
 
@@ -62,7 +62,7 @@ int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype) {
     return IJL_BAD_JPEG_SETTINGS;
 
   const ptrdiff_t stride = static_cast<ptrdiff_t>(p.DIBWidth) * 3 + p.DIBPadBytes;
-  ijl::Pixels pixels;
+  jpeg::Pixels pixels;
   pixels.width = p.DIBWidth;
   pixels.height = p.JPGHeight;
   if (p.DIBHeight < 0) {  // bottom-up: the picture's top row is the last in memory
@@ -82,16 +82,16 @@ int ijlWrite(JPEG_CORE_PROPERTIES* jcprops, IJLIOTYPE iotype) {
     file = created.get();
   }
   FileSink sink(file);
-  switch (ijl::Encode(pixels, p.jquality, sink)) {
-    case ijl::EncodeResult::kOk:
+  switch (jpeg::Encode(pixels, p.jquality, sink)) {
+    case jpeg::EncodeResult::kOk:
       break;
-    case ijl::EncodeResult::kBadImage:
+    case jpeg::EncodeResult::kBadImage:
       return IJL_BAD_DIB;
-    case ijl::EncodeResult::kBadQuality:
+    case jpeg::EncodeResult::kBadQuality:
       return IJL_BAD_JPEG_SETTINGS;
-    case ijl::EncodeResult::kOutOfMemory:
+    case jpeg::EncodeResult::kOutOfMemory:
       return IJL_MEMORY_ERROR;
-    case ijl::EncodeResult::kSinkFailed:
+    case jpeg::EncodeResult::kSinkFailed:
       return IJL_WRITE_FAILED;
   }
   // A file of our own is closed here, where a failure to close can still be told.

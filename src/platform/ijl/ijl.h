@@ -1,6 +1,6 @@
 #pragma once
 // The JPEG library interface the writer was built against (init, write whole image, free), over our
-// own baseline encoder (platform/ijl/encoder.h): quality on the library's 1..100 scale, YCbCr with 2x2
+// own baseline encoder (jpeg/encoder/encoder.h): quality on the library's 1..100 scale, YCbCr with 2x2
 // chroma subsampling, the standard tables.
 //
 // Differences from the classic library: JPGFile is a wide (UTF-16) path, so that no character of a

@@ -2,14 +2,26 @@
 
 #include <cstdint>
 
-#if defined(__x86_64__) || defined(__i386__)
+// The processor's features through the intrinsics the compilers share: __cpuidex (MSVC's, which GCC's
+// <cpuid.h> has as well from GCC 11 on; Clang 14's has only __cpuid_count) and _xgetbv. Every compiler
+// that builds the program thus gets the wide levels.
+#if defined(__x86_64__) || defined(_M_X64) || defined(__i386__) || defined(_M_IX86)
+#define ORVANE_CPUID 1
+#if defined(_MSC_VER)
+#include <intrin.h>
+#else
 #include <cpuid.h>
+#endif
+#if defined(_MSC_VER) || (defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 11)
+#define ORVANE_CPUIDEX 1
+#endif
+#include <immintrin.h>
 #endif
 
 namespace rt {
 namespace {
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(ORVANE_CPUID)
 
 struct Registers {
   uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
@@ -17,15 +29,27 @@ struct Registers {
 
 Registers Cpuid(uint32_t leaf, uint32_t subleaf) {
   Registers r;
+#if defined(ORVANE_CPUIDEX)
+  int info[4] = {};
+  __cpuidex(info, static_cast<int>(leaf), static_cast<int>(subleaf));
+  r.eax = static_cast<uint32_t>(info[0]);
+  r.ebx = static_cast<uint32_t>(info[1]);
+  r.ecx = static_cast<uint32_t>(info[2]);
+  r.edx = static_cast<uint32_t>(info[3]);
+#else
   __cpuid_count(leaf, subleaf, r.eax, r.ebx, r.ecx, r.edx);
+#endif
   return r;
 }
 
-// XCR0: which register states the operating system saves on a thread switch.
+// XCR0: which register states the operating system saves on a thread switch. GCC and Clang offer
+// _xgetbv only to code built for XSAVE; this one function is, and runs only where cpuid reports
+// OSXSAVE (the instruction enabled).
+#if defined(__GNUC__) || defined(__clang__)
+__attribute__((target("xsave")))
+#endif
 uint64_t EnabledStates() {
-  uint32_t low = 0, high = 0;
-  __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-  return (static_cast<uint64_t>(high) << 32) | low;
+  return static_cast<uint64_t>(_xgetbv(0));
 }
 
 // Intel's Software Developer's Manual, vol. 1, 14.3 and 15.2 ("Detection of ... support"): the

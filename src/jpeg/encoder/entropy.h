@@ -9,9 +9,9 @@
 #include <memory>
 #include <new>
 
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 
-namespace ijl::detail {
+namespace jpeg::detail {
 
 // The standard Huffman tables: code counts per length 1..16, then the symbols.
 struct HuffSpec {
@@ -51,18 +51,24 @@ inline constexpr HuffSpec kAcChrominance = {
      0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa},
     162};
 
-// Code and length per symbol (Annex C of the standard).
+// Code and length per symbol (Annex C of the standard), with room made for the value that follows:
+// a symbol's low four bits are the number of value bits after its code (the DC difference's or the
+// coefficient's category), so an entry holds the code shifted up by that many bits, and the length
+// with them. A symbol and its value are then one write: code | value, `size` bits.
 struct HuffTable {
-  uint32_t code[256] = {};
-  uint8_t size[256] = {};
+  struct Entry {
+    uint32_t code = 0;
+    int32_t size = 0;
+  };
+  Entry entry[256];
 
   explicit HuffTable(const HuffSpec& spec) {
     uint32_t next = 0;
     int k = 0;
     for (int length = 1; length <= 16; ++length) {
       for (int i = 0; i < spec.bits[length - 1]; ++i, ++k) {
-        code[spec.values[k]] = next++;
-        size[spec.values[k]] = static_cast<uint8_t>(length);
+        const int symbol = spec.values[k];
+        entry[symbol] = {next++ << (symbol & 15), length + (symbol & 15)};
       }
       next <<= 1;
     }
@@ -108,45 +114,80 @@ inline const ZigzagOrder& Zigzag() {
   return order;
 }
 
-class BitWriter {
+// The bits of the entropy-coded data as they are written: gathered in 64 and written out eight bytes
+// at a time, with a zero stuffed after every 0xFF byte. The coding of a block takes the state out of
+// the BitWriter (Take) and gives it back after (Give): as a local, the compiler keeps it in registers,
+// where as members of the writer it would store and reload them around every byte written, since a
+// byte store could change them as far as it knows.
+class Bits {
  public:
-  explicit BitWriter(Sink& sink) : sink_(sink), buffer_(new (std::nothrow) uint8_t[kChunk + kSlack]) {}
-  bool ok() const { return buffer_ != nullptr && !failed_; }
-
-  // Room for `bytes` more without a flush; false once the sink has failed.
-  bool Reserve(size_t bytes) {
-    if (pos_ + bytes > kChunk) Flush();
-    return !failed_;
-  }
-  void Byte(uint8_t b) { buffer_[pos_++] = b; }
-  void Word(uint16_t w) {
-    Byte(static_cast<uint8_t>(w >> 8));
-    Byte(static_cast<uint8_t>(w));
-  }
-  void Bytes(const uint8_t* data, size_t size) {
-    std::memcpy(buffer_.get() + pos_, data, size);
-    pos_ += size;
-  }
-
-  // Appends the low `count` bits of `value` (count <= 27, no bits above them), stuffing a zero after
-  // each 0xFF byte. The bits gather in 64 and go out eight bytes at a time: the branch that decides
-  // to write is then taken once in a dozen symbols or so, rarely enough to be foreseen.
+  // Appends the `count` bits of `value` (count <= 27, no bits above them). The branch that decides to
+  // write is taken once in a dozen symbols or so.
   void Put(uint32_t value, int count) {
     if (count <= free_) {
       acc_ = (acc_ << count) | value;
       free_ -= count;
       return;
     }
-    const int rest = count - free_;  // 1..27 bits that go into the next word; free_ is below 27 here
-    Write8((acc_ << free_) | (value >> rest));
-    acc_ = value & ((uint64_t{1} << rest) - 1);
+    // 1..27 bits go into the next word; free_ is below 27 here. The bits of `value` already written
+    // stay in acc_ above the ones it holds, and leave at the top of a word like them.
+    const int rest = count - free_;
+    const uint64_t word = (acc_ << free_) | (value >> rest);
+    acc_ = value;
     free_ = 64 - rest;
+    const uint64_t inverse = ~word;
+    if (((inverse - 0x0101010101010101u) & word & 0x8080808080808080u) != 0) [[unlikely]] {  // a 0xFF byte
+      out_ = Stuffed(out_, word);
+      return;
+    }
+    uint8_t bytes[8];
+    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(word >> (56 - 8 * i));
+    std::memcpy(out_, bytes, 8);
+    out_ += 8;
   }
+
+ private:
+  friend class BitWriter;
+
+  // The word's eight bytes, most significant first, each 0xFF followed by a zero; returns where the
+  // next byte goes. Out of line (entropy.cpp): the coding loop keeps its registers for itself.
+  static uint8_t* Stuffed(uint8_t* out, uint64_t word);
+
+  uint64_t acc_ = 0;  // the pending bits, in the low 64 - free_ (those above are spent)
+  int free_ = 64;
+  uint8_t* out_ = nullptr;
+};
+
+class BitWriter {
+ public:
+  explicit BitWriter(Sink& sink) : sink_(sink), buffer_(new (std::nothrow) uint8_t[kChunk + kSlack]) {
+    bits_.out_ = buffer_.get();
+  }
+  bool ok() const { return buffer_ != nullptr && !failed_; }
+
+  // Room for `bytes` more without a flush; false once the sink has failed.
+  bool Reserve(size_t bytes) {
+    if (Size() + bytes > kChunk) Flush();
+    return !failed_;
+  }
+  void Byte(uint8_t b) { *bits_.out_++ = b; }
+  void Word(uint16_t w) {
+    Byte(static_cast<uint8_t>(w >> 8));
+    Byte(static_cast<uint8_t>(w));
+  }
+  void Bytes(const uint8_t* data, size_t size) {
+    std::memcpy(bits_.out_, data, size);
+    bits_.out_ += size;
+  }
+
+  // The entropy-coded bits' state, for a block's coding, and back.
+  Bits Take() const { return bits_; }
+  void Give(const Bits& bits) { bits_ = bits; }
 
   // Pads the last byte with one bits, as the standard asks, and writes what is left.
   void AlignWithOnes() {
-    int bits = 64 - free_;
-    uint64_t acc = acc_;
+    int bits = 64 - bits_.free_;
+    uint64_t acc = bits_.acc_;
     const int pad = (8 - bits % 8) % 8;
     if (pad) {
       acc = (acc << pad) | ((1u << pad) - 1);
@@ -154,15 +195,17 @@ class BitWriter {
     }
     while (bits > 0) {
       bits -= 8;
-      Stuffed(static_cast<uint8_t>(acc >> bits));
+      const uint8_t b = static_cast<uint8_t>(acc >> bits);
+      Byte(b);
+      if (b == 0xFF) Byte(0);
     }
-    acc_ = 0;
-    free_ = 64;
+    bits_.acc_ = 0;
+    bits_.free_ = 64;
   }
 
   bool Flush() {
-    if (!failed_ && pos_ > 0 && !sink_.Put(buffer_.get(), pos_)) failed_ = true;
-    pos_ = 0;
+    if (!failed_ && Size() > 0 && !sink_.Put(buffer_.get(), Size())) failed_ = true;
+    bits_.out_ = buffer_.get();
     return !failed_;
   }
 
@@ -179,29 +222,11 @@ class BitWriter {
   static constexpr size_t kChunk = 256 * 1024;
   static constexpr size_t kSlack = 8 * 1024;
 
-  // A full word, most significant byte first.
-  void Write8(uint64_t word) {
-    const uint64_t inverse = ~word;
-    if (((inverse - 0x0101010101010101u) & word & 0x8080808080808080u) == 0) {  // no 0xFF byte
-      uint8_t bytes[8];
-      for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(word >> (56 - 8 * i));
-      std::memcpy(buffer_.get() + pos_, bytes, 8);
-      pos_ += 8;
-    } else {
-      for (int shift = 56; shift >= 0; shift -= 8) Stuffed(static_cast<uint8_t>(word >> shift));
-    }
-  }
-
-  void Stuffed(uint8_t b) {
-    buffer_[pos_++] = b;
-    if (b == 0xFF) buffer_[pos_++] = 0;
-  }
+  size_t Size() const { return static_cast<size_t>(bits_.out_ - buffer_.get()); }
 
   Sink& sink_;
   std::unique_ptr<uint8_t[]> buffer_;
-  size_t pos_ = 0;
-  uint64_t acc_ = 0;  // the pending bits, in the low 64 - free_
-  int free_ = 64;
+  Bits bits_;
   bool failed_ = false;
 };
 
@@ -219,4 +244,4 @@ inline Category CategoryOf(int value) {
 
 constexpr int kEndOfBlock = 0x00, kSixteenZeros = 0xF0;
 
-}  // namespace ijl::detail
+}  // namespace jpeg::detail

@@ -1,6 +1,6 @@
-#include "platform/ijl/encoder.h"
+#include "jpeg/encoder/encoder.h"
 
-#include <emmintrin.h>
+#include <xmmintrin.h>  // _mm_prefetch
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,28 +9,29 @@
 #include <new>
 #include <vector>
 
-#include "platform/ijl/encoder_kernels.h"
-#include "platform/ijl/encoder_entropy.h"
+#include "jpeg/encoder/kernels.h"
+#include "jpeg/encoder/entropy.h"
 
 // How the pieces fit.
 //
 // The picture goes through in bands of 16 rows (one row of 16x16 units). Each band is converted to
 // luminance rows and to chrominance rows at half width and half height, padded on the right and at the
 // bottom by repeating the last column and row. Each 8x8 block is then transformed, quantised and
-// Huffman coded straight into the output buffer. The vector arithmetic of the colour conversion, the
-// transform and the quantisation is written once, in encoder_transform.h, for every vector width; the
-// SSE2 level uses it in encoder_colour.cpp and encoder_dct.cpp, the AVX2 level in encoder_avx2.cpp. The
-// entropy coding is in encoder_entropy.h.
+// Huffman coded straight into the output buffer. The colour conversion, the transform and the
+// quantisation are written once, in transform.h, for every vector width; sse2.cpp and avx2.cpp make
+// each level's kernels of them. The entropy coding is in entropy.h. While a band is coded, the
+// picture's rows of the next band are asked for (BandAhead).
 //
 // The blocks go through the transform two at a time, the two that share a table: the two halves of a
 // luminance row of the unit, then its two chrominance blocks. AVX2 transforms both at once, one in
-// each half of its registers, with the same arithmetic as the SSE2 level for one (kernels in
-// encoder_kernels.h, chosen at run time).
+// each half of its registers, with the same arithmetic as the SSE2 level for one (kernels.h, chosen
+// at run time).
 //
 // A block whose 64 samples are equal transforms to its DC term alone (64 * (sample - 128), exactly what
-// the transform gives for it), so a pair of such blocks skips the transform: screens are full of them.
+// the transform gives for it), so a pair of such blocks skips the transform (the kernel sees it on the
+// rows it loads, and says so): screens are full of them.
 
-namespace ijl {
+namespace jpeg {
 namespace detail {
 
 const uint8_t kZigzag[64] = {
@@ -46,8 +47,24 @@ namespace {
 
 using namespace detail;
 
+// The quantised DC term of a flat block (FlatBlock) for each sample value, worked out once per table:
+// half the blocks of a screen are flat, and the division is slow.
+struct FlatTerms {
+  int16_t dc[256];
+
+  void Set(const QuantTable& table) {
+    const int d = table.divisor[0];
+    for (int sample = 0; sample < 256; ++sample) {
+      const int term = 64 * (sample - 128);
+      const int q = (std::abs(term) + d / 2) / d;
+      dc[sample] = static_cast<int16_t>(term < 0 ? -q : q);
+    }
+  }
+};
+
 struct Component {
   const QuantTable* quant;
+  const FlatTerms* flat;
   const HuffTable* dc;
   const HuffTable* ac;
   int last_dc = 0;
@@ -60,6 +77,8 @@ class Encoder {
         ac_luma_(kAcLuminance), ac_chroma_(kAcChrominance) {
     luma_.Set(detail::kLuminanceBase, quality);
     chroma_.Set(detail::kChrominanceBase, quality);
+    flat_luma_.Set(luma_);
+    flat_chroma_.Set(chroma_);
     units_across_ = (pixels.width + 15) / 16;
     luma_stride_ = static_cast<size_t>(units_across_) * 16;
     chroma_stride_ = static_cast<size_t>(units_across_) * 8;
@@ -77,12 +96,15 @@ class Encoder {
     if (!out_.ok()) return EncodeResult::kOutOfMemory;
     WriteHeaders();
 
-    Component y{&luma_, &dc_luma_, &ac_luma_}, u{&chroma_, &dc_chroma_, &ac_chroma_},
-        v{&chroma_, &dc_chroma_, &ac_chroma_};
+    Component y{&luma_, &flat_luma_, &dc_luma_, &ac_luma_};
+    Component u{&chroma_, &flat_chroma_, &dc_chroma_, &ac_chroma_};
+    Component v{&chroma_, &flat_chroma_, &dc_chroma_, &ac_chroma_};
     const int32_t bands = (pixels_.height + 15) / 16;
     for (int32_t band = 0; band < bands; ++band) {
       ConvertBand(band * 16, luma.data(), cb.data(), cr.data());
+      BandAhead ahead(*this, band + 1 < bands ? band * 16 + 16 : pixels_.height, units_across_);
       for (int32_t unit = 0; unit < units_across_; ++unit) {
+        ahead.Step();
         if (!out_.Reserve(4096)) return EncodeResult::kSinkFailed;
         const uint8_t* l = luma.data() + unit * 16;
         Pair(l, l + 8, luma_stride_, y, y);
@@ -96,6 +118,32 @@ class Encoder {
   }
 
  private:
+  // Asks for the picture's rows of the next band a few cache lines at a time, spread evenly over the
+  // units of this band: the next band's colour conversion then finds them in the second-level cache
+  // instead of waiting on memory, which the coding of this band leaves idle. A band's rows lie in one
+  // stretch of memory, whichever way they run.
+  class BandAhead {
+   public:
+    BandAhead(const Encoder& encoder, int32_t first, int32_t steps) {
+      const int32_t last = std::min(first + 15, encoder.pixels_.height - 1);
+      if (first > last) return;
+      const uint8_t* a = encoder.Row(first);
+      const uint8_t* b = encoder.Row(last);
+      next_ = reinterpret_cast<uintptr_t>(std::min(a, b)) & ~uintptr_t{63};
+      end_ = reinterpret_cast<uintptr_t>(std::max(a, b)) + 3 * static_cast<uintptr_t>(encoder.pixels_.width);
+      const uintptr_t per_step = 64 * static_cast<uintptr_t>(steps);
+      per_step_ = static_cast<int32_t>((end_ - next_ + per_step - 1) / per_step);
+    }
+    void Step() {
+      for (int32_t n = 0; n < per_step_ && next_ < end_; ++n, next_ += 64)
+        _mm_prefetch(reinterpret_cast<const char*>(next_), _MM_HINT_T1);
+    }
+
+   private:
+    uintptr_t next_ = 0, end_ = 0;
+    int32_t per_step_ = 0;
+  };
+
   const uint8_t* Row(int32_t y) const {
     return pixels_.top_row + static_cast<ptrdiff_t>(std::min(y, pixels_.height - 1)) * pixels_.row_step;
   }
@@ -132,75 +180,72 @@ class Encoder {
     }
   }
 
-  // Whether the block's 64 samples are all equal.
-  static bool Flat(const uint8_t* samples, size_t stride) {
-    __m128i bytes[8];
-    for (int i = 0; i < 8; ++i) bytes[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + i * stride));
-    const __m128i first = _mm_set1_epi8(static_cast<char>(samples[0]));
-    const __m128i same = _mm_and_si128(
-        _mm_and_si128(_mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[0], bytes[1]), first),
-                      _mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[2], bytes[3]), first)),
-        _mm_and_si128(_mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[4], bytes[5]), first),
-                      _mm_cmpeq_epi8(_mm_unpacklo_epi64(bytes[6], bytes[7]), first)));
-    return _mm_movemask_epi8(same) == 0xFFFF;
-  }
-
   // Two blocks quantised with the same table, coded in turn: a for component ca, then b for cb.
   void Pair(const uint8_t* a, const uint8_t* b, size_t stride, Component& ca, Component& cb) {
-    if (Flat(a, stride) && Flat(b, stride)) {
+    // A flat block beside one that is not goes through the transform too, which gives it the same
+    // coefficients.
+    if (kernels_.transform(a, b, stride, *ca.quant, blocks_)) {
       FlatBlock(a[0], ca);
       FlatBlock(b[0], cb);
       return;
     }
-    // A flat block among them goes through the transform too, which gives it the same coefficients.
-    kernels_.transform(a, b, stride, *ca.quant, blocks_);
     Code(blocks_[0], ca);
     Code(blocks_[1], cb);
   }
 
-  // A flat block: its DC term alone, quantised as the vector code quantises it.
+  // A flat block: its DC term alone, quantised as the vector code quantises it, and the end of the
+  // block, in one write (at most 11 + 11 + 4 bits).
   void FlatBlock(uint8_t sample, Component& c) {
-    const int dc = 64 * (sample - 128);
-    const int d = c.quant->divisor[0];
-    const int q = (std::abs(dc) + d / 2) / d;
-    Dc(dc < 0 ? -q : q, c);
-    Symbol(*c.ac, kEndOfBlock);
+    const int value = c.flat->dc[sample];
+    const Category diff = CategoryOf(value - c.last_dc);
+    c.last_dc = value;
+    const HuffTable::Entry& dc = c.dc->entry[diff.bits];
+    const HuffTable::Entry& end = c.ac->entry[kEndOfBlock];
+    Bits bits = out_.Take();
+    bits.Put(((dc.code | diff.extra) << end.size) | end.code, dc.size + end.size);
+    out_.Give(bits);
   }
 
   void Code(const QuantisedBlock& block, Component& c) {
-    Dc(block.coef[0], c);
-    if ((block.nonzero & ~uint64_t{1}) == 0) {
-      Symbol(*c.ac, kEndOfBlock);
-      return;
-    }
-    const ZigzagOrder& order = *zigzag_;
-    uint64_t rest = order.Zigzag(block.nonzero) & ~uint64_t{1};
+    Bits bits = out_.Take();
+    Dc(block.coef[0], c, bits);
+    // In locals: the bytes the loop writes could be changing the tables and the block, as far as the
+    // compiler knows, which would have it load their addresses again for every coefficient.
+    const HuffTable& ac = *c.ac;
+    uint64_t rest = block.nonzero & ~uint64_t{1};
     int last = 0;
-    while (rest) {
-      const int k = std::countr_zero(rest);
-      rest &= rest - 1;
-      int run = k - last - 1;
-      last = k;
-      while (run > 15) {
-        Symbol(*c.ac, kSixteenZeros);
-        run -= 16;
+    if (rest) {
+      const ZigzagOrder& order = *zigzag_;
+      const uint8_t* index = order.index;
+      const uint16_t* categories = block.category;
+      rest = order.Zigzag(rest);
+      while (rest) {
+        const int k = std::countr_zero(rest);
+        rest &= rest - 1;
+        int run = k - last - 1;
+        last = k;
+        while (run > 15) {
+          Symbol(ac, kSixteenZeros, 0, bits);
+          run -= 16;
+        }
+        const uint32_t category = categories[index[k]];
+        Symbol(ac, static_cast<int>((run << 4) | (category >> 12)), category & 0xFFF, bits);
       }
-      const uint32_t category = block.category[order.index[k]];
-      const int bits = static_cast<int>(category >> 12);
-      Symbol(*c.ac, (run << 4) | bits, {bits, category & 0xFFF});
     }
-    if (last != 63) Symbol(*c.ac, kEndOfBlock);
+    if (last != 63) Symbol(ac, kEndOfBlock, 0, bits);
+    out_.Give(bits);
   }
 
-  void Dc(int value, Component& c) {
+  void Dc(int value, Component& c, Bits& bits) {
     const Category diff = CategoryOf(value - c.last_dc);
     c.last_dc = value;
-    Symbol(*c.dc, diff.bits, diff);
+    Symbol(*c.dc, diff.bits, diff.extra, bits);
   }
 
-  // The symbol's code, then the value's bits.
-  void Symbol(const HuffTable& table, int symbol, Category value = {0, 0}) {
-    out_.Put((table.code[symbol] << value.bits) | value.extra, table.size[symbol] + value.bits);
+  // The symbol's code, then the value's bits (as many as the symbol's low four bits say).
+  static void Symbol(const HuffTable& table, int symbol, uint32_t value, Bits& bits) {
+    const HuffTable::Entry& e = table.entry[symbol];
+    bits.Put(e.code | value, e.size);
   }
 
   void WriteHuffman(uint8_t table_class_id, const HuffSpec& spec) {
@@ -243,6 +288,7 @@ class Encoder {
   BitWriter out_;
   QuantisedBlock blocks_[2];
   QuantTable luma_, chroma_;
+  FlatTerms flat_luma_, flat_chroma_;
   HuffTable dc_luma_, dc_chroma_, ac_luma_, ac_chroma_;
   const ZigzagOrder* zigzag_ = &Zigzag();
   int32_t units_across_ = 0;
@@ -286,4 +332,4 @@ EncodeResult Encode(const Pixels& pixels, int quality, Sink& sink, rt::SimdLevel
   return encoder->Run();
 }
 
-}  // namespace ijl
+}  // namespace jpeg

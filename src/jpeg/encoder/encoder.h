@@ -10,7 +10,7 @@
 
 #include "platform/runtime/cpu.h"
 
-namespace ijl {
+namespace jpeg {
 
 // Pixels of three bytes (blue, green, red). `top_row` is the picture's top row; each next row down lies
 // `row_step` bytes further on (negative for memory stored bottom-up).
@@ -78,4 +78,4 @@ extern const uint8_t kChrominanceBase[64];
 extern const uint8_t kZigzag[64];
 
 }  // namespace detail
-}  // namespace ijl
+}  // namespace jpeg
