@@ -44,7 +44,7 @@ class MemorySink final : public Sink {
 enum class EncodeResult {
   kOk,
   kBadImage,     // no pixels, or a size outside 1..65535
-  kBadQuality,   // outside 1..100
+  kBadQuality,   // outside 0..100 (0 is taken as 1)
   kOutOfMemory,
   kSinkFailed,
 };
