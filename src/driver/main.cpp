@@ -73,15 +73,15 @@ std::wstring SaveScreenshot(cDIBSection& image, const frmCapture& form) {
 // For a mail program that takes no attachment from us: the picture goes on the clipboard, the user
 // is told to paste it, and the mail opens from a mailto: link with To and Subject. The message says
 // what is true: whether the clipboard took the picture, and which recipients the link leaves out.
-void MailThroughLink(const cDIBSection& image, const std::wstring& attachment, const std::wstring& subject,
-                     const RecipientSetting& recipients) {
+void MailThroughLink(mail::Session& session, const cDIBSection& image, const std::wstring& attachment,
+                     const std::wstring& subject, const RecipientSetting& recipients) {
   const mail::MailtoMail mail = mail::MailtoLink(recipients.value, subject);
   const bool on_clipboard = pasting::PutOnClipboard(image);
   // Told before the mail opens, so that the mail window ends in front.
   rt::MsgBox(LinkMessageText(on_clipboard, attachment, mail.left_out, recipients.cut_short),
              MB_OK | MB_ICONINFORMATION | MB_TOPMOST | MB_SETFOREGROUND);
   try {
-    mail::OpenMailtoLink(mail.link);
+    mail::OpenMailtoLink(session, mail.link);
   } catch (const rt::Error& error) {
     throw RunFailure(on_clipboard ? FailureKind::kMailLinkNotOpened : FailureKind::kMailLinkNotOpenedNoClipboard,
                      error);
@@ -136,7 +136,7 @@ void MailWithoutAutomation(mail::Session& session, HWND owner, HWND was_in_front
       refused.emplace(FailureKind::kOther, error);
     }
   }
-  if (mail::MailtoHandlerRegistered()) return MailThroughLink(image, attachment, subject, recipients);
+  if (mail::MailtoHandlerRegistered()) return MailThroughLink(session, image, attachment, subject, recipients);
   if (refused) throw *refused;
   throw RunFailure(FailureKind::kMailProgramMissing, not_registered);
 }

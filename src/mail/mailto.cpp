@@ -4,10 +4,10 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include "mail/session.h"
 #include "mail/simple_mapi.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/win_error.h"
-#include "platform/win/com.h"
 #include "platform/win/system_library.h"
 
 namespace mail {
@@ -124,9 +124,9 @@ bool MailtoHandlerRegistered() {
   return false;
 }
 
-void OpenMailtoLink(const std::wstring& link) {
+void OpenMailtoLink(Session& session, const std::wstring& link) {
   // The shell may hand the link to extensions that need an apartment ("Remarks" of ShellExecuteEx).
-  win::ComApartment apartment;
+  session.EnterApartment();
   // A browser or mail program that is running already gets the link from the process it starts and
   // must be let to bring its window to the front ("AllowSetForegroundWindow").
   ::AllowSetForegroundWindow(ASFW_ANY);

@@ -10,6 +10,8 @@
 
 namespace mail {
 
+class Session;
+
 // The longest link we hand over, in characters. Windows takes URLs of up to INTERNET_MAX_URL_LENGTH
 // (2,083 characters, wininet.h; "Maximum URL length is 2,083 characters in Internet Explorer", KB
 // 208427), and its shell refuses longer ones. Wine's shell (8.0) is narrower: it builds the handler's
@@ -36,6 +38,6 @@ MailtoMail MailtoLink(std::wstring_view recipients, std::wstring_view subject);
 bool MailtoHandlerRegistered();
 
 // Opens the link with the registered program; raises the system's error when it cannot be opened.
-void OpenMailtoLink(const std::wstring& link);
+void OpenMailtoLink(Session& session, const std::wstring& link);
 
 }  // namespace mail

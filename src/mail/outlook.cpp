@@ -25,7 +25,6 @@ bool ServerRegistered() {
 }
 
 ComPtr<IDispatch> CreateApplication(mail::Session& session) {
-  session.Begin();
   ComPtr<IDispatch> application;
   // As scripting clients ask for it: any server kind (the mail program registers a local server only).
   const HRESULT hr = session.Within(mail::Deadline::kStart, [&] {

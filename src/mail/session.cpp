@@ -24,13 +24,14 @@ void Session::EnterApartment() {
   if (!apartment_) apartment_.emplace();
 }
 
-void Session::Begin() {
-  if (watchdog_) return;
+Watchdog& Session::Begin() {
+  if (watchdog_) return *watchdog_;
   EnterApartment();
   watchdog_ = std::make_unique<Watchdog>();
   watchdog_->SetScreenshot(screenshot_);
   filter_ = MakeRetryFilter(patience_ms_, &watchdog_->gave_up_flag());
   filter_registered_ = SUCCEEDED(::CoRegisterMessageFilter(filter_.Get(), previous_filter_.GetAddressOf()));
+  return *watchdog_;
 }
 
 IDispatch* Session::KeptApplication(const std::function<win::ComPtr<IDispatch>()>& create) {
@@ -49,17 +50,15 @@ void Session::SetScreenshot(const std::wstring& path) {
   if (watchdog_) watchdog_->SetScreenshot(path);
 }
 
-Session::Watched::Watched(Session& session, Deadline deadline) : watchdog_(session.watchdog_.get()) {
-  if (watchdog_) watchdog_->Arm(session.Ms(deadline));
+Session::Watched::Watched(Session& session, Deadline deadline) : watchdog_(&session.Begin()) {
+  watchdog_->Arm(session.Ms(deadline));
 }
 
 Session::Watched::Watched(Session& session, Deadline deadline, std::function<bool()> up)
-    : watchdog_(session.watchdog_.get()) {
-  if (watchdog_) watchdog_->Arm(session.Ms(deadline), std::move(up));
+    : watchdog_(&session.Begin()) {
+  watchdog_->Arm(session.Ms(deadline), std::move(up));
 }
 
-Session::Watched::~Watched() {
-  if (watchdog_) watchdog_->Disarm();
-}
+Session::Watched::~Watched() { watchdog_->Disarm(); }
 
 }  // namespace mail

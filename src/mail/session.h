@@ -38,8 +38,6 @@ class [[nodiscard]] Session {
 
   // Enters the single-threaded apartment, for the shell as well; only the first call does anything.
   void EnterApartment();
-  // Enters the apartment, starts the watchdog and registers the filter; only the first call does anything.
-  void Begin();
   // The application object that the mail operations keep to the end of the process: made by `create`
   // the first time it is asked for.
   IDispatch* KeptApplication(const std::function<win::ComPtr<IDispatch>()>& create);
@@ -51,8 +49,8 @@ class [[nodiscard]] Session {
   // Whether the user gave up waiting for the mail program: the run then ends without a further word.
   bool GaveUp() const { return watchdog_ && watchdog_->GaveUp(); }
 
-  // One call to the mail program (or its start), watched while this lives; nothing before the session
-  // has begun.
+  // One call to the mail program (or its start), watched while this lives. The first one begins the
+  // session: the apartment, the watchdog and the filter.
   class [[nodiscard]] Watched {
    public:
     Watched(Session& session, Deadline deadline);
@@ -75,6 +73,8 @@ class [[nodiscard]] Session {
 
  private:
   DWORD Ms(Deadline deadline) const { return deadline == Deadline::kStart ? deadlines_.start_ms : deadlines_.call_ms; }
+  // Enters the apartment, starts the watchdog and registers the filter, once; the watchdog.
+  Watchdog& Begin();
 
   Deadlines deadlines_;
   DWORD patience_ms_;

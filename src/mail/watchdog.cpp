@@ -32,8 +32,7 @@ thread_local Asking t_asking{nullptr, 0};
 
 }  // namespace
 
-Watchdog::Watchdog(std::function<void()> before_question)
-    : watched_thread_(::GetCurrentThreadId()), before_question_(std::move(before_question)), thread_([this] { Run(); }) {}
+Watchdog::Watchdog() : watched_thread_(::GetCurrentThreadId()), thread_([this] { Run(); }) {}
 
 Watchdog::~Watchdog() {
   {
@@ -109,7 +108,6 @@ bool Watchdog::AskToWait(uint64_t call) {
   asking_thread_ = ::GetCurrentThreadId();
   t_asking = {this, call};
   HHOOK hook = ::SetWindowsHookExW(WH_CBT, QuestionShown, nullptr, ::GetCurrentThreadId());
-  if (before_question_) before_question_();
   const int answer = Moot(call) ? IDYES
                                 : ::MessageBoxW(nullptr, text.c_str(), rt::App::Title().c_str(),
                                                 MB_YESNO | MB_ICONWARNING | MB_TOPMOST | MB_SETFOREGROUND);

@@ -21,9 +21,8 @@ namespace mail {
 
 class Watchdog {
  public:
-  // Watches calls made on the current thread. `before_question`, for tests, runs on the watchdog's
-  // thread as it puts a question, before the box exists.
-  explicit Watchdog(std::function<void()> before_question = {});
+  // Watches calls made on the current thread.
+  Watchdog();
   Watchdog(const Watchdog&) = delete;
   Watchdog& operator=(const Watchdog&) = delete;
   ~Watchdog();
@@ -57,7 +56,6 @@ class Watchdog {
   static LRESULT CALLBACK QuestionShown(int code, WPARAM wparam, LPARAM lparam);
 
   const DWORD watched_thread_;
-  const std::function<void()> before_question_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   bool stopping_ = false;
