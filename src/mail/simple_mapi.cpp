@@ -6,6 +6,7 @@
 #include <functional>
 #include <utility>
 
+#include "mail/mapi_helper.h"
 #include "mail/mapi_w.h"
 #include "mail/session.h"
 #include "platform/runtime/app.h"
@@ -262,29 +263,70 @@ std::wstring ProgramOfCommand(std::wstring_view command) {
   return std::wstring(command.substr(0, command.find(L' ')));
 }
 
-bool ShowMailInDefaultProgram(Session& session, HWND owner, HWND was_in_front, const std::wstring& attachment_path,
-                               const std::wstring& subject, const std::wstring& recipients) {
+ULONG SendThroughMapi(HWND owner, const std::wstring& attachment_path, const std::wstring& subject,
+                      const std::wstring& recipients) {
   // From the system folder only: the application folder is writable, and a mapi32.dll put there must
   // never be loaded. The library stays loaded to the end of the process, as mail programs expect.
   HMODULE mapi = ::LoadLibraryExW(L"mapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!mapi) rt::RaiseHresult(HRESULT_FROM_WIN32(::GetLastError()), Source());
   MailTexts<std::wstring> texts = TextsOf(attachment_path, subject, recipients);
-  LetMailProgramComeToFront();
   // Shown to the user, who sends it; logging on may ask who they are.
   constexpr FLAGS kFlags = MAPI_DIALOG | MAPI_LOGON_UI;
-  ULONG code = MAPI_E_NOT_SUPPORTED;
+  if (auto wide = Export<MapiSendMailW>(mapi, "MAPISendMailW"))
+    return SendWith<MapiMessageW, MapiRecipDescW, MapiFileDescW>(wide, owner, texts, kFlags);
+  if (auto ansi = Export<MapiSendMailA>(mapi, "MAPISendMail")) {
+    MailTexts<std::string> ansi_texts = Ansi(texts);
+    return SendWith<MapiMessage, MapiRecipDesc, MapiFileDesc>(ansi, owner, ansi_texts, kFlags);
+  }
+  return MAPI_E_NOT_SUPPORTED;
+}
+
+bool ShowMailInDefaultProgram(Session& session, HWND owner, HWND was_in_front, const std::wstring& attachment_path,
+                              const std::wstring& subject, const std::wstring& recipients,
+                              const std::wstring& helper_program) {
+  LetMailProgramComeToFront();
   // A mail program stuck on its start would keep us waiting invisibly: it has the start deadline, and
   // once its window is up the user may write for as long as they like.
-  Session::Watched watched(session, Deadline::kStart, MailProgramUp(was_in_front));
-  if (auto wide = Export<MapiSendMailW>(mapi, "MAPISendMailW")) {
-    code = SendWith<MapiMessageW, MapiRecipDescW, MapiFileDescW>(wide, owner, texts, kFlags);
-  } else if (auto ansi = Export<MapiSendMailA>(mapi, "MAPISendMail")) {
-    MailTexts<std::string> ansi_texts = Ansi(texts);
-    code = SendWith<MapiMessage, MapiRecipDesc, MapiFileDesc>(ansi, owner, ansi_texts, kFlags);
+  session.Begin();
+  const HelperEnd end = CallInHelperProcess(session, MailForHelper{owner, attachment_path, subject, recipients},
+                                            helper_program, MailProgramUp(was_in_front));
+  switch (end.kind) {
+    case HelperEnd::Kind::kAnswered:
+      break;
+    case HelperEnd::Kind::kNotLoaded:
+      rt::RaiseHresult(static_cast<HRESULT>(end.code), Source());
+    case HelperEnd::Kind::kBroke:
+      throw MailProgramCrashed(rt::Error(static_cast<long>(end.code), Source(),
+                                         L"The mail program's library " + HowTheLibraryEnded(end.code)));
+    case HelperEnd::Kind::kGivenUp:
+      throw rt::Error(static_cast<long>(HRESULT_FROM_WIN32(ERROR_CANCELLED)), Source(),
+                      L"Gave up waiting for the mail program");
   }
-  if (code == SUCCESS_SUCCESS) return true;
-  if (code == MAPI_USER_ABORT) return false;
-  throw MapiRefusal(rt::Error(static_cast<long>(code), Source(), L"The mail program answered " + MapiCodeName(code)));
+  if (end.code == SUCCESS_SUCCESS) return true;
+  if (end.code == MAPI_USER_ABORT) return false;
+  throw MapiRefusal(
+      rt::Error(static_cast<long>(end.code), Source(), L"The mail program answered " + MapiCodeName(end.code)));
+}
+
+std::wstring HowTheLibraryEnded(DWORD exit_code) {
+  struct Known {
+    DWORD code;
+    const wchar_t* name;
+  };
+  // The exceptions a crashing library ends with most ("NTSTATUS Values"; 0xE06D7363 is how Visual C++
+  // raises its exceptions).
+  static constexpr Known kKnown[] = {
+      {0xC0000005, L"access violation"},       {0xC00000FD, L"stack overflow"},
+      {0xC000001D, L"illegal instruction"},    {0xC0000094, L"integer division by zero"},
+      {0xC0000374, L"heap corruption"},        {0xC0000409, L"stack buffer overrun"},
+      {0xE06D7363, L"unhandled C++ exception"}, {0x80000003, L"breakpoint"},
+  };
+  wchar_t hex[16] = {};
+  ::swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(exit_code));
+  for (const Known& known : kKnown)
+    if (known.code == exit_code) return L"crashed: " + std::wstring(known.name) + L" (" + hex + L")";
+  if (exit_code >= 0x80000000) return L"crashed: exception " + std::wstring(hex);
+  return L"ended its process with exit code " + std::to_wstring(exit_code);
 }
 
 std::wstring MapiCodeName(ULONG code) {

@@ -74,6 +74,13 @@ struct FindHandleTraits {
   static void Close(HANDLE h) noexcept { ::FindClose(h); }
 };
 
+// MapViewOfFile reports failure as null; UnmapViewOfFile gives the view back.
+struct MappedViewTraits {
+  using handle_type = void*;
+  static void* Invalid() noexcept { return nullptr; }
+  static void Close(void* view) noexcept { ::UnmapViewOfFile(view); }
+};
+
 struct WindowTraits {
   using handle_type = HWND;
   static HWND Invalid() noexcept { return nullptr; }
@@ -88,6 +95,7 @@ using MemoryDC = Unique<MemoryDcTraits>;
 using FileHandle = Unique<FileHandleTraits>;
 using FindHandle = Unique<FindHandleTraits>;
 using KernelHandle = Unique<KernelHandleTraits>;
+using MappedView = Unique<MappedViewTraits>;
 using Window = Unique<WindowTraits>;
 
 // A device context borrowed from a window: given back with ReleaseDC, never deleted.
