@@ -1,5 +1,6 @@
 #include "mail/simple_mapi.h"
 
+#include <dwmapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
 #include "platform/runtime/win_error.h"
+#include "platform/win/dwm.h"
 #include "platform/win/process.h"
 #include "platform/win/unique.h"
 
@@ -120,6 +122,14 @@ void LetMailProgramComeToFront() {
   }
 }
 
+// Whether a top-level window is shown: visible, and not cloaked (a Store program's window kept out of
+// sight, or one on another virtual desktop: "DWMWINDOWATTRIBUTE", DWMWA_CLOAKED).
+bool Shown(HWND window) {
+  if (!::IsWindowVisible(window)) return false;
+  DWORD cloaked = 0;
+  return FAILED(win::DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) || cloaked == 0;
+}
+
 // The visible top-level windows of the desktop.
 std::vector<HWND> VisibleWindows() {
   std::vector<HWND> windows;
@@ -132,31 +142,32 @@ std::vector<HWND> VisibleWindows() {
   return windows;
 }
 
-// Whether the mail program has come up since the call began: a new visible top-level window in any
-// process (its library may show the mail in ours), or the foreground gone to another process's window.
-// None of these is a sign of it:
-// - the watchdog's own question;
-// - a new window that never takes the focus: a tooltip or a notification anywhere on the desktop is a
-//   top-level window too;
-// - the foreground going back to `was_in_front`, the window the user was in, as our question closes.
-//   When that window's program is slow to take it, this comes after the call has begun;
-// - the foreground going to the shell (the desktop, the taskbar), which has it when nothing else is
-//   left.
+// Whether the mail program shows a window now, which stops the start deadline while it lasts. A window
+// counts while it is
+// - shown, and was not when the call began;
+// - of another process than ours: the helper's, where the library shows the mail, or a mail program's
+//   that runs on its own. Never ours (the watchdog's question, our reports), nor the shell's (the
+//   desktop, the taskbar), nor `was_in_front`, the window the user was in, which may hide as our
+//   question takes the focus and show again as it closes;
+// - one that takes the focus: a tooltip or a notification anywhere on the desktop is a top-level window
+//   too;
+// - answering: a window whose thread has not taken its messages for five seconds is not responding
+//   ("IsHungAppWindow"), and a frozen mail window is no sign of a mail program at work.
+// The foreground is no sign either way: the user may click any window meanwhile.
 std::function<bool()> MailProgramUp(HWND was_in_front) {
   DWORD shell_process = 0;
   ::GetWindowThreadProcessId(::GetShellWindow(), &shell_process);
-  return [before = VisibleWindows(), front_before = ::GetForegroundWindow(), was_in_front, shell_process] {
-    const HWND front = ::GetForegroundWindow();
-    DWORD front_process = 0;
-    ::GetWindowThreadProcessId(front, &front_process);
-    const bool no_sign = front == front_before || front == was_in_front || front == ::GetDesktopWindow() ||
-                         (shell_process != 0 && front_process == shell_process);
-    if (front && !no_sign && front_process != ::GetCurrentProcessId()) return true;
+  std::vector<HWND> before;
+  for (HWND window : VisibleWindows())
+    if (Shown(window)) before.push_back(window);
+  return [before = std::move(before), was_in_front, shell_process, ours = ::GetCurrentProcessId()] {
     for (HWND window : VisibleWindows()) {
-      const LONG_PTR never_focused = ::GetWindowLongPtrW(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
-      if (std::find(before.begin(), before.end(), window) == before.end() && !never_focused &&
-          ::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId())
-        return true;
+      if (window == was_in_front || std::find(before.begin(), before.end(), window) != before.end()) continue;
+      DWORD process = 0;
+      ::GetWindowThreadProcessId(window, &process);
+      if (process == ours || (shell_process != 0 && process == shell_process)) continue;
+      if (::GetWindowLongPtrW(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE)) continue;
+      if (Shown(window) && !::IsHungAppWindow(window)) return true;
     }
     return false;
   };
@@ -286,7 +297,7 @@ bool ShowMailInDefaultProgram(Session& session, HWND owner, HWND was_in_front, c
                               const std::wstring& helper_program) {
   LetMailProgramComeToFront();
   // A mail program stuck on its start would keep us waiting invisibly: it has the start deadline, and
-  // once its window is up the user may write for as long as they like.
+  // while its window is up the user may write for as long as they like.
   session.Begin();
   const HelperEnd end = CallInHelperProcess(session, MailForHelper{owner, attachment_path, subject, recipients},
                                             helper_program, MailProgramUp(was_in_front));

@@ -56,9 +56,10 @@ class MailProgramCrashed : public rt::Error {
 //
 // The call is made by a helper process (`helper_program`, empty: this executable, started again), so
 // that a library that crashes or hangs never ends the run. The hand-over has the session's start
-// deadline until the mail program's window is up; giving up at the question ends the helper and raises,
-// with the session's GaveUp set. `was_in_front` is the window the user was in, whose coming back to the
-// front is no sign of the mail program.
+// deadline, which does not run while the mail program shows a window (one that came up since the call
+// began, of the helper or of another program but not of ours or the shell's, and answering); giving up
+// at the question ends the helper and raises, with the session's GaveUp set. `was_in_front` is the
+// window the user was in, whose showing again is no sign of the mail program.
 bool ShowMailInDefaultProgram(Session& session, HWND owner, HWND was_in_front, const std::wstring& attachment_path,
                               const std::wstring& subject, const std::wstring& recipients,
                               const std::wstring& helper_program = {});

@@ -292,13 +292,18 @@ TEST_F(MapiTest, ADefaultMailProgramThatRefusesHandsTheMailToTheMailtoHandler) {
 using MapiDeadlineTest = MapiTest;  // on a desktop of its own, as MailDeadlineTest
 
 // A default mail program stuck on its start, showing nothing, is asked about within the start deadline
-// (60 s), as the desktop mail program is; giving up ends the run at once with the file kept, and the
-// helper that made the call with it.
+// (60 s), as the desktop mail program is, even when the user clicks another program's window meanwhile;
+// giving up ends the run at once with the file kept, and the helper that made the call with it.
 TEST_F(MapiDeadlineTest, ADefaultMailProgramThatNeverComesUpIsAskedAboutAndGivingUpEndsTheRunWithTheFileKept) {
   MapiStandIn client;
   client.Answer(L"Hang");
+  SampleWindow other(L"Another program", 200, 100, 500, 320);  // open before the run, as the user's others are
+  ASSERT_TRUE(target_.BringToFront());
   OrvaneProcess run(app_.path());
   ASSERT_TRUE(Confirm(run));
+  for (int i = 0; i < 300 && HelpersOf(run.id()).empty(); ++i) ::Sleep(50);
+  ASSERT_FALSE(HelpersOf(run.id()).empty()) << "no helper makes the call";
+  ASSERT_TRUE(other.BringToFront());  // the user clicks another program's window
   HWND question = WaitForBox(run, L"The mail program is not responding.", true, 80000);
   ASSERT_NE(question, nullptr) << "no question: the run waits invisibly";
   const desktop::DialogInfo info = desktop::ReadDialog(question);

@@ -573,6 +573,78 @@ TEST_F(MapiUnitTest, TheWindowInFrontComingBackOrATooltipIsNoSignOfTheMailProgra
   EXPECT_EQ(other.WaitForExit(), 0u);
 }
 
+// A library stuck in the call, showing nothing, is asked about whatever the user clicks meanwhile:
+// another program's window, or one of ours, brought to the front. Giving up ends the helper that makes
+// the call, and the call comes back given up, with nothing of it left running.
+TEST_F(MapiUnitTest, AHungLibraryIsAskedAboutWhicheverWindowComesToTheFrontAndGivingUpEndsItsHelper) {
+  client_.Answer(L"Hang");
+  testing_support::OrvaneProcess other(testing_support::BuildFolder(), L"minimal_msgbox.exe");
+  const HWND others = desktop::WaitForDialog(other.id(), 15000, other.handle());
+  ASSERT_NE(others, nullptr);
+  desktop::SampleWindow ours(L"Ours", 200, 100);
+  std::atomic<bool> in_front{false};
+  std::thread user([&] {
+    ::Sleep(300);
+    ::SetForegroundWindow(others);
+    for (int i = 0; i < 50 && !in_front; ++i, ::Sleep(20)) in_front = ::GetForegroundWindow() == others;
+    ::Sleep(300);
+    ::SetForegroundWindow(ours.hwnd());
+  });
+  BoxAnswerer answerer(IDNO);
+  const std::optional<rt::Error> raised = ShowRaising();
+  user.join();
+  ASSERT_TRUE(in_front) << "the other program's window never came to the front";
+  const auto asked = answerer.Answered(1, 0);
+  ASSERT_FALSE(asked.empty()) << "the hung library was never asked about";
+  EXPECT_NE(asked[0].find(L"The screenshot was saved as " + shot_ + L"."), std::wstring::npos);
+  EXPECT_TRUE(session_.GaveUp());
+  ASSERT_TRUE(raised);
+  EXPECT_EQ(raised->number(), static_cast<long>(HRESULT_FROM_WIN32(ERROR_CANCELLED)));
+  EXPECT_TRUE(OurHelpers().empty()) << "the helper outlived giving up";
+  EXPECT_EQ(client_.Journal().size(), 1u);
+  desktop::Press(others, IDCANCEL);
+  EXPECT_EQ(other.WaitForExit(), 0u);
+}
+
+// The deadline stops while the mail program's window is up, and runs again once it has gone with the
+// call still not back.
+TEST_F(MapiUnitTest, AMailWindowThatWentAwayLetsTheDeadlineRunAgain) {
+  client_.Answer(L"Vanish");  // four seconds of window, twice the deadline, then nothing
+  BoxAnswerer answerer(IDNO);
+  std::atomic<bool> shown{false}, asked_while_shown{false};
+  std::thread user([&] {
+    for (int i = 0; i < 750 && !shown; ++i, ::Sleep(20)) shown = !testing_support::MapiStandIn::MailWindows().empty();
+    const size_t asked_before = answerer.Answered(0).size();
+    for (int i = 0; i < 750 && !testing_support::MapiStandIn::MailWindows().empty(); ++i) ::Sleep(20);
+    asked_while_shown = answerer.Answered(0).size() != asked_before;
+  });
+  const std::optional<rt::Error> raised = ShowRaising();
+  user.join();
+  ASSERT_TRUE(shown) << "the mail never showed";
+  EXPECT_FALSE(asked_while_shown) << "asked while the mail program's window was up";
+  EXPECT_FALSE(answerer.Answered(1, 0).empty()) << "never asked once the window had gone";
+  EXPECT_TRUE(session_.GaveUp());
+  EXPECT_TRUE(raised);
+}
+
+// A compose window that stops answering its messages is no sign of a mail program at work: once the
+// system counts it as not responding (five seconds), the deadline runs.
+TEST_F(MapiUnitTest, AFrozenMailWindowDoesNotStopTheDeadline) {
+  client_.Answer(L"Frozen");
+  BoxAnswerer answerer(IDNO);
+  std::atomic<bool> shown{false};
+  std::thread user([&] {
+    for (int i = 0; i < 750 && !shown; ++i, ::Sleep(20)) shown = !testing_support::MapiStandIn::MailWindows().empty();
+  });
+  const std::optional<rt::Error> raised = ShowRaising();
+  user.join();
+  EXPECT_TRUE(shown) << "the mail never showed";
+  EXPECT_FALSE(answerer.Answered(1, 0).empty()) << "a frozen mail window kept the question away";
+  EXPECT_TRUE(session_.GaveUp());
+  EXPECT_TRUE(raised);
+  EXPECT_TRUE(testing_support::MapiStandIn::MailWindows().empty()) << "the frozen window outlived its helper";
+}
+
 // A library that crashes takes only the helper down, with no crash dialog from the system: the call
 // comes back as a crash with the exception's code.
 TEST_F(MapiUnitTest, ACrashingLibraryComesBackAsACrashWithoutACrashDialog) {
