@@ -488,6 +488,14 @@ class MapiUnitTest : public ::testing::Test {
     return mail::ShowMailInDefaultProgram(session_, nullptr, was_in_front, shot_, subject, recipients,
                                           testing_support::BuildFolder() + L"\\orvane.exe");
   }
+  // The stand-in's mail window, once it shows; null when none does in time.
+  static HWND WaitForMailWindow(DWORD timeout_ms = 15000) {
+    for (DWORD waited = 0; waited < timeout_ms; waited += 20, ::Sleep(20)) {
+      auto windows = testing_support::MapiStandIn::MailWindows();
+      if (!windows.empty()) return windows.front();
+    }
+    return nullptr;
+  }
   // The same, for a call that is given up or breaks: what was raised.
   std::optional<rt::Error> ShowRaising() {
     try {
@@ -511,12 +519,7 @@ class MapiUnitTest : public ::testing::Test {
 TEST_F(MapiUnitTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
   std::atomic<bool> asked{false}, shown{false};
   std::thread user([&] {
-    HWND mail = nullptr;
-    for (int i = 0; i < 750 && !mail; ++i) {
-      ::Sleep(20);
-      auto windows = testing_support::MapiStandIn::MailWindows();
-      if (!windows.empty()) mail = windows.front();
-    }
+    HWND mail = WaitForMailWindow();
     shown = mail != nullptr;
     for (DWORD waited = 0; waited < 3 * kStartMs && mail; waited += 100) {  // three times the deadline
       ::Sleep(100);
@@ -613,7 +616,7 @@ TEST_F(MapiUnitTest, AMailWindowThatWentAwayLetsTheDeadlineRunAgain) {
   BoxAnswerer answerer(IDNO);
   std::atomic<bool> shown{false}, asked_while_shown{false};
   std::thread user([&] {
-    for (int i = 0; i < 750 && !shown; ++i, ::Sleep(20)) shown = !testing_support::MapiStandIn::MailWindows().empty();
+    shown = WaitForMailWindow() != nullptr;
     const size_t asked_before = answerer.Answered(0).size();
     for (int i = 0; i < 750 && !testing_support::MapiStandIn::MailWindows().empty(); ++i) ::Sleep(20);
     asked_while_shown = answerer.Answered(0).size() != asked_before;
@@ -633,9 +636,7 @@ TEST_F(MapiUnitTest, AFrozenMailWindowDoesNotStopTheDeadline) {
   client_.Answer(L"Frozen");
   BoxAnswerer answerer(IDNO);
   std::atomic<bool> shown{false};
-  std::thread user([&] {
-    for (int i = 0; i < 750 && !shown; ++i, ::Sleep(20)) shown = !testing_support::MapiStandIn::MailWindows().empty();
-  });
+  std::thread user([&] { shown = WaitForMailWindow() != nullptr; });
   const std::optional<rt::Error> raised = ShowRaising();
   user.join();
   EXPECT_TRUE(shown) << "the mail never showed";
