@@ -5,15 +5,18 @@
 
 #include "driver/frm_capture.h"
 #include "driver/mod_main.h"
+#include "mail/mapi_helper.h"
 #include "mail/session.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
   // Libraries come from the system folder only, never from ours: the screenshots are written there, so
   // anyone can put a DLL of a system name beside us ("Dynamic-Link Library Security",
   // SetDefaultDllDirectories). The libraries the shell loads for "Show in folder" follow this too.
   ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Started again by a run, to make the default mail program's call where it cannot take the run down.
+  if (mail::IsHelperCommand(arguments)) return mail::RunHelper(arguments);
   // The mail calls' apartment, filter and application object, held to the end of the process; nothing
   // is entered until the first mail call, after the question.
   mail::Session mail_session;

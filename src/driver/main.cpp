@@ -132,7 +132,11 @@ void MailWithoutAutomation(mail::Session& session, HWND owner, HWND was_in_front
     } catch (const mail::MapiRefusal& error) {
       // A registration left behind by an uninstalled mail program answers like this too.
       refused.emplace(FailureKind::kMailProgramRefused, error, L"", mail::DefaultMailProgramName());
+    } catch (const mail::MailProgramCrashed& error) {
+      // It went down with the mail, perhaps half shown: told as it is, rather than a second mail opened.
+      throw RunFailure(FailureKind::kMailProgramCrashed, error, L"", mail::DefaultMailProgramName());
     } catch (const rt::Error& error) {
+      if (session.GaveUp()) throw;  // the user ended the wait: nothing more is tried, or said
       refused.emplace(FailureKind::kOther, error);
     }
   }

@@ -12,6 +12,7 @@ enum class FailureKind {
   kMailProgramMissing,     // no desktop mail program, no default one, no handler of mail links
   kMailProgramDidNotStart,  // the desktop mail program is installed but did not come up
   kMailProgramRefused,     // the default mail program would not show the mail
+  kMailProgramCrashed,     // the default mail program's library crashed while it was given the mail
   kMailProgramUnreachable,  // it runs as another user or with other rights
   kMailProgramBusy,        // busy, or closed while it was being handed the mail
   kMailItemRefused,        // it would not make a new mail

@@ -108,6 +108,12 @@ std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_tex
       return L"Your default mail program could not open the new mail. Open " + name +
              L" once to finish its set-up" + again;
     }
+    case FailureKind::kMailProgramCrashed: {
+      const std::wstring name = failure.program().empty() ? L"your mail program" : failure.program();
+      return L"Your default mail program failed while it was opening the new mail. Open " + name +
+             L" and attach the screenshot to a new mail yourself; if this happens every time, repair or reinstall "
+             L"it.";
+    }
     case FailureKind::kMailProgramUnreachable:
       return L"Orvane cannot reach Outlook: Outlook runs as another user or with other rights (for example as "
              L"administrator) than Orvane. Start both the same way" + again;

@@ -1,16 +1,19 @@
 #include "mail/simple_mapi.h"
 
+#include <dwmapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <functional>
 #include <utility>
 
+#include "mail/mapi_helper.h"
 #include "mail/mapi_w.h"
 #include "mail/session.h"
 #include "platform/runtime/app.h"
 #include "platform/runtime/errors.h"
 #include "platform/runtime/win_error.h"
+#include "platform/win/dwm.h"
 #include "platform/win/process.h"
 #include "platform/win/unique.h"
 
@@ -119,6 +122,14 @@ void LetMailProgramComeToFront() {
   }
 }
 
+// Whether a top-level window is shown: visible, and not cloaked (a Store program's window kept out of
+// sight, or one on another virtual desktop: "DWMWINDOWATTRIBUTE", DWMWA_CLOAKED).
+bool Shown(HWND window) {
+  if (!::IsWindowVisible(window)) return false;
+  DWORD cloaked = 0;
+  return FAILED(win::DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) || cloaked == 0;
+}
+
 // The visible top-level windows of the desktop.
 std::vector<HWND> VisibleWindows() {
   std::vector<HWND> windows;
@@ -131,31 +142,32 @@ std::vector<HWND> VisibleWindows() {
   return windows;
 }
 
-// Whether the mail program has come up since the call began: a new visible top-level window in any
-// process (its library may show the mail in ours), or the foreground gone to another process's window.
-// None of these is a sign of it:
-// - the watchdog's own question;
-// - a new window that never takes the focus: a tooltip or a notification anywhere on the desktop is a
-//   top-level window too;
-// - the foreground going back to `was_in_front`, the window the user was in, as our question closes.
-//   When that window's program is slow to take it, this comes after the call has begun;
-// - the foreground going to the shell (the desktop, the taskbar), which has it when nothing else is
-//   left.
+// Whether the mail program shows a window now, which stops the start deadline while it lasts. A window
+// counts while it is
+// - shown, and was not when the call began;
+// - of another process than ours: the helper's, where the library shows the mail, or a mail program's
+//   that runs on its own. Never ours (the watchdog's question, our reports), nor the shell's (the
+//   desktop, the taskbar), nor `was_in_front`, the window the user was in, which may hide as our
+//   question takes the focus and show again as it closes;
+// - one that takes the focus: a tooltip or a notification anywhere on the desktop is a top-level window
+//   too;
+// - answering: a window whose thread has not taken its messages for five seconds is not responding
+//   ("IsHungAppWindow"), and a frozen mail window is no sign of a mail program at work.
+// The foreground is no sign either way: the user may click any window meanwhile.
 std::function<bool()> MailProgramUp(HWND was_in_front) {
   DWORD shell_process = 0;
   ::GetWindowThreadProcessId(::GetShellWindow(), &shell_process);
-  return [before = VisibleWindows(), front_before = ::GetForegroundWindow(), was_in_front, shell_process] {
-    const HWND front = ::GetForegroundWindow();
-    DWORD front_process = 0;
-    ::GetWindowThreadProcessId(front, &front_process);
-    const bool no_sign = front == front_before || front == was_in_front || front == ::GetDesktopWindow() ||
-                         (shell_process != 0 && front_process == shell_process);
-    if (front && !no_sign && front_process != ::GetCurrentProcessId()) return true;
+  std::vector<HWND> before;
+  for (HWND window : VisibleWindows())
+    if (Shown(window)) before.push_back(window);
+  return [before = std::move(before), was_in_front, shell_process, ours = ::GetCurrentProcessId()] {
     for (HWND window : VisibleWindows()) {
-      const LONG_PTR never_focused = ::GetWindowLongPtrW(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE);
-      if (std::find(before.begin(), before.end(), window) == before.end() && !never_focused &&
-          ::GetWindowThreadProcessId(window, nullptr) != ::GetCurrentThreadId())
-        return true;
+      if (window == was_in_front || std::find(before.begin(), before.end(), window) != before.end()) continue;
+      DWORD process = 0;
+      ::GetWindowThreadProcessId(window, &process);
+      if (process == ours || (shell_process != 0 && process == shell_process)) continue;
+      if (::GetWindowLongPtrW(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE)) continue;
+      if (Shown(window) && !::IsHungAppWindow(window)) return true;
     }
     return false;
   };
@@ -264,29 +276,70 @@ std::wstring ProgramOfCommand(std::wstring_view command) {
   return std::wstring(command.substr(0, command.find(L' ')));
 }
 
-bool ShowMailInDefaultProgram(Session& session, HWND owner, HWND was_in_front, const std::wstring& attachment_path,
-                               const std::wstring& subject, const std::wstring& recipients) {
+ULONG SendThroughMapi(HWND owner, const std::wstring& attachment_path, const std::wstring& subject,
+                      const std::wstring& recipients) {
   // From the system folder only: the application folder is writable, and a mapi32.dll put there must
   // never be loaded. The library stays loaded to the end of the process, as mail programs expect.
   HMODULE mapi = ::LoadLibraryExW(L"mapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!mapi) rt::RaiseHresult(HRESULT_FROM_WIN32(::GetLastError()), Source());
   MailTexts<std::wstring> texts = TextsOf(attachment_path, subject, recipients);
-  LetMailProgramComeToFront();
   // Shown to the user, who sends it; logging on may ask who they are.
   constexpr FLAGS kFlags = MAPI_DIALOG | MAPI_LOGON_UI;
-  ULONG code = MAPI_E_NOT_SUPPORTED;
-  // A mail program stuck on its start would keep us waiting invisibly: it has the start deadline, and
-  // once its window is up the user may write for as long as they like.
-  Session::Watched watched(session, Deadline::kStart, MailProgramUp(was_in_front));
-  if (auto wide = Export<MapiSendMailW>(mapi, "MAPISendMailW")) {
-    code = SendWith<MapiMessageW, MapiRecipDescW, MapiFileDescW>(wide, owner, texts, kFlags);
-  } else if (auto ansi = Export<MapiSendMailA>(mapi, "MAPISendMail")) {
+  if (auto wide = Export<MapiSendMailW>(mapi, "MAPISendMailW"))
+    return SendWith<MapiMessageW, MapiRecipDescW, MapiFileDescW>(wide, owner, texts, kFlags);
+  if (auto ansi = Export<MapiSendMailA>(mapi, "MAPISendMail")) {
     MailTexts<std::string> ansi_texts = Ansi(texts);
-    code = SendWith<MapiMessage, MapiRecipDesc, MapiFileDesc>(ansi, owner, ansi_texts, kFlags);
+    return SendWith<MapiMessage, MapiRecipDesc, MapiFileDesc>(ansi, owner, ansi_texts, kFlags);
   }
-  if (code == SUCCESS_SUCCESS) return true;
-  if (code == MAPI_USER_ABORT) return false;
-  throw MapiRefusal(rt::Error(static_cast<long>(code), Source(), L"The mail program answered " + MapiCodeName(code)));
+  return MAPI_E_NOT_SUPPORTED;
+}
+
+bool ShowMailInDefaultProgram(Session& session, HWND owner, HWND was_in_front, const std::wstring& attachment_path,
+                              const std::wstring& subject, const std::wstring& recipients,
+                              const std::wstring& helper_program) {
+  LetMailProgramComeToFront();
+  // A mail program stuck on its start would keep us waiting invisibly: it has the start deadline, and
+  // while its window is up the user may write for as long as they like. The watched wait begins the
+  // session.
+  const HelperEnd end = CallInHelperProcess(session, MailForHelper{owner, attachment_path, subject, recipients},
+                                            helper_program, MailProgramUp(was_in_front));
+  switch (end.kind) {
+    case HelperEnd::Kind::kAnswered:
+      break;
+    case HelperEnd::Kind::kNotLoaded:
+      rt::RaiseHresult(static_cast<HRESULT>(end.code), Source());
+    case HelperEnd::Kind::kBroke:
+      throw MailProgramCrashed(rt::Error(static_cast<long>(end.code), Source(),
+                                         L"The mail program's library " + HowTheLibraryEnded(end.code)));
+    case HelperEnd::Kind::kGivenUp:
+      throw rt::Error(static_cast<long>(HRESULT_FROM_WIN32(ERROR_CANCELLED)), Source(),
+                      L"Gave up waiting for the mail program");
+  }
+  if (end.code == SUCCESS_SUCCESS) return true;
+  if (end.code == MAPI_USER_ABORT) return false;
+  throw MapiRefusal(
+      rt::Error(static_cast<long>(end.code), Source(), L"The mail program answered " + MapiCodeName(end.code)));
+}
+
+std::wstring HowTheLibraryEnded(DWORD exit_code) {
+  struct Known {
+    DWORD code;
+    const wchar_t* name;
+  };
+  // The exceptions a crashing library ends with most ("NTSTATUS Values"; 0xE06D7363 is how Visual C++
+  // raises its exceptions).
+  static constexpr Known kKnown[] = {
+      {0xC0000005, L"access violation"},       {0xC00000FD, L"stack overflow"},
+      {0xC000001D, L"illegal instruction"},    {0xC0000094, L"integer division by zero"},
+      {0xC0000374, L"heap corruption"},        {0xC0000409, L"stack buffer overrun"},
+      {0xE06D7363, L"unhandled C++ exception"}, {0x80000003, L"breakpoint"},
+  };
+  wchar_t hex[16] = {};
+  ::swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(exit_code));
+  for (const Known& known : kKnown)
+    if (known.code == exit_code) return L"crashed: " + std::wstring(known.name) + L" (" + hex + L")";
+  if (exit_code >= 0x80000000) return L"crashed: exception " + std::wstring(hex);
+  return L"ended its process with exit code " + std::to_wstring(exit_code);
 }
 
 std::wstring MapiCodeName(ULONG code) {

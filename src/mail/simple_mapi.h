@@ -44,15 +44,37 @@ std::wstring DefaultMailProgramName();
 // The executable that a command line of the registry starts: the quoted part, or up to ".exe".
 std::wstring ProgramOfCommand(std::wstring_view command);
 
+// The default mail program's library ended the call without an answer: it crashed (the number is the
+// exception's code) or ended its process itself.
+class MailProgramCrashed : public rt::Error {
+ public:
+  explicit MailProgramCrashed(const rt::Error& error) : rt::Error(error) {}
+};
+
 // Shows a new mail in the default mail program, owned by `owner`, with the file attached, the
 // recipients on its To line and the subject; it is never sent by us. True when the mail program took
 // it, false when the user closed it (MAPI_USER_ABORT). Any other answer is raised, as the mail
 // program's code with a description naming it (MapiRefusal); a library that cannot be loaded raises
-// the system's error. The hand-over is watched by the session: it has the start deadline until the
-// mail program's window is up. `was_in_front` is the window the user was in, whose coming back to the
-// front is no sign of the mail program.
+// the system's error, and one that crashes MailProgramCrashed.
+//
+// The call is made by a helper process (`helper_program`, empty: this executable, started again), so
+// that a library that crashes or hangs never ends the run. The hand-over has the session's start
+// deadline, which does not run while the mail program shows a window (one that came up since the call
+// began, of the helper or of another program but not of ours or the shell's, and answering); giving up
+// at the question ends the helper and raises, with the session's GaveUp set. `was_in_front` is the
+// window the user was in, whose showing again is no sign of the mail program.
 bool ShowMailInDefaultProgram(Session& session, HWND owner, HWND was_in_front, const std::wstring& attachment_path,
-                              const std::wstring& subject, const std::wstring& recipients);
+                              const std::wstring& subject, const std::wstring& recipients,
+                              const std::wstring& helper_program = {});
+
+// The call itself, in this process, as the helper makes it: the default mail program's answer.
+// Raises the system's error when its library cannot be loaded.
+ULONG SendThroughMapi(HWND owner, const std::wstring& attachment_path, const std::wstring& subject,
+                      const std::wstring& recipients);
+
+// What ended a helper that gave no answer, from its exit code: "crashed: access violation
+// (0xC0000005)", or the code it ended with.
+std::wstring HowTheLibraryEnded(DWORD exit_code);
 
 // The name of a Simple MAPI result code ("MAPI_E_FAILURE"), or its number.
 std::wstring MapiCodeName(ULONG code);

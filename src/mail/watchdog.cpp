@@ -135,8 +135,10 @@ void Watchdog::Run() {
         lock.lock();
         if (call_ != call) continue;
         if (is_up) {
-          deadlines_.back() = INFINITE;  // the mail program is up; the user writes for as long as they like
-          up_ = nullptr;
+          // The mail program's window is up: the user writes for as long as they like. Should it go
+          // and the call not come back, the deadline runs from then.
+          since_ = ::GetTickCount64();
+          changed_.wait_for(lock, std::chrono::milliseconds(kLookAgainMs));
           continue;
         }
       }

@@ -4,7 +4,8 @@
 // and the user chooses to wait as long again or to give up. Giving up cancels the call (the message
 // filter's answer to the call's next message); when that does not bring the call back, as with an
 // activation that waits on the system rather than on the mail program, the process ends there, so that
-// no run ever stays behind invisibly.
+// no run ever stays behind invisibly. A call made in a helper process is ended with that process by the
+// thread that waits for it, which the same message wakes.
 
 #include <windows.h>
 
@@ -31,8 +32,9 @@ class Watchdog {
   // several calls is watched as a whole, and each call that comes back counts as progress for it.
   void Arm(DWORD deadline_ms);
   // The same for a call that shows the mail program's own window and then lasts as long as the user
-  // writes: once `up` says the mail program is up, that call has no deadline any more. `up` is asked
-  // from the watchdog's thread, a few times a second.
+  // writes: while `up` says the mail program's window is up, the deadline does not run, and once it
+  // says no again, the deadline starts again in full. `up` is asked from the watchdog's thread, a few
+  // times a second.
   void Arm(DWORD deadline_ms, std::function<bool()> up);
   // The innermost call came back.
   void Disarm();

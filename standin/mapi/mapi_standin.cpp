@@ -8,7 +8,10 @@
 //                    "Failure": answer MAPI_E_FAILURE; both at once, without a window;
 //                    "Hang": never answer and show nothing, as a mail program stuck on its start;
 //                    "Slow": show nothing for three seconds, then carry on as usual, as a mail
-//                    program slow to start
+//                    program slow to start;
+//                    "Crash": write through a null pointer, as a broken library does;
+//                    "Vanish": show the mail for four seconds, then close it and never answer;
+//                    "Frozen": show the mail, then stop taking its messages and never answer
 //
 // Registered with regsvr32 as the machine's default mail program
 // (HKLM\Software\Clients\Mail\<name>, DLLPath); it refuses where another default is registered, and
@@ -22,13 +25,14 @@
 
 #include "mail/mapi_w.h"
 #include "standin/journal.h"
+#include "standin/names.h"
 
 namespace {
 
-constexpr wchar_t kSettingsKey[] = L"Software\\OrvaneStandIn\\Mapi";
+constexpr const wchar_t* kSettingsKey = standin::names::kMapiSettings;
 constexpr wchar_t kClientName[] = L"Orvane MAPI Stand-in";
 constexpr wchar_t kMailClients[] = L"Software\\Clients\\Mail";
-constexpr wchar_t kWindowClass[] = L"OrvaneStandInMapiMail";
+constexpr const wchar_t* kWindowClass = standin::names::kMapiMailClass;
 
 HMODULE g_module = nullptr;
 
@@ -98,8 +102,29 @@ LRESULT CALLBACK MailProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
   return ::DefWindowProcW(window, message, wparam, lparam);
 }
 
-// The mail in a window until the user closes it.
-void ShowModal(HWND owner, const Mail& mail) {
+// Takes the thread's messages until the mail window is closed or `ms` have passed.
+void TakeMessages(DWORD ms) {
+  const ULONGLONG until = ms == INFINITE ? ~0ull : ::GetTickCount64() + ms;
+  for (ULONGLONG now = ::GetTickCount64(); now < until; now = ::GetTickCount64()) {
+    const DWORD wait = ms == INFINITE ? INFINITE : static_cast<DWORD>(until - now);
+    if (::MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0) continue;
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return;
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+  }
+}
+
+// Never answers, and takes no message either.
+[[noreturn]] void Hang() {
+  for (;;) ::Sleep(1000);
+}
+
+// The mail in a window owned by `owner`, which it disables as a modal window does; null when the
+// window cannot be made.
+HWND OpenMailWindow(HWND owner, const Mail& mail) {
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof window_class;
   window_class.lpfnWndProc = MailProc;
@@ -111,7 +136,7 @@ void ShowModal(HWND owner, const Mail& mail) {
   const std::wstring title = L"New mail - " + mail.subject;
   HWND window = ::CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                                   560, 220, owner, nullptr, g_module, nullptr);
-  if (!window) return;
+  if (!window) return nullptr;
   const std::wstring body = L"To: " + Joined(mail.recipients) + L"\r\nSubject: " + mail.subject +
                             L"\r\nAttached: " + Joined(mail.files);
   ::CreateWindowExW(0, L"EDIT", body.c_str(), WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY, 8, 8, 520, 160,
@@ -119,10 +144,17 @@ void ShowModal(HWND owner, const Mail& mail) {
   if (owner) ::EnableWindow(owner, FALSE);
   ::ShowWindow(window, SW_SHOWNORMAL);
   ::SetForegroundWindow(window);
-  MSG message;
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
+  return window;
+}
+
+// The mail in a window until the user closes it; with `shown_ms`, the window closes by itself then.
+void ShowModal(HWND owner, const Mail& mail, DWORD shown_ms = INFINITE) {
+  HWND window = OpenMailWindow(owner, mail);
+  if (!window) return;
+  TakeMessages(shown_ms);
+  if (::IsWindow(window)) {
+    ::DestroyWindow(window);
+    TakeMessages(0);  // its WM_QUIT
   }
   if (owner) ::EnableWindow(owner, TRUE);
 }
@@ -138,8 +170,20 @@ ULONG Answer(const wchar_t* entry, const Mail& mail, ULONG_PTR ui_param, FLAGS f
   if (::lstrcmpiW(answer.c_str(), L"UserAbort") == 0) return MAPI_USER_ABORT;
   if (::lstrcmpiW(answer.c_str(), L"Failure") == 0) return MAPI_E_FAILURE;
   // The process that loaded us ends it; its waiting must not be ours to cut short.
-  if (::lstrcmpiW(answer.c_str(), L"Hang") == 0) ::Sleep(INFINITE);
+  if (::lstrcmpiW(answer.c_str(), L"Hang") == 0) Hang();
   if (::lstrcmpiW(answer.c_str(), L"Slow") == 0) ::Sleep(3000);
+  if (::lstrcmpiW(answer.c_str(), L"Crash") == 0) {
+    int* volatile nowhere = nullptr;  // read at run time: the write cannot be proven to fault and dropped
+    *nowhere = 1;
+  }
+  if (::lstrcmpiW(answer.c_str(), L"Vanish") == 0) {
+    ShowModal(reinterpret_cast<HWND>(ui_param), mail, 4000);
+    Hang();
+  }
+  if (::lstrcmpiW(answer.c_str(), L"Frozen") == 0) {
+    if (OpenMailWindow(reinterpret_cast<HWND>(ui_param), mail)) TakeMessages(500);  // shown and painted
+    Hang();
+  }
   if (flags & MAPI_DIALOG) ShowModal(reinterpret_cast<HWND>(ui_param), mail);
   return SUCCESS_SUCCESS;
 }

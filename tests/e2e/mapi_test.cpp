@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -110,6 +113,19 @@ using testing_support::TempFolder;
 
 using testing_support::Utf8;
 
+// The processes a run started that are still running: the helper that makes the Simple MAPI call.
+std::vector<DWORD> HelpersOf(DWORD run) {
+  std::vector<DWORD> found;
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return found;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
+    if (entry.th32ParentProcessID == run) found.push_back(entry.th32ProcessID);
+  ::CloseHandle(snapshot);
+  return found;
+}
+
 class MapiTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -209,6 +225,16 @@ TEST_F(MapiTest, WithoutAutomationTheDefaultMailProgramShowsTheMailWithFileRecip
   HWND mail = WaitForMailWindow(run);
   ASSERT_NE(mail, nullptr) << "no mail window";
   EXPECT_TRUE(desktop::WindowsOf(run.id(), L"#32770").empty()) << "a message besides the mail";
+  // Shown by the helper process that makes the call, in front of the window the user was in.
+  bool in_front = false;
+  for (int i = 0; i < 100 && !in_front; ++i, ::Sleep(50)) {
+    SampleWindow::Pump();
+    in_front = ::GetForegroundWindow() == mail;
+  }
+  EXPECT_TRUE(in_front) << "the mail window is not in front";
+  DWORD shown_by = 0;
+  ::GetWindowThreadProcessId(mail, &shown_by);
+  EXPECT_EQ(HelpersOf(run.id()), std::vector<DWORD>{shown_by});
   ::PostMessageW(mail, WM_CLOSE, 0, 0);
   EXPECT_EQ(run.WaitForExit(), 0u);
 
@@ -254,6 +280,55 @@ TEST_F(MapiTest, AMailProgramThatFailsIsReportedWithTheSavedFile) {
   EXPECT_EQ(info.buttons, (std::vector<int>{IDYES, IDNO}));
   EXPECT_EQ(info.icon, L"exclamation");
   EXPECT_TRUE(info.owner_topmost) << "the report is owned by the hidden topmost form";
+}
+
+// A library that crashes takes only the helper that calls it down: the run reports it with the saved
+// file, and no crash dialog comes up, from the system or from Wine.
+TEST_F(MapiTest, AMailProgramThatCrashesIsReportedWithTheSavedFileAndNoCrashDialog) {
+  MapiStandIn client;
+  client.Answer(L"Crash");
+  const std::vector<HWND> before = desktop::WindowsOf(0);
+  OrvaneProcess run(app_.path());
+  ASSERT_TRUE(Confirm(run));
+  HWND report = WaitForBox(run, L"(Error ");
+  ASSERT_NE(report, nullptr);
+  const desktop::DialogInfo info = desktop::ReadDialog(report);
+  for (int i = 0; i < 10; ++i, ::Sleep(100)) {  // a crash dialog would be up by now
+    for (HWND window : desktop::WindowsOf(0)) {
+      DWORD process = 0;
+      ::GetWindowThreadProcessId(window, &process);
+      wchar_t title[128] = {};
+      ::GetWindowTextW(window, title, 128);
+      EXPECT_TRUE(process == run.id() || std::find(before.begin(), before.end(), window) != before.end())
+          << "a window besides the report: " << Utf8(title);
+    }
+  }
+  desktop::Press(report, IDNO);
+  EXPECT_EQ(run.WaitForExit(), 1u);
+  EXPECT_EQ(info.text, L"Your default mail program failed while it was opening the new mail. Open Orvane MAPI "
+                       L"Stand-in and attach the screenshot to a new mail yourself; if this happens every time, "
+                       L"repair or reinstall it.\r\n\r\nThe screenshot was saved as " + Shot() +
+                           L".\r\n\r\n(Error -1073741819: The mail program's library crashed: access violation "
+                           L"(0xC0000005))\r\n\r\nShow the screenshot in its folder?");
+  EXPECT_EQ(info.buttons, (std::vector<int>{IDYES, IDNO}));
+  EXPECT_EQ(info.icon, L"exclamation");
+  EXPECT_EQ(client.Journal().size(), 1u);
+  EXPECT_GT(testing_support::DecodeImageFile(Shot()).width, 0u);
+  EXPECT_TRUE(HelpersOf(run.id()).empty());
+}
+
+// However a run ends, its helper goes with it: here it is ended from outside while the library hangs.
+TEST_F(MapiTest, ARunEndedFromOutsideTakesTheHelperThatMakesTheCallWithIt) {
+  MapiStandIn client;
+  client.Answer(L"Hang");
+  OrvaneProcess run(app_.path());
+  ASSERT_TRUE(Confirm(run));
+  for (int i = 0; i < 300 && HelpersOf(run.id()).empty(); ++i) ::Sleep(50);
+  ASSERT_FALSE(HelpersOf(run.id()).empty()) << "no helper makes the call";
+  ASSERT_TRUE(::TerminateProcess(run.handle(), 9));
+  EXPECT_EQ(run.WaitForExit(), 9u);
+  for (int i = 0; i < 100 && !HelpersOf(run.id()).empty(); ++i) ::Sleep(50);
+  EXPECT_TRUE(HelpersOf(run.id()).empty()) << "the helper outlived its run";
 }
 
 // Without settings as well: the next step cannot name the shortcut, and says so plainly.
@@ -492,12 +567,18 @@ TEST_F(MapiTest, ARecipientCutShortIsLeftOffTheMailAndToldBeforeIt) {
 using MapiDeadlineTest = MapiTest;  // on a desktop of its own, as MailDeadlineTest
 
 // A default mail program stuck on its start, showing nothing, is asked about within the start deadline
-// (60 s), as the desktop mail program is; giving up ends the run at once with the file kept.
+// (60 s), as the desktop mail program is, even when the user clicks another program's window meanwhile;
+// giving up ends the run at once with the file kept, and the helper that made the call with it.
 TEST_F(MapiDeadlineTest, ADefaultMailProgramThatNeverComesUpIsAskedAboutAndGivingUpEndsTheRunWithTheFileKept) {
   MapiStandIn client;
   client.Answer(L"Hang");
+  SampleWindow other(L"Another program", 200, 100, 500, 320);  // open before the run, as the user's others are
+  ASSERT_TRUE(target_.BringToFront());
   OrvaneProcess run(app_.path());
   ASSERT_TRUE(Confirm(run));
+  for (int i = 0; i < 300 && HelpersOf(run.id()).empty(); ++i) ::Sleep(50);
+  ASSERT_FALSE(HelpersOf(run.id()).empty()) << "no helper makes the call";
+  ASSERT_TRUE(other.BringToFront());  // the user clicks another program's window
   HWND question = WaitForBox(run, L"The mail program is not responding.", true, 80000);
   ASSERT_NE(question, nullptr) << "no question: the run waits invisibly";
   const desktop::DialogInfo info = desktop::ReadDialog(question);
@@ -505,6 +586,7 @@ TEST_F(MapiDeadlineTest, ADefaultMailProgramThatNeverComesUpIsAskedAboutAndGivin
   EXPECT_EQ(info.buttons, (std::vector<int>{IDYES, IDNO}));
   desktop::Press(question, IDNO);
   EXPECT_EQ(run.WaitForExit(20000), 2u);
+  EXPECT_TRUE(HelpersOf(run.id()).empty()) << "the helper outlived the run";
   EXPECT_GT(testing_support::DecodeImageFile(Shot()).width, 0u);
 }
 

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <windows.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <map>
@@ -15,6 +19,7 @@
 #include <vector>
 
 #include "mail/dispatch.h"
+#include "mail/mapi_helper.h"
 #include "mail/message_filter.h"
 #include "mail/outlook.h"
 #include "mail/session.h"
@@ -24,6 +29,7 @@
 #include "platform/runtime/errors.h"
 #include "platform/win/com.h"
 #include "platform/win/com_object.h"
+#include "platform/win/unique.h"
 #include "support/orvane_process.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
@@ -461,23 +467,88 @@ TEST_F(MailUnitTest, WaitingLongerForACallPastItsDeadlineFinishesTheMail) {
   EXPECT_FALSE(session_->GaveUp());
 }
 
-// The default mail program's stand-in in this process, a saved screenshot, and a session whose start
-// deadline is a second.
+// The helpers this process started that are still running (orvane.exe started again for the call).
+std::vector<DWORD> OurHelpers() {
+  std::vector<DWORD> found;
+  win::FileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return found;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
+    if (entry.th32ParentProcessID == ::GetCurrentProcessId() && ::lstrcmpiW(entry.szExeFile, L"orvane.exe") == 0)
+      found.push_back(entry.th32ProcessID);
+  return found;
+}
+
+// A net for a test whose question never comes: after the time given, the helpers are ended, so that
+// the call comes back and the test fails instead of waiting for ever.
+class EndHelpersAfter {
+ public:
+  explicit EndHelpersAfter(DWORD ms) : thread_([this, ms] {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (done_changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; })) return;
+      for (DWORD id : OurHelpers())
+        if (win::KernelHandle helper{::OpenProcess(PROCESS_TERMINATE, FALSE, id)})
+          ::TerminateProcess(helper.get(), 99);
+    }) {}
+  ~EndHelpersAfter() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    done_changed_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_changed_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+// The default mail program's stand-in, a saved screenshot, and a session whose start deadline is two
+// seconds; the call is made by orvane.exe as a helper, as in a run.
 class MapiUnitTest : public ::testing::Test {
  protected:
+  static constexpr DWORD kStartMs = 2000;
+
   void SetUp() override {
     testing_support::WriteBytes(shot_, "\xFF\xD8\xFF\xD9");
+    session_.SetScreenshot(shot_);
   }
+  void TearDown() override { EXPECT_TRUE(OurHelpers().empty()) << "a helper was left behind"; }
+
   // Hands the screenshot to the default mail program, as a run does.
-  bool Show(HWND was_in_front) {
-    return mail::ShowMailInDefaultProgram(session_, nullptr, was_in_front, shot_, L"Screen Capture: T", L"a@example.com");
+  bool Show(HWND was_in_front, const std::wstring& subject = L"Screen Capture: T",
+            const std::wstring& recipients = L"a@example.com") {
+    return mail::ShowMailInDefaultProgram(session_, nullptr, was_in_front, shot_, subject, recipients,
+                                          testing_support::BuildFolder() + L"\\orvane.exe");
+  }
+  // The stand-in's mail window, once it shows; null when none does in time.
+  static HWND WaitForMailWindow(DWORD timeout_ms = 15000) {
+    for (DWORD waited = 0; waited < timeout_ms; waited += 20, ::Sleep(20)) {
+      auto windows = testing_support::MapiStandIn::MailWindows();
+      if (!windows.empty()) return windows.front();
+    }
+    return nullptr;
+  }
+  // The same, for a call that is given up or breaks: what was raised.
+  std::optional<rt::Error> ShowRaising() {
+    try {
+      Show(nullptr);
+    } catch (const rt::Error& error) {
+      return error;
+    }
+    return std::nullopt;
   }
 
   testing_support::MapiStandIn client_;
   testing_support::TempFolder folder_{L"orvane-mapi-unit"};
   const std::wstring shot_ = folder_ / L"Screenshot001.jpg";
   win::ComApartment apartment_;
-  mail::Session session_{mail::Deadlines{30000, 1000}};
+  mail::Session session_{mail::Deadlines{30000, kStartMs}};
+  EndHelpersAfter net_{30000};
 };
 
 // A default mail program whose window is up has no deadline: the user writes for as long as they like.
@@ -485,14 +556,9 @@ class MapiUnitTest : public ::testing::Test {
 TEST_F(MapiUnitTest, AMailOpenLongerThanTheStartDeadlineIsNeverAskedAbout) {
   std::atomic<bool> asked{false}, shown{false};
   std::thread user([&] {
-    HWND mail = nullptr;
-    for (int i = 0; i < 750 && !mail; ++i) {
-      ::Sleep(20);
-      auto windows = testing_support::MapiStandIn::MailWindows();
-      if (!windows.empty()) mail = windows.front();
-    }
+    HWND mail = WaitForMailWindow();
     shown = mail != nullptr;
-    for (int i = 0; i < 30 && mail; ++i) {  // three times the deadline
+    for (DWORD waited = 0; waited < 3 * kStartMs && mail; waited += 100) {  // three times the deadline
       ::Sleep(100);
       if (!desktop::WindowsOf(::GetCurrentProcessId(), L"#32770").empty()) asked = true;
     }
@@ -545,6 +611,159 @@ TEST_F(MapiUnitTest, TheWindowInFrontComingBackOrATooltipIsNoSignOfTheMailProgra
   EXPECT_TRUE(sent);
   desktop::Press(users, IDCANCEL);
   EXPECT_EQ(other.WaitForExit(), 0u);
+}
+
+// A library stuck in the call, showing nothing, is asked about whatever the user clicks meanwhile:
+// another program's window, or one of ours, brought to the front. Giving up ends the helper that makes
+// the call, and the call comes back given up, with nothing of it left running.
+TEST_F(MapiUnitTest, AHungLibraryIsAskedAboutWhicheverWindowComesToTheFrontAndGivingUpEndsItsHelper) {
+  client_.Answer(L"Hang");
+  testing_support::OrvaneProcess other(testing_support::BuildFolder(), L"minimal_msgbox.exe");
+  const HWND others = desktop::WaitForDialog(other.id(), 15000, other.handle());
+  ASSERT_NE(others, nullptr);
+  desktop::SampleWindow ours(L"Ours", 200, 100);
+  std::atomic<bool> in_front{false};
+  std::thread user([&] {
+    ::Sleep(300);
+    ::SetForegroundWindow(others);
+    for (int i = 0; i < 50 && !in_front; ++i, ::Sleep(20)) in_front = ::GetForegroundWindow() == others;
+    ::Sleep(300);
+    ::SetForegroundWindow(ours.hwnd());
+  });
+  BoxAnswerer answerer(IDNO);
+  const std::optional<rt::Error> raised = ShowRaising();
+  user.join();
+  ASSERT_TRUE(in_front) << "the other program's window never came to the front";
+  const auto asked = answerer.Answered(1, 0);
+  ASSERT_FALSE(asked.empty()) << "the hung library was never asked about";
+  EXPECT_NE(asked[0].find(L"The screenshot was saved as " + shot_ + L"."), std::wstring::npos);
+  EXPECT_TRUE(session_.GaveUp());
+  ASSERT_TRUE(raised);
+  EXPECT_EQ(raised->number(), static_cast<long>(HRESULT_FROM_WIN32(ERROR_CANCELLED)));
+  EXPECT_TRUE(OurHelpers().empty()) << "the helper outlived giving up";
+  EXPECT_EQ(client_.Journal().size(), 1u);
+  desktop::Press(others, IDCANCEL);
+  EXPECT_EQ(other.WaitForExit(), 0u);
+}
+
+// The deadline stops while the mail program's window is up, and runs again once it has gone with the
+// call still not back.
+TEST_F(MapiUnitTest, AMailWindowThatWentAwayLetsTheDeadlineRunAgain) {
+  client_.Answer(L"Vanish");  // four seconds of window, twice the deadline, then nothing
+  BoxAnswerer answerer(IDNO);
+  std::atomic<bool> shown{false}, asked_while_shown{false};
+  std::thread user([&] {
+    shown = WaitForMailWindow() != nullptr;
+    const size_t asked_before = answerer.Answered(0).size();
+    for (int i = 0; i < 750 && !testing_support::MapiStandIn::MailWindows().empty(); ++i) ::Sleep(20);
+    asked_while_shown = answerer.Answered(0).size() != asked_before;
+  });
+  const std::optional<rt::Error> raised = ShowRaising();
+  user.join();
+  ASSERT_TRUE(shown) << "the mail never showed";
+  EXPECT_FALSE(asked_while_shown) << "asked while the mail program's window was up";
+  EXPECT_FALSE(answerer.Answered(1, 0).empty()) << "never asked once the window had gone";
+  EXPECT_TRUE(session_.GaveUp());
+  EXPECT_TRUE(raised);
+}
+
+// A compose window that stops answering its messages is no sign of a mail program at work: once the
+// system counts it as not responding (five seconds), the deadline runs.
+TEST_F(MapiUnitTest, AFrozenMailWindowDoesNotStopTheDeadline) {
+  client_.Answer(L"Frozen");
+  BoxAnswerer answerer(IDNO);
+  std::atomic<bool> shown{false};
+  std::thread user([&] { shown = WaitForMailWindow() != nullptr; });
+  const std::optional<rt::Error> raised = ShowRaising();
+  user.join();
+  EXPECT_TRUE(shown) << "the mail never showed";
+  EXPECT_FALSE(answerer.Answered(1, 0).empty()) << "a frozen mail window kept the question away";
+  EXPECT_TRUE(session_.GaveUp());
+  EXPECT_TRUE(raised);
+  EXPECT_TRUE(testing_support::MapiStandIn::MailWindows().empty()) << "the frozen window outlived its helper";
+}
+
+// A library that crashes takes only the helper down, with no crash dialog from the system: the call
+// comes back as a crash with the exception's code.
+TEST_F(MapiUnitTest, ACrashingLibraryComesBackAsACrashWithoutACrashDialog) {
+  client_.Answer(L"Crash");
+  const std::vector<HWND> before = desktop::WindowsOf(0);
+  bool crashed = false;
+  try {
+    Show(nullptr);
+  } catch (const mail::MailProgramCrashed& error) {
+    crashed = true;
+    EXPECT_EQ(error.number(), static_cast<long>(0xC0000005));
+    EXPECT_EQ(error.description(), L"The mail program's library crashed: access violation (0xC0000005)");
+  }
+  EXPECT_TRUE(crashed);
+  EXPECT_FALSE(session_.GaveUp());
+  EXPECT_EQ(client_.Journal().size(), 1u);
+  for (int i = 0; i < 10; ++i, ::Sleep(100)) {  // a crash dialog would be up by now
+    for (HWND window : desktop::WindowsOf(0))
+      EXPECT_NE(std::find(before.begin(), before.end(), window), before.end()) << "a new window after the crash";
+  }
+}
+
+// The mail reaches the library as it was given, whatever its texts hold: quotes, switches and
+// characters outside any code page, at the longest a title (511) and the setting (1,023) can be.
+TEST_F(MapiUnitTest, TheMailReachesTheLibraryWholeAtItsLongest) {
+  client_.Answer(L"UserAbort");
+  std::wstring title = L"\" /SimpleMapiHelper 1 & echo %PATH% | \\\" \U0001F4E7 Gr\u00FC\u00DFe ";
+  while (title.size() < 511) title += L"x";
+  std::wstring recipients = L"\"Quist; \\\"A\\\" /x\" <arvel@example.com>; \u00E9l\u00E8ve@example.com";
+  while (recipients.size() < 1023) recipients += recipients.size() % 40 == 0 ? L"; " : L"b";
+  ASSERT_EQ(title.size(), 511u);
+  ASSERT_EQ(recipients.size(), 1023u);
+  EXPECT_FALSE(Show(nullptr, L"Screen Capture: " + title, recipients));  // closed unsent: no error
+
+  const auto journal = client_.Journal();
+  ASSERT_EQ(journal.size(), 1u);
+  std::wstring expected_recipients;
+  for (const mail::Recipient& recipient : mail::SplitRecipients(recipients))
+    expected_recipients += (expected_recipients.empty() ? L"MAPI_TO " : L"; MAPI_TO ") +
+                           (recipient.name.empty() ? recipient.address : recipient.name) + L" <SMTP:" +
+                           recipient.address + L">";
+  EXPECT_NE(journal[0].find(" subject=" + testing_support::Utf8(L"Screen Capture: " + title) + " recipients=[" +
+                            testing_support::Utf8(expected_recipients) + "] files=[" + testing_support::Utf8(shot_) +
+                            " | Screenshot001.jpg]"),
+            std::string::npos)
+      << journal[0];
+}
+
+// The hand-over block, and what the helper's command line may hold.
+TEST(MapiHandOver, CarriesTheMailWholeAndRefusesABlockThatIsNot) {
+  const mail::MailForHelper mail{reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)), L"C:\\a\\Screenshot001.jpg",
+                                 std::wstring(511, L'\u00FC'), std::wstring(1023, L';')};
+  const std::vector<std::byte> block = mail::HandOverBlock(mail);
+  const auto read = mail::ReadHandOver(block.data(), block.size());
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->owner, mail.owner);
+  EXPECT_EQ(read->attachment_path, mail.attachment_path);
+  EXPECT_EQ(read->subject, mail.subject);
+  EXPECT_EQ(read->recipients, mail.recipients);
+  EXPECT_FALSE(mail::ReadHandOver(block.data(), block.size() - 1)) << "a block cut short";
+  EXPECT_FALSE(mail::ReadHandOver(block.data(), 16));
+  std::vector<std::byte> lying = block;
+  lying[4] = std::byte{0xFF};  // a length the block does not hold
+  EXPECT_FALSE(mail::ReadHandOver(lying.data(), lying.size()));
+  const auto empty = mail::ReadHandOver(mail::HandOverBlock({}).data(), 32);
+  ASSERT_TRUE(empty);
+  EXPECT_TRUE(empty->subject.empty());
+
+  EXPECT_TRUE(mail::IsHelperCommand(L"/SimpleMapiHelper 1234"));
+  EXPECT_TRUE(mail::IsHelperCommand(L" /SimpleMapiHelper 18446744073709551615 "));
+  for (const wchar_t* not_one : {L"", L"/SimpleMapiHelper", L"/SimpleMapiHelper ", L"/SimpleMapiHelper 12x",
+                                 L"/SimpleMapiHelper 18446744073709551616", L"/SimpleMapiHelper -1",
+                                 L"/simplemapihelper 1", L"x /SimpleMapiHelper 1", L"/SimpleMapiHelper 1 2"})
+    EXPECT_FALSE(mail::IsHelperCommand(not_one)) << testing_support::Utf8(not_one);
+}
+
+TEST(MapiHandOver, AHelperThatEndedWithoutAnAnswerIsNamedByHowItEnded) {
+  EXPECT_EQ(mail::HowTheLibraryEnded(0xC0000005), L"crashed: access violation (0xC0000005)");
+  EXPECT_EQ(mail::HowTheLibraryEnded(0xC00000FD), L"crashed: stack overflow (0xC00000FD)");
+  EXPECT_EQ(mail::HowTheLibraryEnded(0xC0000135), L"crashed: exception 0xC0000135");
+  EXPECT_EQ(mail::HowTheLibraryEnded(3), L"ended its process with exit code 3");
 }
 
 // Which deadline a call has: the start of the mail program has its own, longer one.

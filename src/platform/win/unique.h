@@ -80,6 +80,13 @@ struct GlobalMemoryTraits {
   static void Close(HGLOBAL h) noexcept { ::GlobalFree(h); }
 };
 
+// MapViewOfFile reports failure as null; UnmapViewOfFile gives the view back.
+struct MappedViewTraits {
+  using handle_type = void*;
+  static void* Invalid() noexcept { return nullptr; }
+  static void Close(void* view) noexcept { ::UnmapViewOfFile(view); }
+};
+
 struct WindowTraits {
   using handle_type = HWND;
   static HWND Invalid() noexcept { return nullptr; }
@@ -94,6 +101,7 @@ using MemoryDC = Unique<MemoryDcTraits>;
 using FileHandle = Unique<FileHandleTraits>;
 using FindHandle = Unique<FindHandleTraits>;
 using KernelHandle = Unique<KernelHandleTraits>;
+using MappedView = Unique<MappedViewTraits>;
 using Window = Unique<WindowTraits>;
 using HGlobal = Unique<GlobalMemoryTraits>;
 
