@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "platform/runtime/app.h"
 #include "platform/win/com.h"
 #include "platform/win/unique.h"
 
@@ -19,7 +20,7 @@ class frmCapture {
   };
 
   // The window class of the form, in every copy of the program: the root owner of its messages.
-  static constexpr wchar_t kClassName[] = L"OrvaneCaptureForm";
+  static constexpr const wchar_t* kClassName = rt::App::kOwnerFormClass;
 
   // The loaded form, loading it (and running Form_Load) on first use.
   static frmCapture& Load();

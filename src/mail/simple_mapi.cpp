@@ -154,6 +154,19 @@ std::vector<HWND> VisibleWindows() {
 // - answering: a window whose thread has not taken its messages for five seconds is not responding
 //   ("IsHungAppWindow"), and a frozen mail window is no sign of a mail program at work.
 // The foreground is no sign either way: the user may click any window meanwhile.
+// A question or message of another run of Orvane (the word of a second press that this run is still
+// opening its mail, say): its root owner is that run's hidden form. Our helper's windows are owned by
+// our own form, or by none.
+bool BoxOfAnotherRun(HWND window, DWORD ours) {
+  const HWND root = ::GetAncestor(window, GA_ROOTOWNER);
+  if (!root) return false;
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(root, &process);
+  wchar_t name[64] = {};
+  ::GetClassNameW(root, name, 64);
+  return process != ours && ::lstrcmpW(name, rt::App::kOwnerFormClass) == 0;
+}
+
 std::function<bool()> MailProgramUp(HWND was_in_front) {
   DWORD shell_process = 0;
   ::GetWindowThreadProcessId(::GetShellWindow(), &shell_process);
@@ -167,6 +180,7 @@ std::function<bool()> MailProgramUp(HWND was_in_front) {
       ::GetWindowThreadProcessId(window, &process);
       if (process == ours || (shell_process != 0 && process == shell_process)) continue;
       if (::GetWindowLongPtrW(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE)) continue;
+      if (BoxOfAnotherRun(window, ours)) continue;
       if (Shown(window) && !::IsHungAppWindow(window)) return true;
     }
     return false;

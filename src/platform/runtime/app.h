@@ -9,6 +9,9 @@ namespace rt::App {
 const std::wstring& Path();
 // The product's title: caption of the program's message boxes.
 const std::wstring& Title();
+// The window class of the program's hidden owner form, in every copy of the program: the root owner
+// of every question and message a run shows.
+inline constexpr wchar_t kOwnerFormClass[] = L"OrvaneCaptureForm";
 // File name of the running executable without folder and extension.
 const std::wstring& EXEName();
 
