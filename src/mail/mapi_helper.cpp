@@ -41,7 +41,8 @@ constexpr DWORD kEndGraceMs = 5000;
 
 std::wstring Source() { return rt::App::EXEName() + L".MAPISendMail"; }
 
-[[noreturn]] void RaiseLastError() { rt::RaiseHresult(HRESULT_FROM_WIN32(::GetLastError()), Source()); }
+// The runtime's own: a call that set no error code is raised as E_FAIL, never as a "failure" numbered 0.
+[[noreturn]] void RaiseLastError() { rt::RaiseLastError(Source(), L"The mail program's helper could not be run"); }
 
 // This executable's full path.
 std::wstring ThisProgram() {
