@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/runtime/checked.h"
+#include "platform/runtime/failure.h"
 #include "platform/runtime/win_error.h"
 #include "platform/win/dwm.h"
 #include "platform/win/unique.h"
@@ -60,8 +61,15 @@ Picture CopyToPicture(win::WindowDC source, LONG left, LONG top, LONG width, LON
     }
     ::SetLastError(ERROR_SUCCESS);
     // Without a bitmap (too large a window) the picture stays empty, and the run says it is too large.
-    if (bitmap && !::BitBlt(memory.get(), 0, 0, width, height, source.get(), left, top, rop))
-      rt::RaiseLastError(rt::RuntimeErrorSource() + L".Capture", L"The window's pixels could not be copied (BitBlt)");
+    // A copy refused (the desktop switched to the secure one, a display gone) is a failure of its own,
+    // never a black picture.
+    if (bitmap && !::BitBlt(memory.get(), 0, 0, width, height, source.get(), left, top, rop)) {
+      try {
+        rt::RaiseLastError(rt::RuntimeErrorSource() + L".Capture", L"The window's pixels could not be copied (BitBlt)");
+      } catch (const rt::Error& error) {
+        throw rt::Failure(rt::FailureKind::kNotCaptured, error);
+      }
+    }
     // The filled bitmap comes out of the memory context before the palette does.
     bitmap_selection.restore();
     if (palette_selection) palette_selection->restore();

@@ -14,8 +14,9 @@ class Session;
 
 namespace modMain {
 
-// One capture-and-mail run, from reading the settings to unloading the hidden form, with the process's
-// mail session; a failure that ends it has been told by the time it returns.
+// One capture-and-mail run, from reading the settings to unloading the hidden form and letting the
+// mail program go, with the process's mail session. Whatever fails in it has been told (or, after the
+// user gave up on the mail program, deliberately not) by the time it returns; nothing escapes it.
 Outcome Main(mail::Session& session);
 // Tells a failure that ends the run, unless the user has given up on the mail program already; the
 // run's outcome then.

@@ -6,13 +6,13 @@ int ExitCode(const Outcome& outcome) {
   switch (outcome.kind) {
     case Outcome::Kind::kDone:
     case Outcome::Kind::kCancelled:
-      return 0;
+      return rt::exit_code::kDone;
     case Outcome::Kind::kFailed:
-      return 1;
+      return rt::exit_code::kFailed;
     case Outcome::Kind::kGaveUp:
-      return 2;
+      return rt::exit_code::kGaveUp;
   }
-  return 1;
+  return rt::exit_code::kFailed;
 }
 
 }  // namespace modMain

@@ -2,9 +2,6 @@
 
 #include <shlobj.h>
 
-#include "jpeg/jpeg_writer.h"
-#include "platform/ijl/ijl.h"
-
 #include "platform/runtime/ui.h"
 #include "platform/win/com.h"
 #include "platform/win/system_library.h"
@@ -44,36 +41,6 @@ void ShowInFolder(mail::Session& session, const std::wstring& path) {
 }
 
 }  // namespace
-
-FailureKind KindOfMailFailure(const rt::Error& error) {
-  switch (static_cast<HRESULT>(error.number())) {
-    case REGDB_E_CLASSNOTREG:
-      return FailureKind::kMailProgramMissing;
-    case CO_E_SERVER_EXEC_FAILURE:
-      return FailureKind::kMailProgramUnreachable;
-    case RPC_E_CALL_REJECTED:
-    case RPC_E_CALL_CANCELED:
-    case RPC_E_DISCONNECTED:
-    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
-    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
-    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
-      return FailureKind::kMailProgramBusy;
-    case E_OUTOFMEMORY:
-      return FailureKind::kOutOfMemory;
-    default:
-      return error.number() == rt::kErrOutOfMemory ? FailureKind::kOutOfMemory : FailureKind::kOther;
-  }
-}
-
-FailureKind KindOfWriteFailure(const rt::Error& error) {
-  if (dynamic_cast<const mIntelJPEGLibrary::NotMovedIntoPlace*>(&error)) return FailureKind::kFileNotMoved;
-  if (const auto* jpeg = dynamic_cast<const mIntelJPEGLibrary::JpegError*>(&error)) {
-    if (jpeg->initialising() || jpeg->status() == IJL_MEMORY_ERROR) return FailureKind::kOutOfMemory;
-    if (jpeg->status() == IJL_BAD_DIB || jpeg->status() == IJL_BAD_JPEG_SETTINGS) return FailureKind::kWindowTooLarge;
-    return FailureKind::kFileNotWritten;
-  }
-  return error.number() == rt::kErrOutOfMemory ? FailureKind::kOutOfMemory : FailureKind::kFileNotWritten;
-}
 
 std::wstring QuestionText(const std::wstring& key_text) {
   const std::wstring question = L"Are you sure you want to e-mail a screenshot of the current window Arvel?";
@@ -151,6 +118,9 @@ std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_tex
       return L"The screenshot was written, but Orvane could neither give it its name in its folder nor "
              L"remove it: the folder may let programs add files but not rename or delete them. Make the "
              L"folder writable" + again;
+    case FailureKind::kNotCaptured:
+      return L"The window could not be captured: Windows did not let Orvane copy it from the screen. Make sure the "
+             L"window is shown and the computer is unlocked" + again;
     case FailureKind::kWindowTooLarge:
       return L"The window could not be captured: it is too large for a picture. Make it smaller" + again;
     case FailureKind::kOutOfMemory:
@@ -160,6 +130,7 @@ std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_tex
     case FailureKind::kNamesTaken:
       return L"Every screenshot name up to Screenshot32767.jpg is taken. Move old screenshots out of Orvane's "
              L"folder" + again;
+    case FailureKind::kGaveUp:  // never told: the user ended the wait
     case FailureKind::kOther:
       break;
   }

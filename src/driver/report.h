@@ -22,13 +22,6 @@ std::wstring NothingInFrontText(const std::wstring& key_text);
 // The message of a second press while another run hands its screenshot to the mail program.
 std::wstring StillOpeningText();
 
-// The kind of a failure of the mail program's automation, from the code the system gave.
-FailureKind KindOfMailFailure(const rt::Error& error);
-// The kind of a failure to write the screenshot: whatever the file system answered once the writing
-// had begun, the screenshot could not be written; the encoder's memory and the picture's size aside, and
-// a finished picture that could neither be moved into place nor removed.
-FailureKind KindOfWriteFailure(const rt::Error& error);
-
 // What happened and what to do next, in the user's words.
 std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_text);
 

@@ -182,6 +182,12 @@ bool FileSteps::Delete(win::FileHandle& file, const std::wstring& path) {
   return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
+rt::FailureKind JpegError::KindOf(int status, bool initialising) {
+  if (initialising || status == IJL_MEMORY_ERROR) return rt::FailureKind::kOutOfMemory;
+  if (status == IJL_BAD_DIB || status == IJL_BAD_JPEG_SETTINGS) return rt::FailureKind::kWindowTooLarge;
+  return rt::FailureKind::kFileNotWritten;
+}
+
 bool WriteJpegFile(cDIBSection& cDib, const std::wstring& sFile, long lQuality) {
   FileSteps steps;
   return WriteJpegFile(cDib, sFile, lQuality, steps);
@@ -207,7 +213,7 @@ bool WriteJpegFile(cDIBSection& cDib, const std::wstring& sFile, long lQuality, 
 }
 
 std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, const PathChooser& next_path,
-                              long lQuality, FileSteps& steps) {
+                              long lQuality, FileSteps& steps) try {
   Encoder encoder;
   TempFile temp(sFile, steps);
   encoder.Write(cDib, temp.path(), temp.file().get(), lQuality, steps);
@@ -222,6 +228,13 @@ std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, cons
   }
   temp.Published();
   return target;
+} catch (const rt::Failure&) {
+  throw;
+} catch (const rt::Error& error) {
+  // Whatever the file system answered once the writing had begun: the screenshot is not written.
+  throw rt::Failure(error.number() == rt::kErrOutOfMemory ? rt::FailureKind::kOutOfMemory
+                                                          : rt::FailureKind::kFileNotWritten,
+                    error);
 }
 
 }  // namespace mIntelJPEGLibrary

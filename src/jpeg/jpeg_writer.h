@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime/errors.h"
+#include "platform/runtime/failure.h"
 #include "platform/win/unique.h"
 
 class cDIBSection;
@@ -22,10 +22,13 @@ namespace mIntelJPEGLibrary {
 inline constexpr long kErrJpeg = 26001;
 
 // The writer's error 26001, with the library's status and whether the library could not even start.
-class JpegError : public rt::Error {
+// Its kind: the library out of memory, or unable to start at all, is kOutOfMemory; a picture it cannot
+// take (too large) kWindowTooLarge; anything else, once the writing had begun, kFileNotWritten.
+class JpegError : public rt::Failure {
  public:
   JpegError(const rt::Error& error, int status, bool initialising)
-      : rt::Error(error), status_(status), initialising_(initialising) {}
+      : rt::Failure(KindOf(status, initialising), error), status_(status), initialising_(initialising) {}
+  static rt::FailureKind KindOf(int status, bool initialising);
   int status() const { return status_; }
   bool initialising() const { return initialising_; }
 
@@ -36,15 +39,11 @@ class JpegError : public rt::Error {
 
 // A finished file that could not be moved into place under its name, and whose temporary file could
 // not be removed either (a folder that lets programs add files but not rename or delete them): the
-// picture is complete in `leftover`. The error is the move's file error.
-class NotMovedIntoPlace : public rt::Error {
+// picture is complete in `leftover()`. The error is the move's file error; its kind kFileNotMoved.
+class NotMovedIntoPlace : public rt::Failure {
  public:
   NotMovedIntoPlace(const rt::Error& error, std::wstring leftover)
-      : rt::Error(error), leftover_(std::move(leftover)) {}
-  const std::wstring& leftover() const { return leftover_; }
-
- private:
-  std::wstring leftover_;
+      : rt::Failure(rt::Failure(rt::FailureKind::kFileNotMoved, error).LeftIn(std::move(leftover))) {}
 };
 
 // The platform steps of a write, one call each. The writer uses them as they are; a caller may pass
@@ -77,7 +76,9 @@ using PathChooser = std::function<std::wstring(const std::vector<std::wstring>& 
 
 // Writes the image as a new file, never replacing one: it is published under sFile if that name is
 // still free once the file is complete, otherwise under the first free path the chooser offers.
-// Returns the path written; failures raise as WriteJpegFile's do.
+// Returns the path written. Failures raise as rt::Failure of their kind: the library's as JpegError,
+// a finished file left as NotMovedIntoPlace, the chooser's as it raises them, and the file system's
+// as kFileNotWritten (the runtime's out-of-memory error as kOutOfMemory).
 std::wstring WriteNewJpegFile(cDIBSection& cDib, const std::wstring& sFile, const PathChooser& next_path,
                               long lQuality);
 

@@ -124,7 +124,9 @@ bool MailtoHandlerRegistered() {
   return false;
 }
 
-void OpenMailtoLink(Session& session, const std::wstring& link) {
+namespace {
+
+void OpenLink(Session& session, const std::wstring& link) {
   // The shell may hand the link to extensions that need an apartment ("Remarks" of ShellExecuteEx).
   session.EnterApartment();
   // A browser or mail program that is running already gets the link from the process it starts and
@@ -143,6 +145,18 @@ void OpenMailtoLink(Session& session, const std::wstring& link) {
   if (!execute_link(&execute)) {
     const DWORD error = ::GetLastError();
     rt::RaiseHresult(HRESULT_FROM_WIN32(error != 0 ? error : ERROR_NO_ASSOCIATION), rt::App::EXEName() + L".ShellExecute");
+  }
+}
+
+}  // namespace
+
+void OpenMailtoLink(Session& session, const std::wstring& link, bool picture_on_clipboard) {
+  try {
+    OpenLink(session, link);
+  } catch (const rt::Error& error) {
+    throw rt::Failure(picture_on_clipboard ? rt::FailureKind::kMailLinkNotOpened
+                                           : rt::FailureKind::kMailLinkNotOpenedNoClipboard,
+                      error);
   }
 }
 

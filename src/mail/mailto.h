@@ -37,7 +37,9 @@ MailtoMail MailtoLink(std::wstring_view recipients, std::wstring_view subject);
 // Whether a program is registered to open mailto: links, as the user chose it.
 bool MailtoHandlerRegistered();
 
-// Opens the link with the registered program; raises the system's error when it cannot be opened.
-void OpenMailtoLink(Session& session, const std::wstring& link);
+// Opens the link with the registered program. When it cannot be opened, raises the system's error as
+// an rt::Failure of kMailLinkNotOpened, or kMailLinkNotOpenedNoClipboard where the picture is not on the
+// clipboard either (`picture_on_clipboard`).
+void OpenMailtoLink(Session& session, const std::wstring& link, bool picture_on_clipboard);
 
 }  // namespace mail

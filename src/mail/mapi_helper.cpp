@@ -9,7 +9,7 @@
 #include "mail/simple_mapi.h"
 #include "mail/watchdog.h"
 #include "platform/runtime/app.h"
-#include "platform/runtime/errors.h"
+#include "platform/runtime/failure.h"
 #include "platform/runtime/ui.h"
 #include "platform/runtime/win_error.h"
 #include "platform/win/unique.h"
@@ -122,7 +122,7 @@ class HelperProcess {
   bool Ended() const { return ::WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0; }
   void End() {
     if (Ended()) return;
-    ::TerminateProcess(process_.get(), Watchdog::kExitGaveUp);
+    ::TerminateProcess(process_.get(), rt::exit_code::kGaveUp);
     ::WaitForSingleObject(process_.get(), kEndGraceMs);  // TerminateProcess only starts the ending
   }
 

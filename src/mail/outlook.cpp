@@ -34,16 +34,36 @@ ComPtr<IDispatch> CreateApplication(mail::Session& session) {
   if (hr == REGDB_E_CLASSNOTREG) {
     // COM answers so as well when a registered server did not start in time (Wine after about 30 s):
     // that mail program is installed, and no other may take its mail.
-    if (ServerRegistered()) throw AutomationDidNotStart(rt::HresultError(hr, rt::App::EXEName()));
-    throw AutomationNotRegistered(rt::HresultError(hr, rt::App::EXEName()));
+    throw rt::Failure(ServerRegistered() ? rt::FailureKind::kMailProgramDidNotStart : rt::FailureKind::kMailProgramMissing,
+                      rt::HresultError(hr, rt::App::EXEName()));
   }
   if (FAILED(hr) || !application) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, rt::App::EXEName());
   return application;
 }
 
-}  // namespace
+// A mail that could not be made: a mail program busy, closed meanwhile (the call failed), out of reach
+// or out of memory is told as such; anything else is its refusal.
+rt::FailureKind KindOfCreationFailure(const rt::Error& error) {
+  const rt::FailureKind kind = KindOfAutomationFailure(error);
+  switch (kind) {
+    case rt::FailureKind::kMailProgramBusy:
+    case rt::FailureKind::kMailProgramUnreachable:
+    case rt::FailureKind::kOutOfMemory:
+      return kind;
+    default:
+      return rt::FailureKind::kMailItemRefused;
+  }
+}
 
-void EnsureOutlookWindow(mail::Session& session, LONG lWindowState) {
+// A mail that was made but not filled in and shown, by the step that failed.
+rt::FailureKind KindOfFillingFailure(const mail::Member* failed_at) {
+  if (failed_at == &outlook::kTo) return rt::FailureKind::kRecipientRefused;
+  if (failed_at == &outlook::kSubject) return rt::FailureKind::kSubjectRefused;
+  if (failed_at == &outlook::kDisplay) return rt::FailureKind::kMailNotShown;
+  return rt::FailureKind::kMailNotFilledIn;  // the attachment
+}
+
+void OpenOutlookWindow(mail::Session& session, LONG lWindowState) {
   // The releases between the calls are calls too: the operation as a whole is watched as well.
   mail::Session::Watched operation(session, mail::Deadline::kCall);
   // An application object of its own, released when the call ends: the one the process keeps is the
@@ -64,6 +84,38 @@ void EnsureOutlookWindow(mail::Session& session, LONG lWindowState) {
   Perform(session, explorer.Get(), outlook::kWindowState, {lWindowState});
 }
 
+}  // namespace
+
+rt::FailureKind KindOfAutomationFailure(const rt::Error& error) {
+  switch (static_cast<HRESULT>(error.number())) {
+    case REGDB_E_CLASSNOTREG:
+      return rt::FailureKind::kMailProgramMissing;
+    case CO_E_SERVER_EXEC_FAILURE:
+      return rt::FailureKind::kMailProgramUnreachable;
+    case RPC_E_CALL_REJECTED:
+    case RPC_E_CALL_CANCELED:
+    case RPC_E_DISCONNECTED:
+    case HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED):
+    case HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE):
+      return rt::FailureKind::kMailProgramBusy;
+    case E_OUTOFMEMORY:
+      return rt::FailureKind::kOutOfMemory;
+    default:
+      return error.number() == rt::kErrOutOfMemory ? rt::FailureKind::kOutOfMemory : rt::FailureKind::kOther;
+  }
+}
+
+void EnsureOutlookWindow(mail::Session& session, LONG lWindowState) {
+  try {
+    OpenOutlookWindow(session, lWindowState);
+  } catch (const rt::Failure&) {
+    throw;
+  } catch (const rt::Error& error) {
+    throw session.FailureOf(error, KindOfAutomationFailure(error));
+  }
+}
+
 DraftResult ComposeMailDraft(mail::Session& session, const std::wstring& sAttachmentPath,
                              const std::wstring& sSubject, const std::wstring& sRecipient) {
   mail::Session::Watched operation(session, mail::Deadline::kCall);
@@ -74,8 +126,9 @@ DraftResult ComposeMailDraft(mail::Session& session, const std::wstring& sAttach
     mail_item =
         InvokeFor(session, application, outlook::kCreateItem, outlook::kIidMailItem, {outlook::olMailItem});
   } catch (const rt::Error& error) {
-    if (session.GaveUp()) throw;  // the user has been asked and has given up: no further word
-    return DraftResult{DraftResult::Stage::kNotCreated, error};
+    const rt::Failure failure = session.FailureOf(error, KindOfCreationFailure(error));
+    if (failure.kind() == rt::FailureKind::kGaveUp) throw failure;  // the user has been asked: no further word
+    return DraftResult{DraftResult::Stage::kNotCreated, failure};
   }
 
   // The step under way, named if it fails: what the user is told depends on how far the mail got.
@@ -99,8 +152,9 @@ DraftResult ComposeMailDraft(mail::Session& session, const std::wstring& sAttach
     step = &outlook::kDisplay;
     Perform(session, mail_item.Get(), outlook::kDisplay);
   } catch (const rt::Error& error) {
-    if (session.GaveUp()) throw;
-    return DraftResult{DraftResult::Stage::kNotFilledIn, error, step};
+    const rt::Failure failure = session.FailureOf(error, KindOfFillingFailure(step));
+    if (failure.kind() == rt::FailureKind::kGaveUp) throw failure;
+    return DraftResult{DraftResult::Stage::kNotFilledIn, failure, step};
   }
   return DraftResult{};
 }

@@ -10,45 +10,39 @@
 
 #include "mail/dispatch.h"
 #include "mail/outlook_ids.h"
-#include "platform/runtime/errors.h"
+#include "platform/runtime/failure.h"
 
 namespace modMain {
 
-// What EnsureOutlookWindow raises when the mail program's application class is not registered at
-// all: no desktop mail program with automation is installed.
-class AutomationNotRegistered : public rt::Error {
- public:
-  explicit AutomationNotRegistered(const rt::Error& error) : rt::Error(error) {}
-};
-
-// What EnsureOutlookWindow raises when the class is registered but its server could not be activated:
-// the mail program is installed and did not start (or not in time).
-class AutomationDidNotStart : public rt::Error {
- public:
-  explicit AutomationDidNotStart(const rt::Error& error) : rt::Error(error) {}
-};
-
-// What became of the mail: shown, or refused when it was to be created or filled in, with the error
-// and, for a mail not filled in, the member that refused (Attachments or Add, To, Subject, Display).
+// What became of the mail: shown, or refused when it was to be created or filled in, with the failure
+// (the mail program's error, of the kind its report needs) and, for a mail not filled in, the member
+// that refused (Attachments or Add, To, Subject, Display).
 struct DraftResult {
   enum class Stage { kShown, kNotCreated, kNotFilledIn };
   Stage stage = Stage::kShown;
-  std::optional<rt::Error> error;
+  std::optional<rt::Failure> error;
   const mail::Member* failed_at = nullptr;
 };
 
 // Both run in the process's mail session (mail/session.h), which each call is watched by.
 
 // Makes sure the mail program shows a main window: when it has none, opens one on the Inbox,
-// activates it and then sets it to lWindowState (1 = minimised). Failures are raised with the
-// number and description the mail program or the system gave.
+// activates it and then sets it to lWindowState (1 = minimised). Failures are raised as rt::Failure,
+// with the number and description the mail program or the system gave: kMailProgramMissing where no
+// desktop mail program with automation is installed (the class is not registered), kMailProgramDidNotStart
+// where it is and did not come up, kGaveUp where the user gave up waiting, else as KindOfAutomationFailure.
 void EnsureOutlookWindow(mail::Session& session, LONG lWindowState);
 
 // Creates a mail, attaches the file, sets To and Subject and displays it. A failure to create the mail
 // or to fill it in stops there and is returned for the caller to tell. Raises only when the user has
-// given up on a mail program that stopped answering.
+// given up on a mail program that stopped answering (kGaveUp).
 DraftResult ComposeMailDraft(mail::Session& session, const std::wstring& sAttachmentPath,
                              const std::wstring& sSubject, const std::wstring& sRecipient);
+
+// What a failed call to the mail program's automation means to the user, from the code it gave: not
+// installed, out of reach (another user or other rights), busy or closed meanwhile, out of memory, or
+// something else.
+rt::FailureKind KindOfAutomationFailure(const rt::Error& error);
 
 }  // namespace modMain
 

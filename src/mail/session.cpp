@@ -8,7 +8,7 @@ namespace mail {
 Session::Session(Deadlines deadlines, DWORD patience_ms) : deadlines_(deadlines), patience_ms_(patience_ms) {}
 
 Session::~Session() {
-  LetGo();
+  (void)LetGo();
   if (filter_registered_) {
     IMessageFilter* ours = nullptr;
     ::CoRegisterMessageFilter(previous_filter_.Get(), &ours);
@@ -39,10 +39,12 @@ IDispatch* Session::KeptApplication(const std::function<win::ComPtr<IDispatch>()
   return application_.Get();
 }
 
-void Session::LetGo() {
-  if (!application_) return;
-  Watched release(*this, Deadline::kCall);  // a mail program stuck while it quits must not hold us either
-  application_.Reset();
+bool Session::LetGo() {
+  if (application_) {
+    Watched release(*this, Deadline::kCall);  // a mail program stuck while it quits must not hold us either
+    application_.Reset();
+  }
+  return GaveUp();
 }
 
 void Session::SetScreenshot(const std::wstring& path) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "mail/watchdog.h"
+#include "platform/runtime/failure.h"
 #include "platform/win/com.h"
 
 namespace mail {
@@ -42,12 +43,19 @@ class [[nodiscard]] Session {
   // the first time it is asked for.
   IDispatch* KeptApplication(const std::function<win::ComPtr<IDispatch>()>& create);
   // Lets the application object go now, as the end of the process would, under the calls' deadline.
-  void LetGo();
+  // True when the user has given up waiting for the mail program, then or before.
+  bool LetGo();
 
   // The saved screenshot, which the not-responding message names.
   void SetScreenshot(const std::wstring& path);
   // Whether the user gave up waiting for the mail program: the run then ends without a further word.
   bool GaveUp() const { return watchdog_ && watchdog_->GaveUp(); }
+  // A failed call to the mail program as the run tells it: of `kind`, unless the user gave up waiting
+  // for it, which is all the run needs to know then (kGaveUp). The one place where giving up becomes
+  // the run's failure.
+  rt::Failure FailureOf(const rt::Error& error, rt::FailureKind kind) const {
+    return rt::Failure(GaveUp() ? rt::FailureKind::kGaveUp : kind, error);
+  }
 
   // One call to the mail program (or its start), watched while this lives. The first one begins the
   // session: the apartment, the watchdog and the filter.

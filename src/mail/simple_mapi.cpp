@@ -315,24 +315,33 @@ bool ShowMailInDefaultProgram(Session& session, HWND owner, HWND was_in_front, c
   // A mail program stuck on its start would keep us waiting invisibly: it has the start deadline, and
   // while its window is up the user may write for as long as they like. The watched wait begins the
   // session.
-  const HelperEnd end = CallInHelperProcess(session, MailForHelper{owner, attachment_path, subject, recipients},
-                                            helper_program, MailProgramUp(was_in_front));
+  HelperEnd end;
+  try {
+    end = CallInHelperProcess(session, MailForHelper{owner, attachment_path, subject, recipients}, helper_program,
+                              MailProgramUp(was_in_front));
+  } catch (const rt::Error& error) {
+    throw session.FailureOf(error, rt::FailureKind::kOther);
+  }
+  const auto failure = [](rt::FailureKind kind, const rt::Error& error) {
+    return rt::Failure(kind, error, {}, DefaultMailProgramName());
+  };
   switch (end.kind) {
     case HelperEnd::Kind::kAnswered:
       break;
     case HelperEnd::Kind::kNotLoaded:
-      rt::RaiseHresult(static_cast<HRESULT>(end.code), Source());
+      throw failure(rt::FailureKind::kOther, rt::HresultError(static_cast<HRESULT>(end.code), Source()));
     case HelperEnd::Kind::kBroke:
-      throw MailProgramCrashed(rt::Error(static_cast<long>(end.code), Source(),
-                                         L"The mail program's library " + HowTheLibraryEnded(end.code)));
+      throw failure(rt::FailureKind::kMailProgramCrashed,
+                    rt::Error(static_cast<long>(end.code), Source(),
+                              L"The mail program's library " + HowTheLibraryEnded(end.code)));
     case HelperEnd::Kind::kGivenUp:
-      throw rt::Error(static_cast<long>(HRESULT_FROM_WIN32(ERROR_CANCELLED)), Source(),
-                      L"Gave up waiting for the mail program");
+      throw failure(rt::FailureKind::kGaveUp, rt::Error(static_cast<long>(HRESULT_FROM_WIN32(ERROR_CANCELLED)),
+                                                        Source(), L"Gave up waiting for the mail program"));
   }
   if (end.code == SUCCESS_SUCCESS) return true;
   if (end.code == MAPI_USER_ABORT) return false;
-  throw MapiRefusal(
-      rt::Error(static_cast<long>(end.code), Source(), L"The mail program answered " + MapiCodeName(end.code)));
+  throw failure(rt::FailureKind::kMailProgramRefused,
+                rt::Error(static_cast<long>(end.code), Source(), L"The mail program answered " + MapiCodeName(end.code)));
 }
 
 std::wstring HowTheLibraryEnded(DWORD exit_code) {

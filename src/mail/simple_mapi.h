@@ -9,16 +9,9 @@
 #include <vector>
 
 #include "mail/session.h"
-#include "platform/runtime/errors.h"
+#include "platform/runtime/failure.h"
 
 namespace mail {
-
-// The default mail program's answer when it would not show the mail: its code, and a description
-// naming it.
-class MapiRefusal : public rt::Error {
- public:
-  explicit MapiRefusal(const rt::Error& error) : rt::Error(error) {}
-};
 
 struct Recipient {
   std::wstring name;     // empty when the setting gave only an address
@@ -44,18 +37,13 @@ std::wstring DefaultMailProgramName();
 // The executable that a command line of the registry starts: the quoted part, or up to ".exe".
 std::wstring ProgramOfCommand(std::wstring_view command);
 
-// The default mail program's library ended the call without an answer: it crashed (the number is the
-// exception's code) or ended its process itself.
-class MailProgramCrashed : public rt::Error {
- public:
-  explicit MailProgramCrashed(const rt::Error& error) : rt::Error(error) {}
-};
-
 // Shows a new mail in the default mail program, owned by `owner`, with the file attached, the
 // recipients on its To line and the subject; it is never sent by us. True when the mail program took
-// it, false when the user closed it (MAPI_USER_ABORT). Any other answer is raised, as the mail
-// program's code with a description naming it (MapiRefusal); a library that cannot be loaded raises
-// the system's error, and one that crashes MailProgramCrashed.
+// it, false when the user closed it (MAPI_USER_ABORT). Failures are raised as rt::Failure naming the
+// program: any other answer as kMailProgramRefused, with the mail program's code and a description
+// naming it; a library that crashed (the number is the exception's code) or ended its process itself
+// as kMailProgramCrashed; giving up as kGaveUp; a library that cannot be loaded, or a helper that
+// cannot be run, as kOther with the system's error.
 //
 // The call is made by a helper process (`helper_program`, empty: this executable, started again), so
 // that a library that crashes or hangs never ends the run. The hand-over has the session's start

@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "platform/runtime/app.h"
+#include "platform/runtime/failure.h"
 #include "platform/runtime/ui.h"
 
 namespace mail {
@@ -167,7 +168,7 @@ void Watchdog::Run() {
     lock.lock();
     const bool back = changed_.wait_for(lock, kCancelGrace, [&] { return stopping_ || call_ != call; });
     // Nothing brought the call back. The screenshot is saved and closed; nothing is left to lose.
-    if (!back) ::TerminateProcess(::GetCurrentProcess(), kExitGaveUp);
+    if (!back) ::TerminateProcess(::GetCurrentProcess(), rt::exit_code::kGaveUp);
   }
 }
 

@@ -44,9 +44,6 @@ class Watchdog {
   bool GaveUp() const { return gave_up_.load(); }
   const std::atomic<bool>& gave_up_flag() const { return gave_up_; }
 
-  // The exit code of a run the user gave up.
-  static constexpr int kExitGaveUp = 2;
-
  private:
   void Run();
   // The message about call number `call`; true when the user wants to wait longer.

@@ -228,6 +228,16 @@ TEST(JpegWriter, NoFailingStepCostsTheOldFileOrLeavesATemporaryFile) {
       EXPECT_EQ(testing_support::ReadBytes(path), old_bytes) << step.name;
       EXPECT_EQ(testing_support::ListFolder(folder.path()), L"Screenshot001.jpg") << step.name;
     }
+    // A new screenshot's writer says what the failure means for the run: whatever failed once the
+    // writing had begun, the screenshot is not written.
+    FailingSteps failing(step.at);
+    try {
+      WriteNewJpegFile(image, folder / L"new.jpg", [&](const std::vector<std::wstring>&) { return std::wstring(); },
+                       60, failing);
+      ADD_FAILURE() << step.name << ": nothing raised";
+    } catch (const rt::Failure& failure) {
+      EXPECT_EQ(failure.kind(), rt::FailureKind::kFileNotWritten) << step.name;
+    }
   }
   // With the platform's own steps the same calls succeed.
   ASSERT_TRUE(WriteJpegFile(image, path, 60));
@@ -255,6 +265,7 @@ TEST(JpegWriter, AFinishedFileThatCanNeitherBeMovedIntoPlaceNorRemovedIsNamed) {
       ADD_FAILURE() << "nothing raised";
     } catch (const mIntelJPEGLibrary::NotMovedIntoPlace& error) {
       EXPECT_EQ(error.number(), rt::kErrPermissionDenied);  // the move's error
+      EXPECT_EQ(error.kind(), rt::FailureKind::kFileNotMoved);
       leftover = error.leftover();
     }
     ASSERT_FALSE(leftover.empty()) << replace;
@@ -439,3 +450,16 @@ TEST(JpegLibrary, RejectsRecordsItCannotEncode) {
 }
 
 }  // namespace
+
+// The library's status decides what the user is told: its memory and a picture it cannot take are
+// not the folder's fault.
+TEST(JpegWriter, TheLibrarysStatusGivesTheFailuresKind) {
+  using mIntelJPEGLibrary::JpegError;
+  using rt::FailureKind;
+  EXPECT_EQ(JpegError::KindOf(IJL_INVALID_PROPERTIES, true), FailureKind::kOutOfMemory);  // could not start
+  EXPECT_EQ(JpegError::KindOf(IJL_MEMORY_ERROR, false), FailureKind::kOutOfMemory);
+  EXPECT_EQ(JpegError::KindOf(IJL_BAD_DIB, false), FailureKind::kWindowTooLarge);
+  EXPECT_EQ(JpegError::KindOf(IJL_BAD_JPEG_SETTINGS, false), FailureKind::kWindowTooLarge);
+  EXPECT_EQ(JpegError::KindOf(IJL_FILE_CREATE_FAILED, false), FailureKind::kFileNotWritten);
+  EXPECT_EQ(JpegError::KindOf(IJL_WRITE_FAILED, false), FailureKind::kFileNotWritten);
+}

@@ -5,7 +5,6 @@
 #include "driver/report.h"
 #include "driver/window_in_front.h"
 #include "jpeg/jpeg_writer.h"
-#include "platform/ijl/ijl.h"
 #include "platform/runtime/win_error.h"
 
 namespace {
@@ -88,8 +87,7 @@ TEST(Report, ProblemCreatingEmailMessageStaysTheFirstLine) {
 TEST(Report, APictureLeftUnderItsTemporaryNameIsNamedAndOfferedInItsFolder) {
   const mIntelJPEGLibrary::NotMovedIntoPlace left(
       rt::Error(rt::kErrPermissionDenied, L"orvane", L"Permission denied"), L"C:\\Orvane\\~orv0badf00d.tmp");
-  EXPECT_EQ(modMain::KindOfWriteFailure(left), FailureKind::kFileNotMoved);
-  const RunFailure failure = RunFailure(FailureKind::kFileNotMoved, left).LeftIn(left.leftover());
+  const RunFailure failure = left;
   EXPECT_EQ(failure.SavedAs(L"").leftover(), L"C:\\Orvane\\~orv0badf00d.tmp");  // kept as the run goes on
   const modMain::Report report = modMain::ReportOf(failure.SavedAs(L""), L"Ctrl+Alt+S");
   EXPECT_EQ(
@@ -141,8 +139,8 @@ TEST(LinkMessages, SayWhereThePictureIsAndWhatTheMailLacksInEveryCase) {
 
 // A report of any route names the address cut short, after what happened and before the file.
 TEST(Report, NamesARecipientCutShortBetweenWhatHappenedAndTheFile) {
-  RunFailure failure(FailureKind::kMailItemRefused, rt::Error(-2147467259, L"orvane", L"no"));
-  failure.SetNote(modMain::CutRecipientText(L"desk@exa"));
+  const RunFailure failure = RunFailure(FailureKind::kMailItemRefused, rt::Error(-2147467259, L"orvane", L"no"))
+                                 .Noted(modMain::CutRecipientText(L"desk@exa"));
   const std::wstring text = modMain::ReportOf(failure.SavedAs(L"C:\\a\\Screenshot001.jpg"), L"F9").text;
   EXPECT_NE(text.find(L"a new mail yourself.\r\n\r\nThe Recipient setting in Orvane.ini is longer than the 1023 "
                       L"characters Orvane reads, so its last address was cut short (\"desk@exa\")"),
@@ -150,30 +148,6 @@ TEST(Report, NamesARecipientCutShortBetweenWhatHappenedAndTheFile) {
       << testing::PrintToString(text);
   EXPECT_NE(text.find(L"shorten the setting.\r\n\r\nThe screenshot was saved as C:\\a\\Screenshot001.jpg."),
             std::wstring::npos);
-}
-
-// The words follow what happened, never the wording of the error.
-TEST(FailureKinds, FollowTheCodeOfAMailFailureAndTheStepOfAWriteFailure) {
-  EXPECT_EQ(modMain::KindOfMailFailure(kClassNotRegistered), FailureKind::kMailProgramMissing);
-  EXPECT_EQ(modMain::KindOfMailFailure(rt::HresultError(CO_E_SERVER_EXEC_FAILURE, L"o")),
-            FailureKind::kMailProgramUnreachable);
-  for (HRESULT busy : {RPC_E_CALL_REJECTED, RPC_E_DISCONNECTED, HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE),
-                       static_cast<HRESULT>(0x800706BE), static_cast<HRESULT>(0x800706BF)})
-    EXPECT_EQ(modMain::KindOfMailFailure(rt::HresultError(busy, L"o")), FailureKind::kMailProgramBusy) << busy;
-  EXPECT_EQ(modMain::KindOfMailFailure(rt::HresultError(E_OUTOFMEMORY, L"o")), FailureKind::kOutOfMemory);
-  EXPECT_EQ(modMain::KindOfMailFailure(rt::HresultError(E_FAIL, L"o")), FailureKind::kOther);
-
-  const rt::Error jpeg(mIntelJPEGLibrary::kErrJpeg, L"orvane.mIntelJPEGLibrary", L"...");
-  using mIntelJPEGLibrary::JpegError;
-  EXPECT_EQ(modMain::KindOfWriteFailure(JpegError(jpeg, IJL_INVALID_PROPERTIES, true)), FailureKind::kOutOfMemory);
-  EXPECT_EQ(modMain::KindOfWriteFailure(JpegError(jpeg, IJL_MEMORY_ERROR, false)), FailureKind::kOutOfMemory);
-  EXPECT_EQ(modMain::KindOfWriteFailure(JpegError(jpeg, IJL_BAD_DIB, false)), FailureKind::kWindowTooLarge);
-  EXPECT_EQ(modMain::KindOfWriteFailure(JpegError(jpeg, IJL_FILE_CREATE_FAILED, false)), FailureKind::kFileNotWritten);
-  EXPECT_EQ(modMain::KindOfWriteFailure(JpegError(jpeg, IJL_WRITE_FAILED, false)), FailureKind::kFileNotWritten);
-  // Refused, gone or locked once the temporary file existed: nothing was being replaced.
-  for (long number : {rt::kErrPermissionDenied, rt::kErrFileNotFound, rt::kErrPathFileAccess})
-    EXPECT_EQ(modMain::KindOfWriteFailure(rt::Error(number, L"orvane", L"x")), FailureKind::kFileNotWritten);
-  EXPECT_EQ(modMain::KindOfWriteFailure(rt::Error(rt::kErrOutOfMemory, L"orvane", L"x")), FailureKind::kOutOfMemory);
 }
 
 TEST(Question, LeavesOutTheShortcutSentenceWithoutAName) {
