@@ -1,9 +1,28 @@
 # The code free of Windows, as one library for the Windows build and the native build alike: the
 # resampling kernels and pixel views, checked arithmetic and raised errors, the program-wide random
-# numbers, the JPEG encoder (jpeg/encoder), and the screenshots' names and the subject. The name its
+# numbers, the JPEG encoder (jpeg/encoder), the screenshots' names and the subject, and the texts. The name its
 # raised errors carry (rt::RuntimeErrorSource) is the executable's on Windows, from orvane_app;
 # natively it is fixed.
 set(ORVANE_PORTABLE_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+# The texts: reading the catalogs, filling in their values, choosing the language (text/). Their names,
+# text/ids.h, are made from the English template when the build runs.
+set(ORVANE_TEXT_GENERATED ${CMAKE_BINARY_DIR}/generated)
+add_custom_command(
+  OUTPUT ${ORVANE_TEXT_GENERATED}/text/ids.h ${ORVANE_TEXT_GENERATED}/text/ids.cpp
+  COMMAND ${CMAKE_COMMAND} -DTEMPLATE=${PROJECT_SOURCE_DIR}/po/orvane.pot -DOUT_DIR=${ORVANE_TEXT_GENERATED}
+          -P ${PROJECT_SOURCE_DIR}/cmake/text_ids.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/po/orvane.pot ${PROJECT_SOURCE_DIR}/cmake/text_ids.cmake
+  COMMENT "Names of the texts from po/orvane.pot")
+add_library(orvane_text_portable STATIC
+  ${ORVANE_PORTABLE_DIR}/text/catalog.cpp
+  ${ORVANE_PORTABLE_DIR}/text/fill.cpp
+  ${ORVANE_PORTABLE_DIR}/text/language.cpp
+  ${ORVANE_PORTABLE_DIR}/text/mo_file.cpp
+  ${ORVANE_TEXT_GENERATED}/text/ids.cpp
+)
+target_include_directories(orvane_text_portable PUBLIC ${ORVANE_PORTABLE_DIR} ${ORVANE_TEXT_GENERATED})
+
 add_library(orvane_portable STATIC
   ${ORVANE_PORTABLE_DIR}/driver/screenshot_names.cpp
   ${ORVANE_PORTABLE_DIR}/driver/subject.cpp
@@ -18,6 +37,7 @@ add_library(orvane_portable STATIC
   ${ORVANE_PORTABLE_DIR}/platform/runtime/random.cpp
 )
 target_include_directories(orvane_portable PUBLIC ${ORVANE_PORTABLE_DIR})
+target_link_libraries(orvane_portable PUBLIC orvane_text_portable)
 # The wider vector levels, each in its own files with its own flags, chosen at run time by cpuid.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
   set(ORVANE_AVX2_SOURCES ${ORVANE_PORTABLE_DIR}/image/resample_avx2.cpp ${ORVANE_PORTABLE_DIR}/jpeg/encoder/avx2.cpp)

@@ -1,5 +1,7 @@
 #include "settings/hotkey.h"
 
+#include "text/text.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,10 +15,7 @@ namespace installer {
 // single modifier belongs to the programs. Windows itself proposes Ctrl+Alt when a key is pressed in a
 // shortcut's "Shortcut key" field, so that is what the rule asks for. Ctrl+Alt is also AltGr, with
 // which many keyboards type characters (€ on most European ones), so those keys are refused too.
-const wchar_t kHotkeyRule[] =
-    L"The shortcut is Ctrl+Alt, with Shift if you like, and a letter, a digit or F1 to F12, for example "
-    L"Ctrl+Alt+S. Keys that programs use themselves, such as Ctrl+S, Ctrl+C or Alt+F4, are refused, and so "
-    L"are keys that type a character with AltGr on one of your keyboards.";
+std::wstring HotkeyRule() { return text::Get(text::Id::kShortcut_Rule); }
 
 namespace {
 
@@ -73,7 +72,7 @@ std::wstring KeysSpelling(unsigned short keys, const std::function<std::wstring(
 }
 
 std::wstring Refusal(const std::wstring& keys, const std::wstring& reason) {
-  return L"\"" + keys + L"\" cannot be the shortcut.\r\n\r\n" + reason;
+  return text::Format(text::Id::kShortcut_Refused, text::KeysForDisplay(keys), reason);
 }
 
 // Only what a key puts into text counts: control characters (Ctrl+letter on some layouts) do not.
@@ -86,11 +85,9 @@ bool IsCharacter(const std::wstring& typed) {
 
 Verdict JudgeAllowed(std::optional<Hotkey> hotkey, const std::wstring& as_given,
                      const std::vector<KeyboardLayout>& layouts) {
-  if (!hotkey) return {std::nullopt, Refusal(as_given, kHotkeyRule)};
+  if (!hotkey) return {std::nullopt, Refusal(as_given, HotkeyRule())};
   std::wstring typed = CharacterItTypes(*hotkey, layouts);
-  if (!typed.empty()) {
-    return {std::nullopt, Refusal(hotkey->spelling, typed + L". Ctrl+Alt with F1 to F12 types nothing on any keyboard.")};
-  }
+  if (!typed.empty()) return {std::nullopt, Refusal(hotkey->spelling, typed)};
   return {std::move(hotkey), {}};
 }
 
@@ -123,7 +120,9 @@ std::wstring CharacterItTypes(const Hotkey& hotkey, const std::vector<KeyboardLa
   const bool shift = (HIBYTE(hotkey.link_value) & HOTKEYF_SHIFT) != 0;
   for (const KeyboardLayout& layout : layouts) {
     std::wstring typed = layout.typed_with_ctrl_alt(LOBYTE(hotkey.link_value), shift);
-    if (IsCharacter(typed)) return hotkey.spelling + L" types " + typed + L" on the " + layout.name + L" keyboard";
+    if (IsCharacter(typed)) {
+      return text::Format(text::Id::kShortcut_TypesCharacter, text::KeysForDisplay(hotkey.spelling), typed, layout.name);
+    }
   }
   return {};
 }
@@ -134,7 +133,7 @@ Verdict JudgeText(std::wstring_view text, const std::vector<KeyboardLayout>& lay
 
 Verdict JudgeKeys(unsigned short keys, const std::vector<KeyboardLayout>& layouts,
                   const std::function<std::wstring(unsigned virtual_key)>& key_name) {
-  if (keys == 0) return {std::nullopt, L"No keys were pressed for the shortcut.\r\n\r\n" + std::wstring(kHotkeyRule)};
+  if (keys == 0) return {std::nullopt, text::Get(text::Id::kShortcut_NoKeys) + L"\r\n\r\n" + HotkeyRule()};
   std::optional<Hotkey> hotkey = HotkeyOfKeys(keys);
   return JudgeAllowed(hotkey, hotkey ? std::wstring() : KeysSpelling(keys, key_name), layouts);
 }

@@ -15,8 +15,8 @@ struct Hotkey {
   std::wstring spelling;      // as Windows writes it: "Ctrl+Alt+S", "Ctrl+Alt+Shift+F5"
 };
 
-// The rule, in the words the installer shows on its page and in its refusals.
-extern const wchar_t kHotkeyRule[];
+// The rule, in the words the installer shows on its page and in its refusals, in the person's language.
+std::wstring HotkeyRule();
 
 // The shortcut written in `text` (any letter case, spaces around the parts), or nothing when the rule
 // refuses it.
@@ -33,11 +33,13 @@ struct KeyboardLayout {
   std::function<std::wstring(unsigned virtual_key, bool shift)> typed_with_ctrl_alt;
 };
 
-// "Ctrl+Alt+S types ś on the Polish (Programmers) keyboard", for the first layout that types a
-// character with the shortcut; empty when none does.
+// "Ctrl+Alt+S types ś on the Polish (Programmers) keyboard. Ctrl+Alt with F1 to F12 types nothing on any
+// keyboard.", in the person's language, for the first layout that types a character with the shortcut;
+// empty when none does.
 std::wstring CharacterItTypes(const Hotkey& hotkey, const std::vector<KeyboardLayout>& layouts);
 
-// What the rule says of a shortcut: the shortcut, or the whole message that refuses it.
+// What the rule says of a shortcut: the shortcut, or the whole message that refuses it (the keys in it
+// named in the person's language).
 struct Verdict {
   std::optional<Hotkey> hotkey;
   std::wstring refusal;

@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "settings/hotkey.h"
+#include "text/text.h"
 
 namespace installer {
 
@@ -58,7 +59,7 @@ std::wstring LayoutName(HKL layout) {
   HKEY key = nullptr;
   if (id.empty() || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kLayoutsKey) + L"\\" + id).c_str(), 0, KEY_READ,
                                     &key) != ERROR_SUCCESS) {
-    return L"keyboard layout " + (id.empty() ? L"in use" : id);
+    return id.empty() ? text::Get(text::Id::kShortcut_LayoutInUse) : text::Format(text::Id::kShortcut_LayoutNumber, id);
   }
   wchar_t name[256] = {};
   DWORD size = sizeof name;
@@ -67,7 +68,7 @@ std::wstring LayoutName(HKL layout) {
     if (::RegGetValueW(key, nullptr, L"Layout Text", RRF_RT_REG_SZ, nullptr, name, &size) != ERROR_SUCCESS) name[0] = 0;
   }
   ::RegCloseKey(key);
-  return name[0] ? name : L"keyboard layout " + id;
+  return name[0] ? name : text::Format(text::Id::kShortcut_LayoutNumber, id);
 }
 
 // What the key types on `layout` with Ctrl and Alt held: the same as AltGr on layouts that have one.

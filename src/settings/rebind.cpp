@@ -6,6 +6,7 @@
 
 #include "platform/win/com.h"
 #include "platform/win/process.h"
+#include "text/text.h"
 
 namespace installer {
 
@@ -59,9 +60,6 @@ bool ReadOnly(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-constexpr wchar_t kReadOnly[] =
-    L"it is marked read-only. Clear \"Read-only\" in the shortcut's Properties, then try again";
-
 // What kept the shortcut's file from being read or written, in words that say what to do about it.
 std::wstring WhatStopped(HRESULT hr) {
   switch (hr) {
@@ -69,10 +67,10 @@ std::wstring WhatStopped(HRESULT hr) {
     case STG_E_LOCKVIOLATION:
     case HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION):
     case HRESULT_FROM_WIN32(ERROR_LOCK_VIOLATION):
-      return L"another program has it open. Close that program, then try again";
+      return text::Get(text::Id::kShortcut_InUse);
     case E_ACCESSDENIED:
     case STG_E_ACCESSDENIED:
-      return L"Windows does not let you change it (access is denied)";
+      return text::Get(text::Id::kShortcut_AccessDenied);
     default:
       return SystemText(hr);
   }
@@ -84,8 +82,6 @@ std::wstring Target(OpenLink& open) {
   wchar_t expanded[MAX_PATH] = {};
   return ::ExpandEnvironmentStringsW(target, expanded, MAX_PATH) ? expanded : target;
 }
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 }  // namespace
 
@@ -107,46 +103,38 @@ RebindResult Rebind(const Installation& installation, const Hotkey& hotkey) {
   win::ComApartment apartment;
   OpenLink open;
   if (const HRESULT opened = Open(installation.link, open); FAILED(opened)) {
-    if (Missing(installation.link)) {
-      return {false, L"There is no Start-menu shortcut for Orvane to change (" + installation.link +
-                         L"). Install Orvane again to get one; nothing was changed."};
-    }
-    return {false, L"The Start-menu shortcut " + Quoted(installation.link) + L" could not be read: " +
-                       WhatStopped(opened) + L". Nothing was changed."};
+    if (Missing(installation.link)) return {false, text::Format(text::Id::kShortcut_NoLink, installation.link)};
+    return {false, text::Format(text::Id::kShortcut_NotRead, installation.link, WhatStopped(opened))};
   }
   const std::wstring target = Target(open);
   if (!win::SamePath(target, installation.program)) {
-    return {false, L"The Start-menu shortcut " + Quoted(installation.link) + L" starts " + Quoted(target) +
-                       L", not this copy of Orvane (" + Quoted(installation.program) +
-                       L"). Change the shortcut from the copy it starts."};
+    return {false, text::Format(text::Id::kShortcut_OtherCopy, installation.link, target, installation.program)};
   }
   WORD before = 0;
   open.link->GetHotkey(&before);
   // Windows refuses to write a file marked read-only to anyone ("File Attribute Constants"); asked
   // first, so that the answer does not depend on who runs this (Wine lets its root user write it).
   if (ReadOnly(installation.link)) {
-    return {false, L"The Start-menu shortcut " + Quoted(installation.link) + L" could not be written: " +
-                       kReadOnly + L". Nothing was changed; the shortcut is still what it was."};
+    return {false, text::Format(text::Id::kShortcut_NotWritten, installation.link, text::Get(text::Id::kShortcut_ReadOnly))};
   }
   if (const HRESULT saved = SaveKeys(open, installation.link, hotkey.link_value); FAILED(saved)) {
-    return {false, L"The Start-menu shortcut " + Quoted(installation.link) + L" could not be written: " +
-                       WhatStopped(saved) + L". Nothing was changed; the shortcut is still what it was."};
+    return {false, text::Format(text::Id::kShortcut_NotWritten, installation.link, WhatStopped(saved))};
   }
   if (!::WritePrivateProfileStringW(L"KeyCombos", L"Activate", hotkey.spelling.c_str(), installation.settings.c_str())) {
     const DWORD error = ::GetLastError();
     (void)SaveKeys(open, installation.link, before);  // both or neither
-    return {false, L"The settings file " + Quoted(installation.settings) + L" could not be written (error " +
-                       std::to_wstring(error) + L"). Nothing was changed; the shortcut is still what it was."};
+    return {false, text::Format(text::Id::kShortcut_SettingsNotWritten, installation.settings, std::to_wstring(error))};
   }
   // The shell takes a shortcut's key when it learns that the file changed; saving through IPersistFile
   // does not always tell it, this does.
   // https://learn.microsoft.com/windows/win32/api/shlobj_core/nf-shlobj_core-shchangenotify
   ::SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW | SHCNF_FLUSH, installation.link.c_str(), nullptr);
-  std::wstring message = L"Orvane's shortcut is now " + hotkey.spelling;
+  // The settings keep the keys as Windows spells them; the person reads them in their language.
+  const std::wstring now = text::KeysForDisplay(hotkey.spelling);
   if (auto earlier = HotkeyOfKeys(before); earlier && earlier->link_value != hotkey.link_value) {
-    message += L" (it was " + earlier->spelling + L")";
+    return {true, text::Format(text::Id::kShortcut_ChangedFrom, now, text::KeysForDisplay(earlier->spelling))};
   }
-  return {true, message + L". Press it in any window to e-mail a picture of that window."};
+  return {true, text::Format(text::Id::kShortcut_Changed, now)};
 }
 
 }  // namespace installer

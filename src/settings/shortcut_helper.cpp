@@ -1,6 +1,8 @@
 // Orvane's keyboard shortcut: checked and bound by the installer, changed afterwards from the Start menu
 // or a script (NSIS can only give a shortcut a hotkey fixed when the installer is built).
 //
+//   orvane_shortcut --language=TAG COMMAND ...    says what it says in that language ("de", "pt-BR"), as the
+//                                                 installer does, ahead of Orvane.ini's and Windows' choice
 //   orvane_shortcut rule                          prints the rule for shortcuts
 //   orvane_shortcut default                       prints the shortcut offered to a new user
 //   orvane_shortcut normalise "ctrl+alt+s"        prints "Ctrl+Alt+S", or why it is refused (exit 2)
@@ -13,7 +15,8 @@
 //                                                 Exit 0 changed, 1 not changed, 2 refused.
 //
 // What it prints goes to its standard output in UTF-16 with a byte-order mark, or to the console it
-// was started from.
+// was started from. Shortcuts it prints for the installer to write ("Ctrl+Alt+S") are spelt as the
+// settings file spells them, in every language; what it says to the person is in their language.
 
 #include <windows.h>
 #include <shlobj.h>
@@ -26,6 +29,7 @@
 #include "settings/hotkey.h"
 #include "platform/win/com.h"
 #include "settings/rebind.h"
+#include "text/text.h"
 
 namespace {
 
@@ -85,9 +89,15 @@ int Change(const std::wstring& keys) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  constexpr std::wstring_view kLanguage = L"--language=";
+  if (argc > 1 && std::wstring_view(argv[1]).substr(0, kLanguage.size()) == kLanguage) {
+    text::RequestLanguage(std::wstring_view(argv[1]).substr(kLanguage.size()));
+    --argc;
+    ++argv;
+  }
   const std::wstring command = argc > 1 ? argv[1] : L"";
   if (argc == 2 && command == L"rule") {
-    Say(installer::kHotkeyRule);
+    Say(installer::HotkeyRule());
     return 0;
   }
   if (argc == 2 && command == L"default") {
@@ -113,6 +123,6 @@ int wmain(int argc, wchar_t** argv) {
   if (argc == 2 && command == L"change") {
     return installer::ChangeShortcutDialog(::GetModuleHandleW(nullptr), installer::InstallationIn(ProgramFolder()));
   }
-  Say(L"Usage: orvane_shortcut change [KEYS], for example: orvane_shortcut change Ctrl+Alt+E");
+  Say(text::Get(text::Id::kShortcut_Usage));
   return 3;
 }

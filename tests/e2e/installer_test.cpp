@@ -353,7 +353,7 @@ TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
 
   // The page states the rule that its check applies, and how to change both settings later.
   ASSERT_NE(WaitForWords(setup.id(), L"Keyboard shortcut that takes a screenshot"), nullptr);
-  EXPECT_NE(Words(window).find(installer::kHotkeyRule), std::wstring::npos) << testing::PrintToString(Words(window));
+  EXPECT_NE(Words(window).find(installer::HotkeyRule()), std::wstring::npos) << testing::PrintToString(Words(window));
   EXPECT_NE(Words(window).find(L"\"Change Orvane's shortcut\" in the Start menu changes the keys"), std::wstring::npos);
   EXPECT_EQ(CutOffTexts(window), std::vector<std::wstring>{});
   std::vector<HWND> fields = Fields(window, L"Edit");
@@ -369,7 +369,7 @@ TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
   HWND refusal = WaitForWords(setup.id(), L"cannot be the shortcut.");
   ASSERT_NE(refusal, nullptr) << "Ctrl+Alt+Home was taken";
   EXPECT_EQ(Words(refusal).find(L"\"Ctrl+Alt+"), Words(refusal).find(L"\"")) << testing::PrintToString(Words(refusal));
-  EXPECT_NE(Words(refusal).find(installer::kHotkeyRule), std::wstring::npos);
+  EXPECT_NE(Words(refusal).find(installer::HotkeyRule()), std::wstring::npos);
   Answer(refusal, IDOK);
 
   // A key pressed without Ctrl and Alt gets them, as in a shortcut's own field.
@@ -482,7 +482,7 @@ TEST(Installer, ChangingTheShortcutRebindsTheStartMenuEntryAndTheSettingsTogethe
   // Refused keys change nothing.
   said = RunCapturing(helper, L"change Ctrl+C");
   EXPECT_EQ(said.code, 2u);
-  EXPECT_EQ(said.text, L"\"Ctrl+C\" cannot be the shortcut.\r\n\r\n" + std::wstring(installer::kHotkeyRule));
+  EXPECT_EQ(said.text, L"\"Ctrl+C\" cannot be the shortcut.\r\n\r\n" + installer::HotkeyRule());
   expect_bound_to(MAKEWORD(VK_F8, kCtrlAlt), L"Ctrl+Alt+F8");
 
   // Settings that cannot be written (held open by another program): the Start-menu entry keeps its key.
@@ -502,7 +502,7 @@ TEST(Installer, ChangingTheShortcutRebindsTheStartMenuEntryAndTheSettingsTogethe
     ASSERT_TRUE(dialog.started());
     HWND box = WaitForWords(dialog.id(), L"press the keys of Orvane's new shortcut");
     ASSERT_NE(box, nullptr);
-    EXPECT_NE(Words(box).find(installer::kHotkeyRule), std::wstring::npos);
+    EXPECT_NE(Words(box).find(installer::HotkeyRule()), std::wstring::npos);
     EXPECT_EQ(CutOffTexts(box), std::vector<std::wstring>{});
     std::vector<HWND> keys = Fields(box, L"msctls_hotkey32");
     ASSERT_EQ(keys.size(), 1u);

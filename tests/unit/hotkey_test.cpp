@@ -46,7 +46,7 @@ TEST(HotkeyRule, SpellsWhatItAcceptsAsWindowsDoes) {
 }
 
 TEST(HotkeyRule, ItsWordsNameWhatItChecks) {
-  const std::wstring rule = installer::kHotkeyRule;
+  const std::wstring rule = installer::HotkeyRule();
   for (const wchar_t* words : {L"Ctrl+Alt", L"Shift", L"F1 to F12", L"Ctrl+S", L"Ctrl+C", L"Alt+F4", L"AltGr"}) {
     EXPECT_NE(rule.find(words), std::wstring::npos) << testing::PrintToString(std::wstring(words));
   }
@@ -98,7 +98,7 @@ TEST(HotkeyLayouts, RefusesAKeyThatTypesACharacterOnAnyOfTheUsersKeyboards) {
 
 TEST(HotkeyLayouts, TheRuleStillComesFirst) {
   const std::wstring refusal = Refusal(L" Ctrl+S ", {kUs});
-  EXPECT_EQ(refusal, L"\"Ctrl+S\" cannot be the shortcut.\r\n\r\n" + std::wstring(installer::kHotkeyRule));
+  EXPECT_EQ(refusal, L"\"Ctrl+S\" cannot be the shortcut.\r\n\r\n" + installer::HotkeyRule());
 }
 
 TEST(HotkeyLayouts, KeysPressedInAHotkeyControlAreJudgedAlike) {
@@ -113,7 +113,7 @@ TEST(HotkeyLayouts, KeysPressedInAHotkeyControlAreJudgedAlike) {
   EXPECT_EQ(taken.hotkey->link_value, MAKEWORD(VK_F8, kCtrlAlt));
 
   EXPECT_EQ(installer::JudgeKeys(MAKEWORD(VK_HOME, kCtrlAlt), {}, name).refusal,
-            L"\"Ctrl+Alt+Home\" cannot be the shortcut.\r\n\r\n" + std::wstring(installer::kHotkeyRule));
+            L"\"Ctrl+Alt+Home\" cannot be the shortcut.\r\n\r\n" + installer::HotkeyRule());
   EXPECT_NE(installer::JudgeKeys(MAKEWORD('S', kCtrlAlt), {kPolish}, name).refusal.find(L"types \u015b"), std::wstring::npos);
   EXPECT_EQ(installer::JudgeKeys(0, {}, name).refusal.rfind(L"No keys were pressed", 0), 0u);
 }
