@@ -25,6 +25,19 @@ orvane_install_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# The locales the installer's tests run Wine in (Wine's language follows LANG), made where missing.
+ORVANE_LOCALES=(en_US de_DE fr_FR es_ES it_IT pt_BR nl_NL pl_PL ja_JP zh_CN)
+orvane_make_locales() {
+  local have name sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  have=$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]')
+  for name in "${ORVANE_LOCALES[@]}"; do
+    grep -qx "$(echo "$name.utf8" | tr '[:upper:]' '[:lower:]')" <<<"$have" && continue
+    orvane_log "making the locale $name.UTF-8"
+    $sudo localedef -i "$name" -f UTF-8 "$name.UTF-8" || orvane_log "could not make $name.UTF-8"
+  done
+}
+
 orvane_build() {
   cmake --preset wine -S "$ORVANE_ROOT" >/dev/null
   cmake --build --preset wine -j "$(nproc)" "$@"

@@ -52,6 +52,11 @@ BOOL CALLBACK CollectObstacle(HWND child, LPARAM context) {
   return TRUE;
 }
 
+std::wstring Trimmed(const std::wstring& text) {
+  const size_t first = text.find_first_not_of(L' ');
+  return first == std::wstring::npos ? std::wstring() : text.substr(first, text.find_last_not_of(L' ') - first + 1);
+}
+
 bool Related(HWND a, HWND b) { return a == b || ::IsChild(a, b) || ::IsChild(b, a); }
 
 // Measured as the control draws its text: word-wrapped for a label, on one line for a check box
@@ -98,6 +103,8 @@ BOOL CALLBACK MeasureOne(HWND child, LPARAM context) {
   ::MapWindowPoints(child, nullptr, reinterpret_cast<POINT*>(&drawn), 2);
   for (HWND other : measure.controls) {
     if (Related(child, other)) continue;
+    // NSIS draws its branding text twice, a pixel apart, for an engraved look.
+    if (Trimmed(TextOf(other)) == Trimmed(text)) continue;
     RECT place{}, common{};
     ::GetWindowRect(other, &place);
     if (::IntersectRect(&common, &drawn, &place)) {
