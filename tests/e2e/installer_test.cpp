@@ -333,11 +333,24 @@ class Started {
 
 constexpr int kNext = 1;  // Next, Install, Finish and Uninstall are the same button
 
+// The box that offers the installer's languages, its first window, waited for.
+HWND WaitForLanguageBox(DWORD process_id) {
+  for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 20000; ::Sleep(50)) {
+    for (HWND window : desktop::WindowsOf(process_id, L"#32770")) {
+      if (!Fields(window, L"ComboBox").empty()) return window;
+    }
+  }
+  return nullptr;
+}
+
 TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
   TempFolder parent(L"orvane-install");
   const std::wstring folder = parent / L"Orvane";
   Started setup(Installer(), L"/D=" + folder);
   ASSERT_TRUE(setup.started());
+  HWND language_box = WaitForLanguageBox(setup.id());
+  ASSERT_NE(language_box, nullptr) << "no language box";
+  desktop::Press(language_box, IDOK);
 
   HWND window = WaitForWords(setup.id(), L"Welcome");
   ASSERT_NE(window, nullptr) << "no welcome page";
@@ -771,12 +784,7 @@ void WalkEveryPage(const InstallerLanguage& language, DWORD dpi) {
   Started setup(Installer(), L"/D=" + folder);
   ASSERT_TRUE(setup.started());
   // The language box comes first, with Windows' language chosen.
-  HWND box = nullptr;
-  for (DWORD start = ::GetTickCount(); !box && ::GetTickCount() - start < 20000; ::Sleep(50)) {
-    for (HWND window : desktop::WindowsOf(setup.id(), L"#32770")) {
-      if (Has(window, L"ComboBox")) box = window;
-    }
-  }
+  HWND box = WaitForLanguageBox(setup.id());
   ASSERT_NE(box, nullptr) << "no language box";
   EXPECT_NE(Words(box).find(language.shown), std::wstring::npos) << testing::PrintToString(Words(box));
   EXPECT_NE(Words(box).find(PoText(language.po, L"Installer.LanguageDialog.Text")), std::wstring::npos);

@@ -80,7 +80,6 @@ BOOL CALLBACK MeasureOne(HWND child, LPARAM context) {
   RECT room{};
   ::GetClientRect(child, &room);
   if (check_box) room.right -= ::GetSystemMetrics(SM_CXMENUCHECK) + ::GetSystemMetrics(SM_CXEDGE);
-  if (push_button) room.right -= 2 * ::GetSystemMetrics(SM_CXEDGE);
   const UINT lines = (check_box || push_button) && !(style & BS_MULTILINE) ? DT_SINGLELINE : DT_WORDBREAK;
   const UINT prefix = label && (style & SS_NOPREFIX) ? DT_NOPREFIX : 0;
   RECT needed{0, 0, room.right, 0};
