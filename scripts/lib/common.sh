@@ -4,9 +4,10 @@
 ORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 ORVANE_BUILD=${ORVANE_BUILD:-$ORVANE_ROOT/build/wine}
 
-# xclip: the end-to-end tests read the clipboard as an X11 program reads it from Wine. gettext: the
-# texts' catalogs (msgen, msgfmt).
-ORVANE_PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine xvfb xauth xclip nsis clang libclang-rt-14-dev libturbojpeg0-dev gettext)
+# xclip: the end-to-end tests read the clipboard as an X11 program reads it from Wine. gettext checks
+# the translations; locales makes the languages the installer's tests run Wine in (Wine's language
+# follows LANG), and fonts-wqy-microhei the Japanese and Chinese letters that Wine's own fonts lack.
+ORVANE_PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine xvfb xauth xclip nsis clang libclang-rt-14-dev libturbojpeg0-dev gettext perl locales fonts-wqy-microhei)
 
 orvane_log() { printf '[orvane] %s\n' "$*" >&2; }
 
@@ -22,6 +23,19 @@ orvane_install_packages() {
   [ "$(id -u)" -ne 0 ] && sudo=sudo
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# The locales the installer's tests run Wine in (Wine's language follows LANG), made where missing.
+ORVANE_LOCALES=(en_US de_DE fr_FR es_ES it_IT pt_BR nl_NL pl_PL ja_JP zh_CN)
+orvane_make_locales() {
+  local have name sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  have=$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]')
+  for name in "${ORVANE_LOCALES[@]}"; do
+    grep -qx "$(echo "$name.utf8" | tr '[:upper:]' '[:lower:]')" <<<"$have" && continue
+    orvane_log "making the locale $name.UTF-8"
+    $sudo localedef -i "$name" -f UTF-8 "$name.UTF-8" || orvane_log "could not make $name.UTF-8"
+  done
 }
 
 orvane_build() {

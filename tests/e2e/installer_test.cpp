@@ -13,6 +13,7 @@
 #include "platform/win/com.h"
 #include "platform/win/process.h"
 #include "support/orvane_process.h"
+#include "support/po_texts.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
 #include "support/text_fit.h"
@@ -332,11 +333,24 @@ class Started {
 
 constexpr int kNext = 1;  // Next, Install, Finish and Uninstall are the same button
 
+// The box that offers the installer's languages, its first window, waited for.
+HWND WaitForLanguageBox(DWORD process_id) {
+  for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 20000; ::Sleep(50)) {
+    for (HWND window : desktop::WindowsOf(process_id, L"#32770")) {
+      if (!Fields(window, L"ComboBox").empty()) return window;
+    }
+  }
+  return nullptr;
+}
+
 TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
   TempFolder parent(L"orvane-install");
   const std::wstring folder = parent / L"Orvane";
   Started setup(Installer(), L"/D=" + folder);
   ASSERT_TRUE(setup.started());
+  HWND language_box = WaitForLanguageBox(setup.id());
+  ASSERT_NE(language_box, nullptr) << "no language box";
+  desktop::Press(language_box, IDOK);
 
   HWND window = WaitForWords(setup.id(), L"Welcome");
   ASSERT_NE(window, nullptr) << "no welcome page";
@@ -551,6 +565,291 @@ TEST(Installer, ChangingTheShortcutRebindsTheStartMenuEntryAndTheSettingsTogethe
   EXPECT_EQ(Setting(folder, L"KeyCombos", L"Activate"), L"Ctrl+Alt+Shift+K");
 
   ASSERT_EQ(Uninstall(folder), 0u);
+}
+
+// The installer in every language it speaks. Wine's language follows LANG, read by each Wine program
+// from the Unix environment it is started in (a Windows program cannot change it for its children), so
+// CTest runs these suites once per language (tests/CMakeLists.txt), and they take the language they run
+// in. The locales are made by scripts/test. The screen's DPI follows LogPixels, read when a process
+// starts.
+
+struct InstallerLanguage {
+  const wchar_t* po;     // its file in po/ ("en": the template)
+  const wchar_t* lang;   // LANG for Wine, less ".UTF-8"
+  LANGID id;             // Windows' language then
+  const wchar_t* shown;  // as the language box lists it
+};
+
+constexpr InstallerLanguage kLanguages[] = {
+    {L"en", L"en_US", 0x0409, L"English"},        {L"de", L"de_DE", 0x0407, L"Deutsch"},
+    {L"fr", L"fr_FR", 0x040C, L"Fran\u00e7ais"},  {L"es", L"es_ES", 0x0C0A, L"Espa\u00f1ol"},
+    {L"it", L"it_IT", 0x0410, L"Italiano"},       {L"pt_BR", L"pt_BR", 0x0416, L"Portugu\u00eas Brasileiro"},
+    {L"nl", L"nl_NL", 0x0413, L"Nederlands"},     {L"pl", L"pl_PL", 0x0415, L"Polski"},
+    {L"ja", L"ja_JP", 0x0411, L"\u65e5\u672c\u8a9e"}, {L"zh_CN", L"zh_CN", 0x0804, L"\u4e2d\u6587(\u7b80\u4f53)"},
+};
+
+// The language this test runs in, as LANG names it; Windows must be in it (Wine is, where the locale
+// exists on this machine).
+const InstallerLanguage* WindowsLanguage() {
+  wchar_t lang[64] = {};
+  ::GetEnvironmentVariableW(L"LANG", lang, 64);
+  for (const InstallerLanguage& language : kLanguages) {
+    if (std::wstring(lang).rfind(language.lang, 0) == 0) return &language;
+  }
+  return &kLanguages[0];
+}
+
+#define ASSERT_WINDOWS_SPEAKS(language)                                                                       \
+  ASSERT_EQ(::GetUserDefaultUILanguage(), (language).id)                                                     \
+      << "Windows is not in " << testing::PrintToString(std::wstring((language).lang))                        \
+      << ": is its locale missing? (localedef -i " << testing::PrintToString(std::wstring((language).lang))  \
+      << " -f UTF-8; scripts/test makes it)"
+
+// The screen's scale for the programs started meanwhile (96 is 100%, 144 is 150%).
+class ScreenDpi {
+ public:
+  explicit ScreenDpi(DWORD dpi) {
+    DWORD size = sizeof before_;
+    had_ = ::RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &before_, &size) == ERROR_SUCCESS;
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+  }
+  ScreenDpi(const ScreenDpi&) = delete;
+  ScreenDpi& operator=(const ScreenDpi&) = delete;
+  ~ScreenDpi() {
+    if (had_) {
+      ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &before_, sizeof before_);
+    } else {
+      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
+    }
+  }
+
+ private:
+  static constexpr wchar_t kKey[] = L"Control Panel\\Desktop";
+  DWORD before_ = 0;
+  bool had_ = false;
+};
+
+// The lines of a text file in UTF-16 with a byte-order mark, blank ones left out (Wine's profile writer
+// drops them where Windows keeps them).
+std::vector<std::wstring> SettingsLines(const std::wstring& path) {
+  const std::string bytes = testing_support::ReadBytes(path);
+  std::vector<std::wstring> lines;
+  if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0) return {L"<not UTF-16 with a byte-order mark>"};
+  const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(L"\r\n", start);
+    if (end == std::wstring::npos) end = text.size();
+    if (end > start) lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// A text of the installer as comment lines of Orvane.ini.
+std::vector<std::wstring> CommentLines(const std::wstring& text) {
+  std::vector<std::wstring> lines;
+  size_t start = 0;
+  for (size_t end = text.find(L'\n'); ; end = text.find(L'\n', start)) {
+    lines.push_back(L"; " + text.substr(start, end == std::wstring::npos ? end : end - start));
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Orvane.ini as the installer writes it in a language: comments, sections and settings.
+std::vector<std::wstring> ExpectedSettings(const std::wstring& po, const std::wstring& recipient, const std::wstring& keys,
+                                           const std::wstring& language) {
+  using testing_support::PoText;
+  std::vector<std::wstring> lines;
+  auto add = [&](std::vector<std::wstring> more) { lines.insert(lines.end(), more.begin(), more.end()); };
+  add(CommentLines(PoText(po, L"Installer.Ini.Header")));
+  add({L"[Email]"});
+  add(CommentLines(PoText(po, L"Installer.Ini.Recipient")));
+  add({L"Recipient=" + recipient, L"[KeyCombos]"});
+  add(CommentLines(PoText(po, L"Installer.Ini.Activate", {PoText(po, L"Installer.Entry.Change")})));
+  add({L"Activate=" + keys, L"[Display]"});
+  add(CommentLines(PoText(po, L"Installer.Ini.Language")));
+  add({L"Language=" + language});
+  return lines;
+}
+
+TEST(InstallerInWindowsLanguage, ASilentInstallSpeaksItAndLeavesOrvaneToFollowWindows) {
+  using testing_support::PoText;
+  const InstallerLanguage& language = *WindowsLanguage();
+  ASSERT_WINDOWS_SPEAKS(language);
+  {
+    TempFolder parent(L"orvane-install");
+    const std::wstring folder = parent / L"Orvane";
+    ASSERT_EQ(RunAndWait(Installer(), L"/S /RECIPIENT=arvel@example.com /HOTKEY=Ctrl+Alt+S /D=" + folder), 0u);
+    // The comments in Windows' language, and Orvane left to follow Windows.
+    EXPECT_EQ(SettingsLines(folder + L"\\Orvane.ini"), ExpectedSettings(language.po, L"arvel@example.com", L"Ctrl+Alt+S", L""));
+    const std::wstring entries[] = {PoText(language.po, L"Installer.Entry.Settings"), PoText(language.po, L"Installer.Entry.Change"),
+                                    PoText(language.po, L"Installer.Entry.Screenshots")};
+    for (const std::wstring& entry : entries) EXPECT_TRUE(testing_support::FileExists(StartMenu(entry.c_str()))) << testing::PrintToString(entry);
+    EXPECT_TRUE(SamePath(ReadLink(StartMenu(entries[1].c_str())).target, folder + L"\\orvane_shortcut.exe"));
+
+    // The English file is the example that ships beside the program, with the settings given.
+    if (std::wstring(language.po) == L"en") {
+      std::vector<std::wstring> example = SettingsLines(folder + L"\\Orvane.ini");
+      const std::string shipped = testing_support::ReadBytes(folder + L"\\Orvane.ini.example");
+      std::vector<std::wstring> expected;
+      size_t start = 0;
+      while (start < shipped.size()) {
+        size_t end = shipped.find("\r\n", start);
+        if (end == std::string::npos) end = shipped.size();
+        std::wstring line(shipped.begin() + static_cast<std::ptrdiff_t>(start), shipped.begin() + static_cast<std::ptrdiff_t>(end));
+        if (line.rfind(L"Recipient=", 0) == 0) line = L"Recipient=arvel@example.com";
+        if (!line.empty()) expected.push_back(line);
+        start = end + 2;
+      }
+      EXPECT_EQ(example, expected) << "the installer's English comments differ from Orvane.ini.example";
+    }
+
+    // A language set by hand stays when installing again; the settings do too.
+    ::WritePrivateProfileStringW(L"Display", L"Language", L"fr", (folder + L"\\Orvane.ini").c_str());
+    ASSERT_EQ(RunAndWait(Installer(), L"/S /D=" + folder), 0u);
+    EXPECT_EQ(Setting(folder, L"Display", L"Language"), L"fr");
+    EXPECT_EQ(Setting(folder, L"Email", L"Recipient"), L"arvel@example.com");
+
+    ASSERT_EQ(Uninstall(folder), 0u);
+    for (const std::wstring& entry : entries) EXPECT_FALSE(testing_support::FileExists(StartMenu(entry.c_str()))) << testing::PrintToString(entry);
+    EXPECT_FALSE(KeyExists(L"Software\\Orvane"));
+  }
+}
+
+// The installer's pages, and the uninstaller's, in one language at one scale: every text fits its place.
+
+// The window of the process whose page (the dialog inside it) `is_it` recognises, waited for.
+template <typename Recognise>
+HWND WaitForPage(DWORD process_id, Recognise is_it, DWORD timeout_ms = 20000) {
+  const DWORD start = ::GetTickCount();
+  do {
+    for (HWND window : desktop::WindowsOf(process_id, L"#32770")) {
+      for (HWND page : VisibleDescendants(window)) {
+        if (ClassOf(page) == L"#32770" && is_it(page)) return window;
+      }
+    }
+    desktop::SampleWindow::Pump();
+    ::Sleep(50);
+  } while (::GetTickCount() - start < timeout_ms);
+  return nullptr;
+}
+
+bool Has(HWND page, const wchar_t* kind) { return !Fields(page, kind).empty(); }
+
+bool ShowsPicture(HWND page) {
+  for (HWND child : Fields(page, L"Static")) {
+    if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) return true;
+  }
+  return false;
+}
+
+bool HasFieldWith(HWND page, const std::wstring& folder) {
+  for (HWND field : Fields(page, L"Edit")) {
+    if (SamePath(WindowText(field), folder)) return true;
+  }
+  return false;
+}
+
+// A message box of any process but `not_of`, with this caption.
+HWND FindBox(const wchar_t* caption, DWORD not_of, DWORD timeout_ms = 20000) {
+  const DWORD start = ::GetTickCount();
+  do {
+    for (HWND box = ::FindWindowExW(nullptr, nullptr, L"#32770", caption); box; box = ::FindWindowExW(nullptr, box, L"#32770", caption)) {
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(box, &owner);
+      if (owner != not_of) return box;
+    }
+    ::Sleep(50);
+  } while (::GetTickCount() - start < timeout_ms);
+  return nullptr;
+}
+
+void WalkEveryPage(const InstallerLanguage& language, DWORD dpi) {
+  using testing_support::PoText;
+  TempFolder parent(L"orvane-install");
+  const std::wstring folder = parent / L"Orvane";
+  // An earlier copy in another folder, whose uninstaller (a message box) waits for the test: the
+  // installer's progress page stays up meanwhile, saying that it removes that copy.
+  const std::wstring earlier = parent / L"Earlier";
+  ASSERT_TRUE(::CreateDirectoryW(earlier.c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\minimal_msgbox.exe").c_str(), (earlier + L"\\uninstall.exe").c_str(), FALSE));
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Orvane", L"InstallDir", REG_SZ, earlier.c_str(),
+                              static_cast<DWORD>((earlier.size() + 1) * sizeof(wchar_t))), ERROR_SUCCESS);
+  ScreenDpi screen(dpi);
+  const std::vector<std::wstring> fits;
+
+  Started setup(Installer(), L"/D=" + folder);
+  ASSERT_TRUE(setup.started());
+  // The language box comes first, with Windows' language chosen.
+  HWND box = WaitForLanguageBox(setup.id());
+  ASSERT_NE(box, nullptr) << "no language box";
+  EXPECT_NE(Words(box).find(language.shown), std::wstring::npos) << testing::PrintToString(Words(box));
+  EXPECT_NE(Words(box).find(PoText(language.po, L"Installer.LanguageDialog.Text")), std::wstring::npos);
+  EXPECT_EQ(CutOffTexts(box), fits) << "the language box";
+  desktop::Press(box, IDOK);
+
+  HWND window = WaitForPage(setup.id(), [&](HWND page) { return ShowsPicture(page) && Words(page).find(folder) == std::wstring::npos; });
+  ASSERT_NE(window, nullptr) << "no welcome page";
+  const std::wstring welcome = PoText(language.po, L"Installer.Welcome");
+  EXPECT_NE(Words(window).find(welcome.substr(0, welcome.find(L'\n'))), std::wstring::npos) << testing::PrintToString(Words(window));
+  EXPECT_EQ(CutOffTexts(window), fits) << "the welcome page";
+  desktop::Press(window, kNext);
+
+  ASSERT_NE(WaitForPage(setup.id(), [&](HWND page) { return HasFieldWith(page, folder); }), nullptr) << "no folder page";
+  EXPECT_EQ(CutOffTexts(window), fits) << "the folder page";
+  desktop::Press(window, kNext);
+
+  ASSERT_NE(WaitForPage(setup.id(), [](HWND page) { return Has(page, L"msctls_hotkey32"); }), nullptr) << "no settings page";
+  EXPECT_NE(Words(window).find(PoText(language.po, L"Installer.Settings.Recipient")), std::wstring::npos);
+  EXPECT_EQ(CutOffTexts(window), fits) << "the settings page";
+  Type(Fields(window, L"Edit").at(0), L"arvel@example.com");
+  desktop::Press(window, kNext);
+
+  ASSERT_NE(WaitForPage(setup.id(), [](HWND page) { return Has(page, L"msctls_progress32"); }), nullptr) << "no progress page";
+  HWND earlier_uninstaller = FindBox(L"Orvane", setup.id());
+  ASSERT_NE(earlier_uninstaller, nullptr) << "the earlier copy's uninstaller did not start";
+  EXPECT_NE(Words(window).find(PoText(language.po, L"Installer.RemovingEarlier", {earlier})), std::wstring::npos)
+      << testing::PrintToString(Words(window));
+  EXPECT_EQ(CutOffTexts(window), fits) << "the progress page";
+  Answer(earlier_uninstaller, IDOK);
+
+  ASSERT_NE(WaitForPage(setup.id(), [&](HWND page) { return ShowsPicture(page) && Words(page).find(folder) != std::wstring::npos; }), nullptr)
+      << "no finish page";
+  EXPECT_EQ(CutOffTexts(window), fits) << "the finish page";
+  desktop::Press(window, kNext);
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+  // Windows' own language was kept: Orvane follows Windows.
+  EXPECT_EQ(Setting(folder, L"Display", L"Language"), L"");
+
+  Started removal(folder + L"\\uninstall.exe", L"_?=" + folder);
+  ASSERT_TRUE(removal.started());
+  HWND confirmation = WaitForPage(removal.id(), [&](HWND page) { return HasFieldWith(page, folder); });
+  ASSERT_NE(confirmation, nullptr) << "no confirmation page";
+  EXPECT_NE(Words(confirmation).find(PoText(language.po, L"Installer.Uninstall.Confirm", {folder})), std::wstring::npos)
+      << "the uninstaller does not speak the installer's language: " << testing::PrintToString(Words(confirmation));
+  EXPECT_EQ(CutOffTexts(confirmation), fits) << "the uninstaller's confirmation";
+  desktop::Press(confirmation, kNext);
+  ASSERT_NE(WaitForPage(removal.id(), [&](HWND page) {
+              return Has(page, L"msctls_progress32") && ::IsWindowEnabled(::GetDlgItem(confirmation, kNext));
+            }), nullptr);
+  EXPECT_EQ(CutOffTexts(confirmation), fits) << "the uninstaller's progress page";
+  desktop::Press(confirmation, kNext);
+  EXPECT_EQ(removal.WaitForExit(), 0u);
+  ::DeleteFileW((folder + L"\\uninstall.exe").c_str());
+  EXPECT_FALSE(KeyExists(L"Software\\Orvane"));
+}
+
+// The pages at 100% and at 150%, where the fonts, and so the dialog units, are half as large again.
+TEST(InstallerInWindowsLanguage, EveryTextFitsOnEveryPageAtEveryScale) {
+  const InstallerLanguage& language = *WindowsLanguage();
+  ASSERT_WINDOWS_SPEAKS(language);
+  for (DWORD dpi : {96u, 144u}) {
+    SCOPED_TRACE(dpi);
+    WalkEveryPage(language, dpi);
+  }
 }
 
 }  // namespace
