@@ -206,7 +206,7 @@ Outcome Steps(mail::Session& session, const RecipientSetting& recipients, const 
 
   cDIBSection image;  // released with this step, before the form is unloaded
   saved = SaveScreenshot(image, frmCapture::Load());
-  session.SetScreenshot(saved);  // named if the mail program stops answering
+  session.SetWaitQuestion(WaitQuestionText(saved));  // the saved file is named if the mail program stops answering
   MailScreenshot(session, frmCapture::Load().hWnd(), front, image, saved, subject, recipients);
   return Outcome{Outcome::Kind::kDone, saved};
 }
@@ -258,6 +258,7 @@ Outcome Main(mail::Session& session) {
       recipients = ReadRecipientSetting();
       key_text = ReadSetting(L"KeyCombos", L"Activate", L"");
       rt::DoEvents();
+      session.SetWaitQuestion(WaitQuestionText(L""));
       outcome = Steps(session, recipients, key_text, saved);
     } catch (...) {
       const RunFailure failure = AsFailure(std::current_exception());

@@ -5,24 +5,27 @@
 #include "platform/runtime/ui.h"
 #include "platform/win/com.h"
 #include "platform/win/system_library.h"
+#include "text/text.h"
 
 namespace modMain {
 namespace {
 
-// A mail that was made but not filled in and shown: the first line its report has always had, then
-// how far it got.
-std::wstring ProblemCreating(const wchar_t* what) {
-  return std::wstring(L"Problem creating email message\r\n\r\n") + what;
-}
+using text::Id;
 
 // The file that holds the picture, where there is one: the screenshot, or what was left of it.
 const std::wstring& KeptFile(const RunFailure& failure) {
   return failure.saved().empty() ? failure.leftover() : failure.saved();
 }
 
-// ", then press Ctrl+Alt+S again." with the shortcut's name from the settings.
-std::wstring PressAgain(const std::wstring& key_text) {
-  return key_text.empty() ? L", then try again." : L", then press " + key_text + L" again.";
+// A report that ends with what to do next: "..., then press Ctrl+Alt+S again." with the shortcut as the
+// settings name it, or "..., then try again." where they do not.
+std::wstring ThenAgain(Id with_key, Id without_key, const std::wstring& key_text) {
+  return key_text.empty() ? text::Get(without_key) : text::Format(with_key, text::KeysForDisplay(key_text));
+}
+
+// The default mail program's name, or "your mail program" where Windows names none.
+std::wstring ProgramName(const RunFailure& failure) {
+  return failure.program().empty() ? text::Get(Id::kYourMailProgram) : failure.program();
 }
 
 // Explorer, with the file selected.
@@ -42,99 +45,86 @@ void ShowInFolder(mail::Session& session, const std::wstring& path) {
 
 }  // namespace
 
+std::wstring SavedScreenshotText(const std::wstring& saved) {
+  return saved.empty() ? text::Get(Id::kNotSaved) : text::Format(Id::kSaved, saved);
+}
+
 std::wstring QuestionText(const std::wstring& key_text) {
-  const std::wstring question = L"Are you sure you want to e-mail a screenshot of the current window Arvel?";
+  const std::wstring question = text::Get(Id::kQuestion);
   if (key_text.empty()) return question;
-  return L"You have pressed " + key_text + L"." + L"\r\n" + L"\r\n" + question;
+  return text::Format(Id::kQuestionPressed, text::KeysForDisplay(key_text)) + L"\r\n\r\n" + question;
 }
 
 std::wstring NothingInFrontText(const std::wstring& key_text) {
   // Without a shortcut name the sentence ends at the click: "then try again" would say nothing new.
-  const std::wstring text = L"There is no window in front to take a picture of. Click the window you want";
-  return key_text.empty() ? text + L"." : text + PressAgain(key_text);
+  return key_text.empty() ? text::Get(Id::kNothingInFrontNoKey)
+                          : text::Format(Id::kNothingInFront, text::KeysForDisplay(key_text));
 }
 
-std::wstring StillOpeningText() {
-  // Every wait on the mail program has a deadline, after which the user is asked: so the last
-  // sentence holds whatever the mail program does.
-  return L"Orvane is still opening the mail for your last screenshot: the mail program has not finished "
-         L"yet. Wait for the new mail to appear. If the mail program does not answer, Orvane will tell you.";
+// Every wait on the mail program has a deadline, after which the user is asked: so its last sentence
+// holds whatever the mail program does.
+std::wstring StillOpeningText() { return text::Get(Id::kStillOpening); }
+
+std::wstring WaitQuestionText(const std::wstring& saved) {
+  return text::Get(Id::kNotResponding) + L"\r\n\r\n" + SavedScreenshotText(saved) + L"\r\n\r\n" +
+         text::Get(Id::kKeepWaiting);
 }
 
 std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_text) {
-  const std::wstring again = PressAgain(key_text);
+  // The mail program's failures while filling in: the mail was never shown (it is shown last), and a
+  // mail never shown is let go unsaved, so nothing of it is left to check. Their report has always
+  // begun with the same line.
+  const auto problem_creating = [](Id what) {
+    return text::Get(Id::kReport_ProblemCreating) + L"\r\n\r\n" + text::Get(what);
+  };
   switch (failure.kind()) {
     case FailureKind::kMailProgramMissing:
-      return L"There is no mail program to open the mail with: the desktop Outlook, which Orvane drives, is not "
-             L"installed, and no other mail program is set up on this computer. Choose a mail program under "
-             L"Settings > Apps > Default apps" + again;
+      return ThenAgain(Id::kReport_MailProgramMissing, Id::kReport_MailProgramMissing_NoKey, key_text);
     case FailureKind::kMailProgramDidNotStart:
-      return L"Outlook did not start in time. Start Outlook yourself and wait until it shows its Inbox" + again;
-    case FailureKind::kMailProgramRefused: {
-      const std::wstring name = failure.program().empty() ? L"your mail program" : failure.program();
-      return L"Your default mail program could not open the new mail. Open " + name +
-             L" once to finish its set-up" + again;
-    }
-    case FailureKind::kMailProgramCrashed: {
-      const std::wstring name = failure.program().empty() ? L"your mail program" : failure.program();
-      return L"Your default mail program failed while it was opening the new mail. Open " + name +
-             L" and attach the screenshot to a new mail yourself; if this happens every time, repair or reinstall "
-             L"it.";
-    }
+      return ThenAgain(Id::kReport_MailProgramDidNotStart, Id::kReport_MailProgramDidNotStart_NoKey, key_text);
+    case FailureKind::kMailProgramRefused:
+      return key_text.empty()
+                 ? text::Format(Id::kReport_MailProgramRefused_NoKey, ProgramName(failure))
+                 : text::Format(Id::kReport_MailProgramRefused, ProgramName(failure), text::KeysForDisplay(key_text));
+    case FailureKind::kMailProgramCrashed:
+      return text::Format(Id::kReport_MailProgramCrashed, ProgramName(failure));
     case FailureKind::kMailProgramUnreachable:
-      return L"Orvane cannot reach Outlook: Outlook runs as another user or with other rights (for example as "
-             L"administrator) than Orvane. Start both the same way" + again;
+      return ThenAgain(Id::kReport_MailProgramUnreachable, Id::kReport_MailProgramUnreachable_NoKey, key_text);
     case FailureKind::kMailProgramBusy:
-      return L"Outlook was busy, or was closed while Orvane was handing it the mail. Wait until Outlook has "
-             L"started and close its open dialogs" + again;
+      return ThenAgain(Id::kReport_MailProgramBusy, Id::kReport_MailProgramBusy_NoKey, key_text);
     case FailureKind::kMailItemRefused:
-      return L"The mail program could not create the new mail. Check that Outlook is not showing a dialog of its "
-             L"own, and attach the screenshot to a new mail yourself.";
-    // The mail program's failure while filling in: the mail was never shown (it is shown last), and a
-    // mail never shown is let go unsaved, so nothing of it is left to check.
+      return text::Get(Id::kReport_MailItemRefused);
     case FailureKind::kMailNotFilledIn:
-      return ProblemCreating(L"The mail program made the new mail but did not take the screenshot as its "
-                             L"attachment, so no mail was opened. Attach the screenshot to a new mail "
-                             L"yourself.");
+      return problem_creating(Id::kReport_MailNotFilledIn);
     case FailureKind::kRecipientRefused:
-      return ProblemCreating(L"The mail program took the screenshot but not the recipient, so no mail was "
-                             L"opened. Attach the screenshot to a new mail yourself.");
+      return problem_creating(Id::kReport_RecipientRefused);
     case FailureKind::kSubjectRefused:
-      return ProblemCreating(L"The mail program took the screenshot and the recipient but not the subject, "
-                             L"so no mail was opened. Attach the screenshot to a new mail yourself.");
+      return problem_creating(Id::kReport_SubjectRefused);
     case FailureKind::kMailNotShown:
-      return ProblemCreating(L"The mail program filled in the new mail but could not show it. If no mail "
-                             L"window opened, attach the screenshot to a new mail yourself.");
+      return problem_creating(Id::kReport_MailNotShown);
     case FailureKind::kMailLinkNotOpened:
-      return L"The program for mail links could not be started. The picture is on the clipboard: paste it into a "
-             L"new mail with Ctrl+V.";
+      return text::Get(Id::kReport_MailLinkNotOpened);
     case FailureKind::kMailLinkNotOpenedNoClipboard:
-      return L"The program for mail links could not be started, and the clipboard would not take the picture "
-             L"either. Attach the screenshot to a new mail yourself.";
-    case FailureKind::kFileNotWritten:
-      return L"The screenshot could not be written into Orvane's folder: the folder may be read-only, full or "
-             L"gone. Make the folder writable or free some space" + again;
-    case FailureKind::kFileNotMoved:
-      return L"The screenshot was written, but Orvane could neither give it its name in its folder nor "
-             L"remove it: the folder may let programs add files but not rename or delete them. Make the "
-             L"folder writable" + again;
+      return text::Get(Id::kReport_MailLinkNotOpenedNoClipboard);
     case FailureKind::kNotCaptured:
-      return L"The window could not be captured: Windows did not let Orvane copy it from the screen. Make sure the "
-             L"window is shown and the computer is unlocked" + again;
+      return ThenAgain(Id::kReport_NotCaptured, Id::kReport_NotCaptured_NoKey, key_text);
+    case FailureKind::kFileNotWritten:
+      return ThenAgain(Id::kReport_FileNotWritten, Id::kReport_FileNotWritten_NoKey, key_text);
+    case FailureKind::kFileNotMoved:
+      return ThenAgain(Id::kReport_FileNotMoved, Id::kReport_FileNotMoved_NoKey, key_text);
     case FailureKind::kWindowTooLarge:
-      return L"The window could not be captured: it is too large for a picture. Make it smaller" + again;
+      return ThenAgain(Id::kReport_WindowTooLarge, Id::kReport_WindowTooLarge_NoKey, key_text);
     case FailureKind::kOutOfMemory:
-      return (failure.saved().empty() ? L"There was not enough memory to make the picture."
-                                      : L"There was not enough memory to finish the mail.") +
-             std::wstring(L" Close some programs") + again;
+      return failure.saved().empty()
+                 ? ThenAgain(Id::kReport_NoMemoryForPicture, Id::kReport_NoMemoryForPicture_NoKey, key_text)
+                 : ThenAgain(Id::kReport_NoMemoryForMail, Id::kReport_NoMemoryForMail_NoKey, key_text);
     case FailureKind::kNamesTaken:
-      return L"Every screenshot name up to Screenshot32767.jpg is taken. Move old screenshots out of Orvane's "
-             L"folder" + again;
+      return ThenAgain(Id::kReport_NamesTaken, Id::kReport_NamesTaken_NoKey, key_text);
     case FailureKind::kGaveUp:  // never told: the user ended the wait
     case FailureKind::kOther:
       break;
   }
-  return L"Orvane could not finish. The error below says what went wrong.";
+  return text::Get(Id::kReport_Other);
 }
 
 std::wstring ErrorLine(const rt::Error& error) {
@@ -143,39 +133,31 @@ std::wstring ErrorLine(const rt::Error& error) {
 
 Report ReportOf(const RunFailure& failure, const std::wstring& key_text) {
   const std::wstring where = failure.saved().empty() && !failure.leftover().empty()
-                                 ? L"The screenshot was left as " + failure.leftover() +
-                                       L" (a JPEG picture: rename it to end in .jpg to open it)."
-                                 : rt::SavedScreenshotText(failure.saved());
-  std::wstring text = WhatHappened(failure, key_text) + L"\r\n\r\n";
-  if (!failure.note().empty()) text += failure.note() + L"\r\n\r\n";
-  text += where + L"\r\n\r\n" + ErrorLine(failure);
-  if (KeptFile(failure).empty()) return Report{text, MB_OK | MB_ICONERROR};
-  return Report{text + L"\r\n\r\nShow the screenshot in its folder?", MB_YESNO | MB_ICONEXCLAMATION};
+                                 ? text::Format(Id::kLeftAs, failure.leftover())
+                                 : SavedScreenshotText(failure.saved());
+  std::wstring report = WhatHappened(failure, key_text) + L"\r\n\r\n";
+  if (!failure.note().empty()) report += failure.note() + L"\r\n\r\n";
+  report += where + L"\r\n\r\n" + ErrorLine(failure);
+  if (KeptFile(failure).empty()) return Report{report, MB_OK | MB_ICONERROR};
+  return Report{report + L"\r\n\r\n" + text::Get(Id::kShowInFolder), MB_YESNO | MB_ICONEXCLAMATION};
 }
 
 std::wstring CutRecipientText(const std::wstring& cut_short) {
   if (cut_short.empty()) return {};
-  return L"The Recipient setting in Orvane.ini is longer than the 1023 characters Orvane reads, so its last "
-         L"address was cut short (\"" + cut_short + L"\") and is left out of the mail. Add that address to the "
-         L"mail yourself, and shorten the setting.";
+  return text::Format(Id::kCutRecipient, cut_short);
 }
 
 std::wstring LinkMessageText(bool on_clipboard, const std::wstring& saved, const std::vector<std::wstring>& left_out,
                              const std::wstring& cut_short) {
-  std::wstring text =
-      on_clipboard
-          ? L"Your mail program cannot take the picture from Orvane, so it is on the clipboard: paste it into the "
-            L"new mail with Ctrl+V. The screenshot was also saved as " + saved + L"."
-          : L"Your mail program cannot take the picture from Orvane, and the clipboard would not take it either: "
-            L"attach the screenshot to the new mail yourself. " + rt::SavedScreenshotText(saved);
+  std::wstring message = on_clipboard ? text::Format(Id::kLink_OnClipboard, saved)
+                                      : text::Get(Id::kLink_NotOnClipboard) + L" " + SavedScreenshotText(saved);
   if (!left_out.empty()) {
-    text += L"\r\n\r\nNot every recipient fits into the mail link, so these are missing from the new mail's To "
-            L"line; add them yourself: ";
-    for (size_t i = 0; i < left_out.size(); ++i) text += (i == 0 ? L"" : L"; ") + left_out[i];
-    text += L".";
+    std::wstring addresses;
+    for (size_t i = 0; i < left_out.size(); ++i) addresses += (i == 0 ? L"" : L"; ") + left_out[i];
+    message += L"\r\n\r\n" + text::Format(Id::kLink_LeftOut, addresses);
   }
-  if (!cut_short.empty()) text += L"\r\n\r\n" + CutRecipientText(cut_short);
-  return text;
+  if (!cut_short.empty()) message += L"\r\n\r\n" + CutRecipientText(cut_short);
+  return message;
 }
 
 void ShowReport(mail::Session& session, const RunFailure& failure, const std::wstring& key_text) {

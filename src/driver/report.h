@@ -22,6 +22,13 @@ std::wstring NothingInFrontText(const std::wstring& key_text);
 // The message of a second press while another run hands its screenshot to the mail program.
 std::wstring StillOpeningText();
 
+// What the messages say of the screenshot: where it was saved (empty: that it was not).
+std::wstring SavedScreenshotText(const std::wstring& saved);
+
+// The question asked when the mail program outlives a deadline: not responding, where the screenshot
+// was saved, and whether to keep waiting.
+std::wstring WaitQuestionText(const std::wstring& saved);
+
 // What happened and what to do next, in the user's words.
 std::wstring WhatHappened(const RunFailure& failure, const std::wstring& key_text);
 

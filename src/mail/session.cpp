@@ -28,7 +28,7 @@ Watchdog& Session::Begin() {
   if (watchdog_) return *watchdog_;
   EnterApartment();
   watchdog_ = std::make_unique<Watchdog>();
-  watchdog_->SetScreenshot(screenshot_);
+  watchdog_->SetQuestion(wait_question_);
   filter_ = MakeRetryFilter(patience_ms_, &watchdog_->gave_up_flag());
   filter_registered_ = SUCCEEDED(::CoRegisterMessageFilter(filter_.Get(), previous_filter_.GetAddressOf()));
   return *watchdog_;
@@ -47,9 +47,9 @@ bool Session::LetGo() {
   return GaveUp();
 }
 
-void Session::SetScreenshot(const std::wstring& path) {
-  screenshot_ = path;
-  if (watchdog_) watchdog_->SetScreenshot(path);
+void Session::SetWaitQuestion(const std::wstring& text) {
+  wait_question_ = text;
+  if (watchdog_) watchdog_->SetQuestion(text);
 }
 
 Session::Watched::Watched(Session& session, Deadline deadline) : watchdog_(&session.Begin()) {

@@ -46,8 +46,9 @@ class [[nodiscard]] Session {
   // True when the user has given up waiting for the mail program, then or before.
   bool LetGo();
 
-  // The saved screenshot, which the not-responding message names.
-  void SetScreenshot(const std::wstring& path);
+  // The question asked when the mail program outlives a deadline (Yes waits, No gives up), as the user
+  // reads it: it names the saved screenshot.
+  void SetWaitQuestion(const std::wstring& text);
   // Whether the user gave up waiting for the mail program: the run then ends without a further word.
   bool GaveUp() const { return watchdog_ && watchdog_->GaveUp(); }
   // A failed call to the mail program as the run tells it: of `kind`, unless the user gave up waiting
@@ -89,7 +90,7 @@ class [[nodiscard]] Session {
   // In teardown order, reversed.
   std::optional<win::ComApartment> apartment_;
   std::unique_ptr<Watchdog> watchdog_;
-  std::wstring screenshot_;
+  std::wstring wait_question_;
   win::ComPtr<IMessageFilter> filter_;
   win::ComPtr<IMessageFilter> previous_filter_;
   bool filter_registered_ = false;

@@ -70,9 +70,9 @@ void Watchdog::Disarm() {
   CloseOpenQuestion();  // the mail program answered after all: the question is moot
 }
 
-void Watchdog::SetScreenshot(const std::wstring& path) {
+void Watchdog::SetQuestion(const std::wstring& text) {
   std::lock_guard<std::mutex> lock(mutex_);
-  screenshot_ = path;
+  question_ = text;
 }
 
 void Watchdog::CloseOpenQuestion() {
@@ -97,13 +97,11 @@ LRESULT CALLBACK Watchdog::QuestionShown(int code, WPARAM wparam, LPARAM lparam)
 }
 
 bool Watchdog::AskToWait(uint64_t call) {
-  std::wstring screenshot;
+  std::wstring text;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    screenshot = screenshot_;
+    text = question_;
   }
-  const std::wstring text = L"The mail program is not responding.\r\n\r\n" + rt::SavedScreenshotText(screenshot) +
-                            L"\r\n\r\nKeep waiting for it? (No gives up and ends Orvane.)";
   // No owner: the form belongs to the thread that is stuck in the call, and an owner's thread must
   // answer its owned windows' messages. Topmost instead.
   asking_thread_ = ::GetCurrentThreadId();

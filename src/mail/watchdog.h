@@ -38,8 +38,8 @@ class Watchdog {
   void Arm(DWORD deadline_ms, std::function<bool()> up);
   // The innermost call came back.
   void Disarm();
-  // The screenshot the message names.
-  void SetScreenshot(const std::wstring& path);
+  // The question asked when a call outlives its deadline, as the user reads it (Yes waits, No gives up).
+  void SetQuestion(const std::wstring& text);
   // Whether the user gave up waiting; the filter answers every later message of a call with cancel.
   bool GaveUp() const { return gave_up_.load(); }
   const std::atomic<bool>& gave_up_flag() const { return gave_up_; }
@@ -62,7 +62,7 @@ class Watchdog {
   std::vector<DWORD> deadlines_;  // of the calls under way, innermost last; INFINITE for none
   std::function<bool()> up_;      // for the innermost call, when it has one
   ULONGLONG since_ = 0;
-  std::wstring screenshot_;
+  std::wstring question_;
   std::atomic<bool> gave_up_{false};
   std::atomic<DWORD> asking_thread_{0};
   std::thread thread_;

@@ -14,6 +14,7 @@
 #include "platform/win/process.h"
 #include "support/orvane_process.h"
 #include "support/po_texts.h"
+#include "support/screen_dpi.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
 #include "support/text_fit.h"
@@ -605,30 +606,6 @@ const InstallerLanguage* WindowsLanguage() {
       << ": is its locale missing? (localedef -i " << testing::PrintToString(std::wstring((language).lang))  \
       << " -f UTF-8; scripts/test makes it)"
 
-// The screen's scale for the programs started meanwhile (96 is 100%, 144 is 150%).
-class ScreenDpi {
- public:
-  explicit ScreenDpi(DWORD dpi) {
-    DWORD size = sizeof before_;
-    had_ = ::RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &before_, &size) == ERROR_SUCCESS;
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
-  }
-  ScreenDpi(const ScreenDpi&) = delete;
-  ScreenDpi& operator=(const ScreenDpi&) = delete;
-  ~ScreenDpi() {
-    if (had_) {
-      ::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &before_, sizeof before_);
-    } else {
-      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
-    }
-  }
-
- private:
-  static constexpr wchar_t kKey[] = L"Control Panel\\Desktop";
-  DWORD before_ = 0;
-  bool had_ = false;
-};
-
 // The lines of a text file in UTF-16 with a byte-order mark, blank ones left out (Wine's profile writer
 // drops them where Windows keeps them).
 std::vector<std::wstring> SettingsLines(const std::wstring& path) {
@@ -778,7 +755,7 @@ void WalkEveryPage(const InstallerLanguage& language, DWORD dpi) {
   ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\minimal_msgbox.exe").c_str(), (earlier + L"\\uninstall.exe").c_str(), FALSE));
   ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Orvane", L"InstallDir", REG_SZ, earlier.c_str(),
                               static_cast<DWORD>((earlier.size() + 1) * sizeof(wchar_t))), ERROR_SUCCESS);
-  ScreenDpi screen(dpi);
+  testing_support::ScreenDpi screen(dpi);
   const std::vector<std::wstring> fits;
 
   Started setup(Installer(), L"/D=" + folder);

@@ -11,6 +11,8 @@
 
 #include "support/desktop.h"
 #include "support/orvane_process.h"
+#include "support/po_texts.h"
+#include "support/screen_dpi.h"
 #include "support/temp_folder.h"
 #include "support/text_fit.h"
 
@@ -181,7 +183,7 @@ TEST(ShortcutTexts, TheWindowSpeaksGermanAndHoldsItsLongerWords) {
       L"Klicken Sie in das Feld, und dr\u00FCcken Sie die Tasten der neuen Tastenkombination f\u00FCr Orvane:",
       L"", kGermanRule, L"OK", L"Abbrechen"};
   EXPECT_EQ(labels, expected);
-  EXPECT_EQ(CutOffTexts(window), L"measured 2") << "every label whole";
+  EXPECT_EQ(CutOffTexts(window), L"measured 4") << "every label and button whole";
   // Each button at least as wide as its word.
   for (int id : {IDOK, IDCANCEL}) {
     HWND button = ::GetDlgItem(window, id);
@@ -197,6 +199,44 @@ TEST(ShortcutTexts, TheWindowSpeaksGermanAndHoldsItsLongerWords) {
   desktop::Press(window, IDCANCEL);
   EXPECT_EQ(desktop::WaitForExit(process.hProcess, 20000), 1u) << "cancelled";
   ::CloseHandle(process.hProcess);
+}
+
+// The shipped tool's window in each of its languages, at 100% and 150%: its own words, nothing cut off.
+TEST(ShortcutTexts, EveryLanguagesWindowHoldsItsWordsAtEveryScale) {
+  struct Language {
+    const wchar_t* tag;  // as --language= takes it
+    const wchar_t* po;   // its file in po/
+  };
+  const Language languages[] = {{L"en", L"en"}, {L"de", L"de"}, {L"fr", L"fr"},       {L"es", L"es"},
+                                {L"it", L"it"}, {L"pt-BR", L"pt_BR"}, {L"nl", L"nl"}, {L"pl", L"pl"},
+                                {L"ja", L"ja"}, {L"zh-CN", L"zh_CN"}};
+  TempFolder folder{L"orvane-texts"};
+  const std::wstring exe = folder / L"orvane_shortcut.exe";
+  ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\orvane_shortcut.exe").c_str(), exe.c_str(), FALSE));
+  for (DWORD dpi : {96u, 144u}) {
+    testing_support::ScreenDpi screen(dpi);
+    for (const Language& language : languages) {
+      const std::string where = testing_support::Utf8(language.tag) + " at " + std::to_string(dpi) + " dpi";
+      STARTUPINFOW startup{};
+      startup.cb = sizeof startup;
+      PROCESS_INFORMATION process{};
+      std::wstring command = L"\"" + exe + L"\" --language=" + language.tag + L" change";
+      ASSERT_TRUE(::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process));
+      ::CloseHandle(process.hThread);
+      HWND window = desktop::WaitForDialog(process.dwProcessId, 20000, process.hProcess);
+      if (window) {
+        EXPECT_EQ(TextOf(window), testing_support::PoText(language.po, L"Shortcut.Title")) << where;
+        EXPECT_EQ(TextOf(::GetDlgItem(window, IDCANCEL)), testing_support::PoText(language.po, L"Shortcut.Cancel"))
+            << where;
+        EXPECT_EQ(CutOffTexts(window), L"measured 4") << where;
+        desktop::Press(window, IDCANCEL);
+      }
+      EXPECT_EQ(desktop::WaitForExit(process.hProcess, 20000), 1u) << where;
+      ::CloseHandle(process.hProcess);
+      ASSERT_NE(window, nullptr) << where;
+    }
+  }
 }
 
 }  // namespace

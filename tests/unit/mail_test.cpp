@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/report.h"
 #include "mail/dispatch.h"
 #include "mail/mapi_helper.h"
 #include "mail/message_filter.h"
@@ -388,7 +389,7 @@ TEST(MailWatchdog, AskWhenACallOutlivesItsDeadlineAgainAfterWaitingAndNeverOnceI
   {
     BoxAnswerer answerer(IDYES);  // wait longer, each time
     mail::Watchdog watchdog;
-    watchdog.SetScreenshot(L"C:\\app\\Screenshot009.jpg");
+    watchdog.SetQuestion(modMain::WaitQuestionText(L"C:\\app\\Screenshot009.jpg"));
     watchdog.Arm(300);
     const auto texts = answerer.Answered(2);
     watchdog.Disarm();
@@ -461,7 +462,7 @@ TEST(MailWatchdog, ACallBackAsItsQuestionIsPutLeavesNoQuestionOpen) {
 // end-to-end tests wait out the real deadlines once for each way of giving up.)
 TEST_F(MailUnitTest, WaitingLongerForACallPastItsDeadlineFinishesTheMail) {
   session_.emplace(mail::Deadlines{250, 250});
-  session_->SetScreenshot(L"C:\\app\\Screenshot004.jpg");
+  session_->SetWaitQuestion(modMain::WaitQuestionText(L"C:\\app\\Screenshot004.jpg"));
   attachments_.On(outlook::kAdd.id, [this](VARIANT* result, EXCEPINFO* exception) {
     ::Sleep(1500);  // past the deadline, several times
     return Returns(&attachment_)(result, exception);
@@ -525,7 +526,7 @@ class MapiUnitTest : public ::testing::Test {
 
   void SetUp() override {
     testing_support::WriteBytes(shot_, "\xFF\xD8\xFF\xD9");
-    session_.SetScreenshot(shot_);
+    session_.SetWaitQuestion(modMain::WaitQuestionText(shot_));
   }
   void TearDown() override { EXPECT_TRUE(OurHelpers().empty()) << "a helper was left behind"; }
 

@@ -76,10 +76,6 @@ void ShowWhereToFind(HWND box) {
 
 void SetMessageOwner(HWND owner) { g_message_owner = owner; }
 
-std::wstring SavedScreenshotText(const std::wstring& saved) {
-  return saved.empty() ? L"The screenshot was not saved." : L"The screenshot was saved as " + saved + L".";
-}
-
 void DoEvents() {
   MSG message;
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

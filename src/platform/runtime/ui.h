@@ -22,9 +22,6 @@ void ShowWhereToFind(HWND box);
 // so a topmost owner keeps it in front of a window another program has just activated.
 void SetMessageOwner(HWND owner);
 
-// What the program's messages say of the screenshot: where it was saved (empty: that it was not).
-std::wstring SavedScreenshotText(const std::wstring& saved);
-
 // Processes the window messages that are waiting, once, without waiting for more.
 void DoEvents();
 
