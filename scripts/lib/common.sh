@@ -109,6 +109,11 @@ orvane_create_prefix() {
 # test runner waiting on them would wait forever.
 orvane_start_wine() {
   orvane_create_prefix
+  # Wine draws the title-bar buttons with Marlett. Debian's fonts-wine puts it in /usr/share/wine/fonts,
+  # where Wine 8 does not find it for the caption buttons (they show as the letters "0 1 r"); in the
+  # prefix's Fonts folder it does.
+  local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f "$marlett" ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then cp "$marlett" "$fonts/"; fi
   wineserver -p </dev/null >/dev/null 2>&1 || true
   ORVANE_STARTED_PREFIXES="$ORVANE_STARTED_PREFIXES $WINEPREFIX"
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true

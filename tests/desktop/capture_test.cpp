@@ -66,6 +66,24 @@ TEST(Capture, RunsOnTheKindOfDesktopThisExecutableIsFor) {
       << "Wine's per-program version for this executable is not set; scripts/test sets it";
 }
 
+// The pictures of windows are compared with what Windows draws, title-bar buttons included: Wine draws
+// them with Marlett, which the bench must give it (scripts/lib/common.sh), or they are letters.
+TEST(Capture, TheBenchHasTheFontOfTheTitleBarButtons) {
+  HDC screen = ::GetDC(nullptr);
+  LOGFONTW wanted{};
+  wanted.lfCharSet = SYMBOL_CHARSET;
+  ::lstrcpynW(wanted.lfFaceName, L"Marlett", LF_FACESIZE);
+  bool found = false;
+  ::EnumFontFamiliesExW(
+      screen, &wanted, [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
+        *reinterpret_cast<bool*>(found) = true;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&found), 0);
+  ::ReleaseDC(nullptr, screen);
+  EXPECT_TRUE(found) << "no Marlett: Wine draws minimise, maximise and close as the letters 0 1 r";
+}
+
 TEST(Capture, TheForegroundWindowIsTakenWholeFrameIncluded) {
   SampleWindow target(L"Capture target", 200, 120);
   ASSERT_TRUE(target.BringToFront());
