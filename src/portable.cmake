@@ -23,6 +23,13 @@ add_library(orvane_text_portable STATIC
 )
 target_include_directories(orvane_text_portable PUBLIC ${ORVANE_PORTABLE_DIR} ${ORVANE_TEXT_GENERATED})
 
+# The settings window's file editing and address checking.
+add_library(orvane_settings_portable STATIC
+  ${ORVANE_PORTABLE_DIR}/settings/ini_edit.cpp
+  ${ORVANE_PORTABLE_DIR}/settings/recipients.cpp
+)
+target_include_directories(orvane_settings_portable PUBLIC ${ORVANE_PORTABLE_DIR})
+
 add_library(orvane_portable STATIC
   ${ORVANE_PORTABLE_DIR}/driver/screenshot_names.cpp
   ${ORVANE_PORTABLE_DIR}/driver/subject.cpp

@@ -7,6 +7,7 @@
 
 #include "capture/screen_capture.h"
 #include "driver/frm_capture.h"
+#include "driver/mail_picture.h"
 #include "driver/mod_main.h"
 #include "driver/outcome.h"
 #include "driver/report.h"
@@ -245,6 +246,27 @@ Outcome Failed(mail::Session& session, const RunFailure& failure, const std::wst
   if (failure.kind() == FailureKind::kGaveUp) return Outcome{Outcome::Kind::kGaveUp, failure.saved()};
   ShowReport(session, failure, key_text);
   return Outcome{Outcome::Kind::kFailed, failure.saved()};
+}
+
+Outcome MailPictureOf(mail::Session& session, HWND window, const std::wstring& subject,
+                      const RecipientSetting& recipients, const std::wstring& key_text) {
+  Outcome outcome;
+  std::wstring saved;
+  {
+    FormUnloaded form_unloaded;
+    try {
+      frmCapture::Load().picScreenshot.Picture = modScreenCapture::GrabForegroundWindow(window);
+      cDIBSection image;
+      saved = SaveScreenshot(image, frmCapture::Load());
+      session.SetWaitQuestion(WaitQuestionText(saved));
+      MailScreenshot(session, window, window, image, saved, subject, recipients);
+      outcome = Outcome{Outcome::Kind::kDone, saved};
+    } catch (...) {
+      const RunFailure failure = AsFailure(std::current_exception());
+      outcome = Failed(session, failure.SavedAs(saved).Noted(CutRecipientText(recipients.cut_short)), key_text);
+    }
+  }
+  return outcome;
 }
 
 Outcome Main(mail::Session& session) {

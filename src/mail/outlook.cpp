@@ -13,8 +13,9 @@ using mail::InvokeFor;
 using mail::Perform;
 using win::ComPtr;
 
-// Whether the application class names a server to start (HKCR\CLSID\{...}\LocalServer32).
-bool ServerRegistered() {
+}  // namespace
+
+bool AutomationRegistered() {
   wchar_t clsid[64] = {};
   if (::StringFromGUID2(outlook::kClsidApplication, clsid, 64) == 0) return false;
   HKEY key = nullptr;
@@ -23,6 +24,8 @@ bool ServerRegistered() {
   ::RegCloseKey(key);
   return true;
 }
+
+namespace {
 
 ComPtr<IDispatch> CreateApplication(mail::Session& session) {
   ComPtr<IDispatch> application;
@@ -34,7 +37,7 @@ ComPtr<IDispatch> CreateApplication(mail::Session& session) {
   if (hr == REGDB_E_CLASSNOTREG) {
     // COM answers so as well when a registered server did not start in time (Wine after about 30 s):
     // that mail program is installed, and no other may take its mail.
-    throw rt::Failure(ServerRegistered() ? rt::FailureKind::kMailProgramDidNotStart : rt::FailureKind::kMailProgramMissing,
+    throw rt::Failure(AutomationRegistered() ? rt::FailureKind::kMailProgramDidNotStart : rt::FailureKind::kMailProgramMissing,
                       rt::HresultError(hr, rt::App::EXEName()));
   }
   if (FAILED(hr) || !application) rt::RaiseHresult(FAILED(hr) ? hr : E_NOINTERFACE, rt::App::EXEName());

@@ -24,6 +24,10 @@ struct DraftResult {
   const mail::Member* failed_at = nullptr;
 };
 
+// Whether the mail program's application class names a server to start
+// (HKCR\CLSID\{...}\LocalServer32): where it does, a run takes its mail through the automation.
+bool AutomationRegistered();
+
 // Both run in the process's mail session (mail/session.h), which each call is watched by.
 
 // Makes sure the mail program shows a main window: when it has none, opens one on the Inbox,

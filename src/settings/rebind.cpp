@@ -6,6 +6,7 @@
 
 #include "platform/win/com.h"
 #include "platform/win/process.h"
+#include "settings/settings_file.h"
 #include "text/text.h"
 
 namespace installer {
@@ -36,23 +37,6 @@ bool Missing(const std::wstring& path) {
   if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
   const DWORD error = ::GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-// The system's words for a failure, without the closing full stop and line break; else its number.
-std::wstring SystemText(HRESULT hr) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring words(text ? text : L"", length);
-  if (text) ::LocalFree(text);
-  while (!words.empty() &&
-         (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' ' || words.back() == L'.'))
-    words.pop_back();
-  if (!words.empty()) return words;
-  wchar_t number[24];
-  ::swprintf(number, 24, L"error 0x%08lX", static_cast<unsigned long>(hr));
-  return number;
 }
 
 bool ReadOnly(const std::wstring& path) {
@@ -99,7 +83,7 @@ unsigned short CurrentKeys(const Installation& installation) {
   return keys;
 }
 
-RebindResult Rebind(const Installation& installation, const Hotkey& hotkey) {
+RebindResult Rebind(const Installation& installation, const Hotkey& hotkey, const std::vector<ini::Change>& more) {
   win::ComApartment apartment;
   OpenLink open;
   if (const HRESULT opened = Open(installation.link, open); FAILED(opened)) {
@@ -120,10 +104,14 @@ RebindResult Rebind(const Installation& installation, const Hotkey& hotkey) {
   if (const HRESULT saved = SaveKeys(open, installation.link, hotkey.link_value); FAILED(saved)) {
     return {false, text::Format(text::Id::kShortcut_NotWritten, installation.link, WhatStopped(saved))};
   }
-  if (!::WritePrivateProfileStringW(L"KeyCombos", L"Activate", hotkey.spelling.c_str(), installation.settings.c_str())) {
-    const DWORD error = ::GetLastError();
+  std::vector<ini::Change> changes = {{L"KeyCombos", L"Activate", hotkey.spelling}};
+  changes.insert(changes.end(), more.begin(), more.end());
+  if (const Written written = WriteSettings(installation.settings, changes); !written.done) {
     (void)SaveKeys(open, installation.link, before);  // both or neither
-    return {false, text::Format(text::Id::kShortcut_SettingsNotWritten, installation.settings, std::to_wstring(error))};
+    if (written.error != 0) {
+      return {false, text::Format(text::Id::kShortcut_SettingsNotWritten, installation.settings, std::to_wstring(written.error))};
+    }
+    return {false, text::Format(text::Id::kSettings_NotWritten, installation.settings, written.reason)};
   }
   // The shell takes a shortcut's key when it learns that the file changed; saving through IPersistFile
   // does not always tell it, this does.

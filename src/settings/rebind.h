@@ -4,7 +4,10 @@
 
 #include <string>
 
+#include <vector>
+
 #include "settings/hotkey.h"
+#include "settings/ini_edit.h"
 
 namespace installer {
 
@@ -25,8 +28,8 @@ struct RebindResult {
   std::wstring message;  // what was done, or why nothing was
 };
 
-// Gives the shortcut `hotkey` and writes its name to the settings; when either cannot be written,
-// neither changes.
-RebindResult Rebind(const Installation& installation, const Hotkey& hotkey);
+// Gives the shortcut `hotkey` and writes its name to the settings, with `more` changes of the settings;
+// when either file cannot be written, neither changes.
+RebindResult Rebind(const Installation& installation, const Hotkey& hotkey, const std::vector<ini::Change>& more = {});
 
 }  // namespace installer

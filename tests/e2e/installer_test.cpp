@@ -105,14 +105,13 @@ TEST(Installer, SilentInstallRunAndUninstallKeepTheScreenshotsAndNothingElse) {
   const Link program = ReadLink(StartMenu(L"Orvane"));
   EXPECT_TRUE(SamePath(program.target, folder + L"\\orvane.exe")) << testing::PrintToString(program.target);
   EXPECT_EQ(program.hotkey, MAKEWORD('E', HOTKEYF_CONTROL | HOTKEYF_ALT));
+  // One entry for the settings: the settings window, no longer Notepad, and no entry of the shortcut's own.
   const Link settings = ReadLink(StartMenu(L"Orvane settings"));
-  EXPECT_NE(settings.target.find(L"notepad.exe"), std::wstring::npos) << testing::PrintToString(settings.target);
-  EXPECT_TRUE(SamePath(settings.arguments, L"\"" + folder + L"\\Orvane.ini\"")) << testing::PrintToString(settings.arguments);
+  EXPECT_TRUE(SamePath(settings.target, folder + L"\\orvane_settings.exe")) << testing::PrintToString(settings.target);
+  EXPECT_EQ(settings.arguments, L"");
+  EXPECT_FALSE(testing_support::FileExists(StartMenu(L"Change Orvane's shortcut")));
   const Link pictures = ReadLink(StartMenu(L"Orvane screenshots"));
   EXPECT_TRUE(SamePath(pictures.target, folder)) << testing::PrintToString(pictures.target);
-  const Link change = ReadLink(StartMenu(L"Change Orvane's shortcut"));
-  EXPECT_TRUE(SamePath(change.target, folder + L"\\orvane_shortcut.exe")) << testing::PrintToString(change.target);
-  EXPECT_EQ(change.arguments, L"change");
 
   // The settings file is the example with its comments, in UTF-16 for any recipient.
   const std::string settings_file = testing_support::ReadBytes(folder + L"\\Orvane.ini");
@@ -120,7 +119,7 @@ TEST(Installer, SilentInstallRunAndUninstallKeepTheScreenshotsAndNothingElse) {
   EXPECT_EQ(settings_file.substr(0, 2), "\xFF\xFE");
   const std::wstring settings_text(reinterpret_cast<const wchar_t*>(settings_file.data() + 2), (settings_file.size() - 2) / 2);
   for (const wchar_t* comment : {L"; The address (or addresses, separated by semicolons)", L"; The name of the keyboard shortcut",
-                                 L"\"Change Orvane's shortcut\" in the Start menu"}) {
+                                 L"\"Orvane settings\" in the Start menu"}) {
     EXPECT_NE(settings_text.find(comment), std::wstring::npos) << testing::PrintToString(std::wstring(comment));
   }
 
@@ -369,7 +368,7 @@ TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
   // The page states the rule that its check applies, and how to change both settings later.
   ASSERT_NE(WaitForWords(setup.id(), L"Keyboard shortcut that takes a screenshot"), nullptr);
   EXPECT_NE(Words(window).find(installer::HotkeyRule()), std::wstring::npos) << testing::PrintToString(Words(window));
-  EXPECT_NE(Words(window).find(L"\"Change Orvane's shortcut\" in the Start menu changes the keys"), std::wstring::npos);
+  EXPECT_NE(Words(window).find(L"\"Orvane settings\" in the Start menu changes the recipient, the keys and the language"), std::wstring::npos);
   EXPECT_EQ(CutOffTexts(window), std::vector<std::wstring>{});
   std::vector<HWND> fields = Fields(window, L"Edit");
   std::vector<HWND> keys = Fields(window, L"msctls_hotkey32");
@@ -410,7 +409,7 @@ TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
   ASSERT_NE(WaitForWords(setup.id(), L"Press Ctrl+Alt+E in any window"), nullptr);
   EXPECT_NE(Words(window).find(folder), std::wstring::npos) << "the finish page does not say where the pictures go";
   EXPECT_NE(Words(window).find(L"Open the screenshots folder"), std::wstring::npos);
-  EXPECT_NE(Words(window).find(L"\"Change Orvane's shortcut\" changes the keys"), std::wstring::npos);
+  EXPECT_NE(Words(window).find(L"\"Orvane settings\" changes the recipient, the keys and the language"), std::wstring::npos);
   EXPECT_EQ(CutOffTexts(window), std::vector<std::wstring>{}) << "the finish page cuts off its text";
   desktop::Press(window, kNext);
   EXPECT_EQ(setup.WaitForExit(), 0u);
@@ -478,7 +477,7 @@ TEST(Installer, ChangingTheShortcutRebindsTheStartMenuEntryAndTheSettingsTogethe
   TempFolder parent(L"orvane-install");
   const std::wstring folder = parent / L"Orvane";
   ASSERT_EQ(RunAndWait(Installer(), L"/S /RECIPIENT=arvel@example.com /HOTKEY=Ctrl+Alt+S /D=" + folder), 0u);
-  const std::wstring helper = folder + L"\\orvane_shortcut.exe";
+  const std::wstring helper = folder + L"\\orvane_settings.exe";
   constexpr BYTE kCtrlAlt = HOTKEYF_CONTROL | HOTKEYF_ALT;
   auto expect_bound_to = [&](WORD keys, const wchar_t* spelling) {
     EXPECT_EQ(ReadLink(StartMenu(L"Orvane")).hotkey, keys) << spelling;
@@ -645,7 +644,7 @@ std::vector<std::wstring> ExpectedSettings(const std::wstring& po, const std::ws
   add({L"[Email]"});
   add(CommentLines(PoText(po, L"Installer.Ini.Recipient")));
   add({L"Recipient=" + recipient, L"[KeyCombos]"});
-  add(CommentLines(PoText(po, L"Installer.Ini.Activate", {PoText(po, L"Installer.Entry.Change")})));
+  add(CommentLines(PoText(po, L"Installer.Ini.Activate", {PoText(po, L"Installer.Entry.Settings")})));
   add({L"Activate=" + keys, L"[Display]"});
   add(CommentLines(PoText(po, L"Installer.Ini.Language")));
   add({L"Language=" + language});
@@ -662,10 +661,10 @@ TEST(InstallerInWindowsLanguage, ASilentInstallSpeaksItAndLeavesOrvaneToFollowWi
     ASSERT_EQ(RunAndWait(Installer(), L"/S /RECIPIENT=arvel@example.com /HOTKEY=Ctrl+Alt+S /D=" + folder), 0u);
     // The comments in Windows' language, and Orvane left to follow Windows.
     EXPECT_EQ(SettingsLines(folder + L"\\Orvane.ini"), ExpectedSettings(language.po, L"arvel@example.com", L"Ctrl+Alt+S", L""));
-    const std::wstring entries[] = {PoText(language.po, L"Installer.Entry.Settings"), PoText(language.po, L"Installer.Entry.Change"),
-                                    PoText(language.po, L"Installer.Entry.Screenshots")};
+    const std::wstring entries[] = {PoText(language.po, L"Installer.Entry.Settings"), PoText(language.po, L"Installer.Entry.Screenshots")};
     for (const std::wstring& entry : entries) EXPECT_TRUE(testing_support::FileExists(StartMenu(entry.c_str()))) << testing::PrintToString(entry);
-    EXPECT_TRUE(SamePath(ReadLink(StartMenu(entries[1].c_str())).target, folder + L"\\orvane_shortcut.exe"));
+    EXPECT_TRUE(SamePath(ReadLink(StartMenu(entries[0].c_str())).target, folder + L"\\orvane_settings.exe"));
+    EXPECT_FALSE(testing_support::FileExists(StartMenu(PoText(language.po, L"Installer.Entry.Change").c_str())));
 
     // The English file is the example that ships beside the program, with the settings given.
     if (std::wstring(language.po) == L"en") {

@@ -1,4 +1,4 @@
-// orvane_shortcut.exe in the person's language: what it prints and its window, in German, from a copy
+// orvane_settings.exe in the person's language: what it prints and its window, in German, from a copy
 // built with the tests' German catalog (tests/fixtures/texts/de.po) until the real one is translated.
 // The language comes from --language=, else Orvane.ini's [Display] Language=, else Windows.
 
@@ -33,10 +33,10 @@ const std::wstring kEnglishRule =
 // The German copy of the tool, alone in a folder of its own, as the installer puts it.
 struct GermanTool {
   TempFolder folder{L"orvane-texts"};
-  std::wstring exe = folder / L"orvane_shortcut.exe";
+  std::wstring exe = folder / L"orvane_settings.exe";
 
   GermanTool() {
-    ::CopyFileW((testing_support::BuildFolder() + L"\\orvane_shortcut_german.exe").c_str(), exe.c_str(), FALSE);
+    ::CopyFileW((testing_support::BuildFolder() + L"\\orvane_settings_german.exe").c_str(), exe.c_str(), FALSE);
   }
   void Settings(const std::wstring& text) const { testing_support::WriteUtf16(folder / L"Orvane.ini", text); }
 };
@@ -130,7 +130,7 @@ TEST(ShortcutTexts, PrintsInTheLanguageTheInstallerAsksFor) {
 
   said = Tool(tool.exe, L"--language=de unknown words");
   EXPECT_EQ(said.code, 3u);
-  EXPECT_EQ(said.text, L"Aufruf: orvane_shortcut change [TASTEN], zum Beispiel: orvane_shortcut change Ctrl+Alt+E");
+  EXPECT_EQ(said.text, L"Aufruf: orvane_settings change [TASTEN], zum Beispiel: orvane_settings change Ctrl+Alt+E");
 
   // What the installer writes into Orvane.ini and the shortcut stays as Windows spells it.
   said = Tool(tool.exe, L"--language=de normalise ctrl+alt+shift+f5");
@@ -140,8 +140,8 @@ TEST(ShortcutTexts, PrintsInTheLanguageTheInstallerAsksFor) {
 
   // A language the tool has no catalog for leaves it to Windows, as no --language at all does.
   EXPECT_EQ(Tool(tool.exe, L"--language=sv rule").text, Tool(tool.exe, L"rule").text);
-  // --language= alone is no command.
-  EXPECT_EQ(Tool(tool.exe, L"--language=de").code, 3u);
+  // --language= alone is a language, no command.
+  EXPECT_EQ(Tool(tool.exe, L"--language=de unknown").code, 3u);
 }
 
 TEST(ShortcutTexts, TheSettingChoosesUnlessTheInstallerAsksForAnother) {
@@ -211,8 +211,8 @@ TEST(ShortcutTexts, EveryLanguagesWindowHoldsItsWordsAtEveryScale) {
                                 {L"it", L"it"}, {L"pt-BR", L"pt_BR"}, {L"nl", L"nl"}, {L"pl", L"pl"},
                                 {L"ja", L"ja"}, {L"zh-CN", L"zh_CN"}};
   TempFolder folder{L"orvane-texts"};
-  const std::wstring exe = folder / L"orvane_shortcut.exe";
-  ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\orvane_shortcut.exe").c_str(), exe.c_str(), FALSE));
+  const std::wstring exe = folder / L"orvane_settings.exe";
+  ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\orvane_settings.exe").c_str(), exe.c_str(), FALSE));
   for (DWORD dpi : {96u, 144u}) {
     testing_support::ScreenDpi screen(dpi);
     for (const Language& language : languages) {
@@ -230,6 +230,43 @@ TEST(ShortcutTexts, EveryLanguagesWindowHoldsItsWordsAtEveryScale) {
         EXPECT_EQ(TextOf(::GetDlgItem(window, IDCANCEL)), testing_support::PoText(language.po, L"Shortcut.Cancel"))
             << where;
         EXPECT_EQ(CutOffTexts(window), L"measured 4") << where;
+        desktop::Press(window, IDCANCEL);
+      }
+      EXPECT_EQ(desktop::WaitForExit(process.hProcess, 20000), 1u) << where;
+      ::CloseHandle(process.hProcess);
+      ASSERT_NE(window, nullptr) << where;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The settings window in each of Orvane's languages, at 100% and 150%: its own words, nothing cut off
+// (the six labels with words and the three buttons measured).
+TEST(SettingsTexts, EveryLanguagesSettingsWindowHoldsItsWordsAtEveryScale) {
+  const std::pair<const wchar_t*, const wchar_t*> languages[] = {
+      {L"en", L"en"}, {L"de", L"de"}, {L"fr", L"fr"}, {L"es", L"es"}, {L"it", L"it"}, {L"pt-BR", L"pt_BR"},
+      {L"nl", L"nl"}, {L"pl", L"pl"}, {L"ja", L"ja"}, {L"zh-CN", L"zh_CN"}};
+  TempFolder folder{L"orvane-texts"};
+  const std::wstring exe = folder / L"orvane_settings.exe";
+  ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\orvane_settings.exe").c_str(), exe.c_str(), FALSE));
+  for (DWORD dpi : {96u, 144u}) {
+    testing_support::ScreenDpi screen(dpi);
+    for (const auto& [tag, po] : languages) {
+      const std::string where = testing_support::Utf8(tag) + " at " + std::to_string(dpi) + " dpi";
+      STARTUPINFOW startup{};
+      startup.cb = sizeof startup;
+      PROCESS_INFORMATION process{};
+      std::wstring command = L"\"" + exe + L"\" --language=" + tag;
+      ASSERT_TRUE(::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process));
+      ::CloseHandle(process.hThread);
+      HWND window = desktop::WaitForDialog(process.dwProcessId, 20000, process.hProcess);
+      if (window) {
+        EXPECT_EQ(TextOf(window), testing_support::PoText(po, L"Settings.Title")) << where;
+        EXPECT_EQ(CutOffTexts(window), L"measured 9") << where;
         desktop::Press(window, IDCANCEL);
       }
       EXPECT_EQ(desktop::WaitForExit(process.hProcess, 20000), 1u) << where;

@@ -1,15 +1,18 @@
-// Orvane's keyboard shortcut: checked and bound by the installer, changed afterwards from the Start menu
-// or a script (NSIS can only give a shortcut a hotkey fixed when the installer is built).
+// Orvane's settings: the window the Start menu's "Orvane settings" opens, and the keyboard shortcut
+// checked and bound by the installer or changed from a script (NSIS can only give a shortcut a hotkey
+// fixed when the installer is built).
 //
-//   orvane_shortcut --language=TAG COMMAND ...    says what it says in that language ("de", "pt-BR"), as the
+//   orvane_settings                               the settings window: recipients, shortcut, language,
+//                                                 mail program and test mail. Exit 0 saved, 1 cancelled.
+//   orvane_settings --language=TAG COMMAND ...    says what it says in that language ("de", "pt-BR"), as the
 //                                                 installer does, ahead of Orvane.ini's and Windows' choice
-//   orvane_shortcut rule                          prints the rule for shortcuts
-//   orvane_shortcut default                       prints the shortcut offered to a new user
-//   orvane_shortcut normalise "ctrl+alt+s"        prints "Ctrl+Alt+S", or why it is refused (exit 2)
-//   orvane_shortcut normalise-keys 1619           the same for a hotkey control's value
-//   orvane_shortcut value "Ctrl+Alt+S"            prints the value a hotkey control takes for it (0 if none)
-//   orvane_shortcut create LINK.lnk TARGET.exe "Ctrl+Alt+S" DESCRIPTION
-//   orvane_shortcut change ["Ctrl+Alt+E"]         changes the shortcut of the Orvane in this program's
+//   orvane_settings rule                          prints the rule for shortcuts
+//   orvane_settings default                       prints the shortcut offered to a new user
+//   orvane_settings normalise "ctrl+alt+s"        prints "Ctrl+Alt+S", or why it is refused (exit 2)
+//   orvane_settings normalise-keys 1619           the same for a hotkey control's value
+//   orvane_settings value "Ctrl+Alt+S"            prints the value a hotkey control takes for it (0 if none)
+//   orvane_settings create LINK.lnk TARGET.exe "Ctrl+Alt+S" DESCRIPTION
+//   orvane_settings change ["Ctrl+Alt+E"]         changes the shortcut of the Orvane in this program's
 //                                                 folder: its Start-menu entry's key and Orvane.ini
 //                                                 together; without keys, asks for them in a dialog.
 //                                                 Exit 0 changed, 1 not changed, 2 refused.
@@ -29,6 +32,7 @@
 #include "settings/hotkey.h"
 #include "platform/win/com.h"
 #include "settings/rebind.h"
+#include "settings/settings_window.h"
 #include "text/text.h"
 
 namespace {
@@ -95,7 +99,8 @@ int wmain(int argc, wchar_t** argv) {
     --argc;
     ++argv;
   }
-  const std::wstring command = argc > 1 ? argv[1] : L"";
+  if (argc == 1) return installer::SettingsWindow(::GetModuleHandleW(nullptr), installer::InstallationIn(ProgramFolder()));
+  const std::wstring command = argv[1];
   if (argc == 2 && command == L"rule") {
     Say(installer::HotkeyRule());
     return 0;
