@@ -83,21 +83,27 @@ LONG WINAPI EndWithTheExceptionsCode(EXCEPTION_POINTERS* exception) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// The list of the handles a new process inherits: this one alone, not every inheritable handle of ours
-// ("UpdateProcThreadAttribute", PROC_THREAD_ATTRIBUTE_HANDLE_LIST).
+// The attributes of the new process: the handles it inherits, this one alone, not every inheritable
+// handle of ours ("UpdateProcThreadAttribute", PROC_THREAD_ATTRIBUTE_HANDLE_LIST); and where a job is
+// given and the system takes it, the job it starts in (PROC_THREAD_ATTRIBUTE_JOB_LIST, from Windows 10,
+// version 1607), so that no moment passes in which the run could end and leave it behind.
 class InheritedHandles {
  public:
-  explicit InheritedHandles(HANDLE handle) : handle_(handle) {
+  InheritedHandles(HANDLE handle, HANDLE job) : handle_(handle), job_(job) {
     SIZE_T size = 0;
-    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);  // fails, giving the size
+    ::InitializeProcThreadAttributeList(nullptr, 2, 0, &size);  // fails, giving the size
     storage_.resize(size);
     list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
-    if (!::InitializeProcThreadAttributeList(list_, 1, 0, &size)) RaiseLastError();
+    if (!::InitializeProcThreadAttributeList(list_, 2, 0, &size)) RaiseLastError();
     initialised_ = true;
     if (!::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &handle_, sizeof handle_, nullptr,
                                      nullptr))
       RaiseLastError();
+    starts_in_job_ = job_ && ::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_JOB_LIST, &job_, sizeof job_,
+                                                         nullptr, nullptr);
   }
+  // Whether the process starts in the job; otherwise it is put there once made.
+  bool starts_in_job() const { return starts_in_job_; }
   InheritedHandles(const InheritedHandles&) = delete;
   InheritedHandles& operator=(const InheritedHandles&) = delete;
   ~InheritedHandles() {
@@ -107,6 +113,8 @@ class InheritedHandles {
 
  private:
   HANDLE handle_;  // the list points at it
+  HANDLE job_;     // and at this
+  bool starts_in_job_ = false;
   std::vector<std::byte> storage_;
   LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
   bool initialised_ = false;
@@ -228,22 +236,40 @@ HelperEnd CallInHelperProcess(Session& session, const MailForHelper& mail, const
   const std::wstring path = program.empty() ? ThisProgram() : program;
   std::wstring command = L"\"" + path + L"\" " + std::wstring(kSwitch) + L" " +
                          std::to_wstring(reinterpret_cast<uintptr_t>(mapping.get()));
-  InheritedHandles inherited(mapping.get());
-  STARTUPINFOEXW startup{};
-  startup.StartupInfo.cb = sizeof startup;
-  startup.lpAttributeList = inherited.get();
-  PROCESS_INFORMATION info{};
   const win::KernelHandle job = JobEndingWithTheRun();
+  PROCESS_INFORMATION info{};
   // The program is named apart from the command line, so that no other is looked for along a path
   // with blanks ("CreateProcessW", lpApplicationName). Suspended until it may take the foreground.
+  // Whether it was made (else the system's error) and whether it started in the job.
+  struct Started {
+    bool made;
+    bool in_job;
+    DWORD error;
+  };
+  const auto start = [&](HANDLE start_in) {
+    InheritedHandles inherited(mapping.get(), start_in);
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.lpAttributeList = inherited.get();
+    const bool made = ::CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE,
+                                       CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                                       &startup.StartupInfo, &info) != FALSE;
+    return Started{made, made && inherited.starts_in_job(), made ? ERROR_SUCCESS : ::GetLastError()};
+  };
   Session::Watched watched(session, Deadline::kStart, std::move(up));
-  if (!::CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE,
-                        CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo,
-                        &info))
+  Started started = start(job.get());
+  // A job the run's own job does not let it start in (before Windows 8): without it.
+  if (!started.made && job) started = start(nullptr);
+  if (!started.made) {
+    ::SetLastError(started.error);
     RaiseLastError();
+  }
+  const bool in_job = started.in_job;
   HelperProcess helper(info);
-  // Where the run is in a job already that takes no other (before Windows 8), the helper goes without.
-  if (job) ::AssignProcessToJobObject(job.get(), helper.get());
+  // Where the system cannot start it in the job (before Windows 10; Wine), it is put there before it
+  // runs: a run ended from outside in between leaves it suspended. Where the run is in a job already
+  // that takes no other, the helper goes without.
+  if (job && !in_job) ::AssignProcessToJobObject(job.get(), helper.get());
   // The library shows the mail from the helper, which must bring it in front of the window the user was
   // in: we pass it our right to the foreground ("AllowSetForegroundWindow": the caller must be able to
   // set the foreground itself, as the process that took the user's OK is).
