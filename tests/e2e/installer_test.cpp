@@ -743,6 +743,40 @@ HWND FindBox(const wchar_t* caption, DWORD not_of, DWORD timeout_ms = 20000) {
   return nullptr;
 }
 
+// The earlier copy a page walk plants, taken away however the walk ends: a key left pointing at it would
+// make every later install wait on its uninstaller, a message box that nobody answers.
+class PlantedEarlierCopy {
+ public:
+  explicit PlantedEarlierCopy(std::wstring folder) : folder_(std::move(folder)) {}
+  PlantedEarlierCopy(const PlantedEarlierCopy&) = delete;
+  PlantedEarlierCopy& operator=(const PlantedEarlierCopy&) = delete;
+  ~PlantedEarlierCopy() {
+    wchar_t value[MAX_PATH] = {};
+    DWORD size = sizeof value;
+    if (::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Orvane", L"InstallDir", RRF_RT_REG_SZ, nullptr, value, &size) ==
+            ERROR_SUCCESS &&
+        folder_ == value)
+      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Orvane", L"InstallDir");
+    // Its uninstaller, where the installer started it and the walk stopped before answering it.
+    for (HWND box = ::FindWindowExW(nullptr, nullptr, L"#32770", nullptr); box;
+         box = ::FindWindowExW(nullptr, box, L"#32770", nullptr)) {
+      DWORD id = 0;
+      ::GetWindowThreadProcessId(box, &id);
+      HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id);
+      if (!process) continue;
+      wchar_t image[MAX_PATH] = {};
+      DWORD length = MAX_PATH;
+      if (::QueryFullProcessImageNameW(process, 0, image, &length) &&
+          std::wstring(image, length).rfind(folder_ + L"\\", 0) == 0)
+        ::TerminateProcess(process, 1);
+      ::CloseHandle(process);
+    }
+  }
+
+ private:
+  std::wstring folder_;
+};
+
 void WalkEveryPage(const InstallerLanguage& language, DWORD dpi) {
   using testing_support::PoText;
   TempFolder parent(L"orvane-install");
@@ -750,6 +784,7 @@ void WalkEveryPage(const InstallerLanguage& language, DWORD dpi) {
   // An earlier copy in another folder, whose uninstaller (a message box) waits for the test: the
   // installer's progress page stays up meanwhile, saying that it removes that copy.
   const std::wstring earlier = parent / L"Earlier";
+  PlantedEarlierCopy planted(earlier);
   ASSERT_TRUE(::CreateDirectoryW(earlier.c_str(), nullptr));
   ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\minimal_msgbox.exe").c_str(), (earlier + L"\\uninstall.exe").c_str(), FALSE));
   ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Orvane", L"InstallDir", REG_SZ, earlier.c_str(),

@@ -159,6 +159,8 @@ TEST(SettingsWindow, AFileThatCannotBeWrittenIsToldAndNothingChanges) {
 }
 
 TEST(SettingsWindow, NamesTheMailProgramAPressWouldUse) {
+  // No mail program's automation class, whatever an earlier run left registered.
+  ASSERT_EQ(testing_support::StandIn::Run(L"/UnregServer"), 0);
   {
     Window settings(Utf16(kWritten));
     ASSERT_NE(settings.Open(), nullptr);
