@@ -7,7 +7,10 @@ ORVANE_BUILD=${ORVANE_BUILD:-$ORVANE_ROOT/build/wine}
 # xclip: the end-to-end tests read the clipboard as an X11 program reads it from Wine. gettext checks
 # the translations; locales makes the languages the installer's tests run Wine in (Wine's language
 # follows LANG), and fonts-wqy-microhei the Japanese and Chinese letters that Wine's own fonts lack.
-ORVANE_PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine xvfb xauth xclip nsis clang libclang-rt-14-dev libturbojpeg0-dev gettext perl locales fonts-wqy-microhei)
+# python3 packs the zip and writes the package manifests (python3-yaml reads them back in the tests);
+# osslsigncode signs and verifies, openssl makes the tests' throwaway certificate; git dates the zip.
+ORVANE_PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine xvfb xauth xclip nsis clang libclang-rt-14-dev libturbojpeg0-dev gettext perl locales fonts-wqy-microhei
+                 python3 python3-yaml osslsigncode openssl git)
 
 orvane_log() { printf '[orvane] %s\n' "$*" >&2; }
 
