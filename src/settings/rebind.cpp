@@ -125,4 +125,44 @@ RebindResult Rebind(const Installation& installation, const Hotkey& hotkey, cons
   return {true, text::Format(text::Id::kShortcut_Changed, now)};
 }
 
+bool LinkMissing(const Installation& installation) { return Missing(installation.link); }
+
+HRESULT WriteLink(const std::wstring& link, const std::wstring& target, unsigned short keys,
+                  const std::wstring& description) {
+  win::ComApartment apartment;
+  win::ComPtr<IShellLinkW> shell_link;
+  HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&shell_link));
+  if (FAILED(hr)) return hr;
+  const std::wstring folder = target.substr(0, target.find_last_of(L"\\/"));
+  shell_link->SetPath(target.c_str());
+  shell_link->SetWorkingDirectory(folder.c_str());
+  shell_link->SetIconLocation(target.c_str(), 0);
+  shell_link->SetDescription(description.c_str());
+  shell_link->SetShowCmd(SW_SHOWNORMAL);
+  if (FAILED(hr = shell_link->SetHotkey(keys))) return hr;
+  win::ComPtr<IPersistFile> file;
+  if (FAILED(hr = shell_link.As(&file))) return hr;
+  return file->Save(link.c_str(), TRUE);
+}
+
+RebindResult CreateLinkWithKeys(const Installation& installation, const Hotkey& hotkey,
+                                const std::vector<ini::Change>& more) {
+  if (const HRESULT made = WriteLink(installation.link, installation.program, hotkey.link_value,
+                                     text::Get(text::Id::kSettings_LinkDescription));
+      FAILED(made)) {
+    return {false, text::Format(text::Id::kShortcut_NotWritten, installation.link, WhatStopped(made))};
+  }
+  std::vector<ini::Change> changes = {{L"KeyCombos", L"Activate", hotkey.spelling}};
+  changes.insert(changes.end(), more.begin(), more.end());
+  if (const Written written = WriteSettings(installation.settings, changes); !written.done) {
+    ::DeleteFileW(installation.link.c_str());  // both or neither
+    if (written.error != 0) {
+      return {false, text::Format(text::Id::kShortcut_SettingsNotWritten, installation.settings, std::to_wstring(written.error))};
+    }
+    return {false, text::Format(text::Id::kSettings_NotWritten, installation.settings, written.reason)};
+  }
+  ::SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW | SHCNF_FLUSH, installation.link.c_str(), nullptr);
+  return {true, text::Format(text::Id::kShortcut_Changed, text::KeysForDisplay(hotkey.spelling))};
+}
+
 }  // namespace installer

@@ -2,6 +2,8 @@
 // Changing the keyboard shortcut of an installed Orvane: the Start-menu shortcut's key and the name in
 // Orvane.ini, together.
 
+#include <windows.h>
+
 #include <string>
 
 #include <vector>
@@ -31,5 +33,18 @@ struct RebindResult {
 // Gives the shortcut `hotkey` and writes its name to the settings, with `more` changes of the settings;
 // when either file cannot be written, neither changes.
 RebindResult Rebind(const Installation& installation, const Hotkey& hotkey, const std::vector<ini::Change>& more = {});
+
+// Whether the Start-menu shortcut is missing (a copy unpacked from the portable zip has none).
+bool LinkMissing(const Installation& installation);
+
+// Makes the Start-menu shortcut to the program, with `hotkey`, and writes the key's name to the
+// settings with `more` changes; when the settings cannot be written, the shortcut is taken away again.
+RebindResult CreateLinkWithKeys(const Installation& installation, const Hotkey& hotkey,
+                                const std::vector<ini::Change>& more = {});
+
+// Writes a shortcut at `link` that starts `target` in its folder, with its icon, `description` and
+// `keys` (0: none); the system's answer.
+HRESULT WriteLink(const std::wstring& link, const std::wstring& target, unsigned short keys,
+                  const std::wstring& description);
 
 }  // namespace installer

@@ -60,22 +60,6 @@ std::wstring ProgramFolder() {
   return program.substr(0, program.find_last_of(L"\\/"));
 }
 
-int CreateLink(const std::wstring& link, const std::wstring& target, WORD hotkey, const std::wstring& description) {
-  win::ComApartment apartment;
-  win::ComPtr<IShellLinkW> shell_link;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&shell_link)))) return 1;
-  std::wstring folder = target.substr(0, target.find_last_of(L"\\/"));
-  shell_link->SetPath(target.c_str());
-  shell_link->SetWorkingDirectory(folder.c_str());
-  shell_link->SetIconLocation(target.c_str(), 0);
-  shell_link->SetDescription(description.c_str());
-  shell_link->SetShowCmd(SW_SHOWNORMAL);
-  if (FAILED(shell_link->SetHotkey(hotkey))) return 1;
-  win::ComPtr<IPersistFile> file;
-  if (FAILED(shell_link.As(&file)) || FAILED(file->Save(link.c_str(), TRUE))) return 1;
-  return 0;
-}
-
 int Report(const installer::Verdict& verdict) {
   Say(verdict.hotkey ? verdict.hotkey->spelling : verdict.refusal);
   return verdict.hotkey ? 0 : 2;
@@ -122,7 +106,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc == 6 && command == L"create") {
     auto hotkey = installer::ParseHotkey(argv[4]);
     if (!hotkey) return 2;
-    return CreateLink(argv[2], argv[3], hotkey->link_value, argv[5]);
+    return FAILED(installer::WriteLink(argv[2], argv[3], hotkey->link_value, argv[5])) ? 1 : 0;
   }
   if (argc == 3 && command == L"change") return Change(argv[2]);
   if (argc == 2 && command == L"change") {

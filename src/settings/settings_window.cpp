@@ -276,6 +276,17 @@ bool Apply(HWND dialog, State& state) {
       ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, IDC_SETTINGS_KEYS)), TRUE);
       return false;
     }
+    // A copy without a Start-menu shortcut (unpacked from the portable zip): keys work only on such a
+    // shortcut, so one is offered, made with them.
+    if (LinkMissing(installation)) {
+      if (::MessageBoxW(dialog, text::Format(text::Id::kSettings_CreateLink, text::KeysForDisplay(verdict.hotkey->spelling)).c_str(),
+                        text::Get(text::Id::kSettings_Title).c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return false;
+      }
+      const RebindResult made = CreateLinkWithKeys(installation, *verdict.hotkey, changes);
+      if (!made.done) Tell(dialog, made.message, MB_ICONERROR);
+      return made.done;
+    }
     // The Start-menu entry's key and the settings file together, or neither.
     const RebindResult result = Rebind(installation, *verdict.hotkey, changes);
     if (!result.done) Tell(dialog, result.message, MB_ICONERROR);

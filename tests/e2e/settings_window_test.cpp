@@ -116,6 +116,86 @@ TEST(SettingsWindow, OkChangesOnlyWhatChangedAndKeepsEveryOtherByte) {
   EXPECT_EQ(testing_support::ReadBytes(settings.settings()), Utf16(expected));
 }
 
+// The Start-menu shortcut Orvane's keys live on, moved aside while a test needs there to be none and
+// put back after, whatever the test left there taken away.
+class NoStartMenuShortcut {
+ public:
+  NoStartMenuShortcut() {
+    wchar_t programs[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
+    link_ = std::wstring(programs) + L"\\Orvane.lnk";
+    aside_ = link_ + L".aside";
+    moved_ = ::MoveFileExW(link_.c_str(), aside_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  }
+  ~NoStartMenuShortcut() {
+    ::DeleteFileW(link_.c_str());
+    if (moved_) ::MoveFileW(aside_.c_str(), link_.c_str());
+  }
+  NoStartMenuShortcut(const NoStartMenuShortcut&) = delete;
+  NoStartMenuShortcut& operator=(const NoStartMenuShortcut&) = delete;
+  const std::wstring& link() const { return link_; }
+
+ private:
+  std::wstring link_, aside_;
+  bool moved_ = false;
+};
+
+// A shortcut's target and keys, as the shell reads them; keys 0 where it cannot be read.
+struct LinkFacts {
+  std::wstring target;
+  WORD keys = 0;
+};
+LinkFacts ReadLink(const std::wstring& path) {
+  win::ComApartment apartment;
+  win::ComPtr<IShellLinkW> link;
+  win::ComPtr<IPersistFile> file;
+  LinkFacts facts;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
+      FAILED(link.As(&file)) || FAILED(file->Load(path.c_str(), STGM_READ)))
+    return facts;
+  wchar_t target[MAX_PATH] = {};
+  link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+  facts.target = target;
+  link->GetHotkey(&facts.keys);
+  return facts;
+}
+
+// A copy unpacked from the portable zip has no Start-menu shortcut, and keys work only on one: the
+// window offers to make it, with the keys pressed, and makes it and the setting together, or nothing.
+TEST(SettingsWindow, KeysWithoutAStartMenuShortcutOfferOneAndMakeItWithThem) {
+  NoStartMenuShortcut none;
+  ASSERT_FALSE(testing_support::FileExists(none.link()));
+  Window settings(Utf16(kWritten));
+  ASSERT_NE(settings.Open(), nullptr);
+  const WORD keys = MAKEWORD('E', HOTKEYF_CONTROL | HOTKEYF_ALT);
+  ::SendMessageW(settings.Item(IDC_SETTINGS_KEYS), HKM_SETHOTKEY, keys, 0);
+
+  desktop::Press(settings.window(), IDOK);
+  HWND offer = settings.WaitForBox();
+  ASSERT_NE(offer, nullptr) << "no offer of a Start-menu shortcut";
+  EXPECT_EQ(desktop::ReadDialog(offer).text,
+            L"There is no Start-menu shortcut for Orvane yet, so no keys start it. Create one in your Start menu, "
+            L"with the keys Ctrl+Alt+E?");
+  desktop::Press(offer, IDNO);
+  for (int i = 0; i < 100 && ::IsWindowVisible(offer); ++i) ::Sleep(20);
+  EXPECT_FALSE(testing_support::FileExists(none.link())) << "declined, yet made";
+  EXPECT_EQ(testing_support::ReadBytes(settings.settings()), Utf16(kWritten)) << "declined, yet written";
+
+  desktop::Press(settings.window(), IDOK);
+  offer = settings.WaitForBox();
+  ASSERT_NE(offer, nullptr);
+  desktop::Press(offer, IDYES);
+  EXPECT_EQ(settings.WaitForExit(), 0u);
+  const LinkFacts made = ReadLink(none.link());
+  EXPECT_EQ(made.keys, keys);
+  EXPECT_EQ(made.target, settings.folder() + L"\\orvane.exe");
+  const std::string written = testing_support::ReadBytes(settings.settings());
+  EXPECT_EQ(written.rfind(Utf16(L"; Mine, all mine: Orvane must keep this.\r\n"), 0), 0u) << "the comments kept";
+  wchar_t activate[64] = {};
+  ::GetPrivateProfileStringW(L"KeyCombos", L"Activate", L"", activate, 64, settings.settings().c_str());
+  EXPECT_STREQ(activate, L"Ctrl+Alt+E");
+}
+
 TEST(SettingsWindow, ABadAddressIsNamedAsTypedAndRefusedOnOk) {
   Window settings(Utf16(kWritten));
   ASSERT_NE(settings.Open(), nullptr);
