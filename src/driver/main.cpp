@@ -239,8 +239,8 @@ RunFailure AsFailure(std::exception_ptr escaped) {
   }
 }
 
-}  // namespace
-
+// Tells a failure that ends the run, unless the user has given up on the mail program: then nothing
+// more is said. The run's outcome.
 Outcome Failed(mail::Session& session, const RunFailure& failure, const std::wstring& key_text) {
   // Once the user has given up waiting for the mail program, nothing more is said.
   if (failure.kind() == FailureKind::kGaveUp) return Outcome{Outcome::Kind::kGaveUp, failure.saved()};
@@ -248,45 +248,45 @@ Outcome Failed(mail::Session& session, const RunFailure& failure, const std::wst
   return Outcome{Outcome::Kind::kFailed, failure.saved()};
 }
 
+// Runs `steps` (which name the screenshot in `saved` once it is written) with the hidden form unloaded
+// after them, however they end; whatever escapes them is told once, as the run's failure, with what
+// the settings read so far say (`recipients` and `key_text`, filled in by the steps).
+template <typename Steps>
+Outcome Told(mail::Session& session, const RecipientSetting& recipients, const std::wstring& key_text, Steps&& steps) {
+  FormUnloaded form_unloaded;
+  std::wstring saved;
+  try {
+    return steps(saved);
+  } catch (...) {
+    const RunFailure failure = AsFailure(std::current_exception());
+    return Failed(session, failure.SavedAs(saved).Noted(CutRecipientText(recipients.cut_short)), key_text);
+  }
+}
+
+}  // namespace
+
 Outcome MailPictureOf(mail::Session& session, HWND window, const std::wstring& subject,
                       const RecipientSetting& recipients, const std::wstring& key_text) {
-  Outcome outcome;
-  std::wstring saved;
-  {
-    FormUnloaded form_unloaded;
-    try {
-      frmCapture::Load().picScreenshot.Picture = modScreenCapture::GrabForegroundWindow(window);
-      cDIBSection image;
-      saved = SaveScreenshot(image, frmCapture::Load());
-      session.SetWaitQuestion(WaitQuestionText(saved));
-      MailScreenshot(session, window, window, image, saved, subject, recipients);
-      outcome = Outcome{Outcome::Kind::kDone, saved};
-    } catch (...) {
-      const RunFailure failure = AsFailure(std::current_exception());
-      outcome = Failed(session, failure.SavedAs(saved).Noted(CutRecipientText(recipients.cut_short)), key_text);
-    }
-  }
-  return outcome;
+  return Told(session, recipients, key_text, [&](std::wstring& saved) {
+    frmCapture::Load().picScreenshot.Picture = modScreenCapture::GrabForegroundWindow(window);
+    cDIBSection image;
+    saved = SaveScreenshot(image, frmCapture::Load());
+    session.SetWaitQuestion(WaitQuestionText(saved));
+    MailScreenshot(session, window, window, image, saved, subject, recipients);
+    return Outcome{Outcome::Kind::kDone, saved};
+  });
 }
 
 Outcome Main(mail::Session& session) {
-  Outcome outcome;
-  {
-    FormUnloaded form_unloaded;
-    std::wstring key_text;
-    RecipientSetting recipients;
-    std::wstring saved;
-    try {
-      recipients = ReadRecipientSetting();
-      key_text = ReadSetting(L"KeyCombos", L"Activate", L"");
-      rt::DoEvents();
-      session.SetWaitQuestion(WaitQuestionText(L""));
-      outcome = Steps(session, recipients, key_text, saved);
-    } catch (...) {
-      const RunFailure failure = AsFailure(std::current_exception());
-      outcome = Failed(session, failure.SavedAs(saved).Noted(CutRecipientText(recipients.cut_short)), key_text);
-    }
-  }
+  RecipientSetting recipients;
+  std::wstring key_text;
+  Outcome outcome = Told(session, recipients, key_text, [&](std::wstring& saved) {
+    recipients = ReadRecipientSetting();
+    key_text = ReadSetting(L"KeyCombos", L"Activate", L"");
+    rt::DoEvents();
+    session.SetWaitQuestion(WaitQuestionText(L""));
+    return Steps(session, recipients, key_text, saved);
+  });
   // The application object goes now, under the calls' deadline, so that giving up on a mail program
   // stuck while it quits still ends the run as given up.
   if (session.LetGo()) outcome.kind = Outcome::Kind::kGaveUp;

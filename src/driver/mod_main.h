@@ -18,9 +18,6 @@ namespace modMain {
 // mail program go, with the process's mail session. Whatever fails in it has been told (or, after the
 // user gave up on the mail program, deliberately not) by the time it returns; nothing escapes it.
 Outcome Main(mail::Session& session);
-// Tells a failure that ends the run, unless the user has given up on the mail program already; the
-// run's outcome then.
-Outcome Failed(mail::Session& session, const RunFailure& failure, const std::wstring& key_text);
 
 // Value of a key in Orvane.ini beside the executable, at most 1023 characters, or the default.
 std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::wstring_view default_value);
