@@ -1,10 +1,32 @@
 #include "support/orvane_process.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "support/desktop.h"
 
 namespace testing_support {
+namespace {
+
+// CreateProcessW, tried again a few times: under a heavily loaded bench Wine has been seen to refuse a
+// start now and then (twice in a day, each time with two other Wine test suites running beside). Each
+// refusal is written to the test's output with its error code, so a bench that refuses for good still
+// fails, and says why.
+bool StartProcess(const std::wstring& exe, std::wstring& command, const wchar_t* folder, PROCESS_INFORMATION& info) {
+  for (int attempt = 1;; ++attempt) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &info))
+      return true;
+    const DWORD error = ::GetLastError();
+    std::fprintf(stderr, "[bench] CreateProcessW refused to start %ls (attempt %d): error %lu\n", exe.c_str(), attempt,
+                 static_cast<unsigned long>(error));
+    if (attempt == 3) return false;
+    ::Sleep(500);
+  }
+}
+
+}  // namespace
 
 std::wstring BuildFolder() {
   wchar_t path[MAX_PATH * 4];
@@ -15,11 +37,8 @@ std::wstring BuildFolder() {
 
 DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments, DWORD timeout_ms) {
   std::wstring command = L"\"" + exe + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return STILL_ACTIVE;
+  if (!StartProcess(exe, command, nullptr, info)) return STILL_ACTIVE;
   ::CloseHandle(info.hThread);
   DWORD code = desktop::WaitForExit(info.hProcess, timeout_ms);
   ::CloseHandle(info.hProcess);
@@ -37,12 +56,9 @@ OrvaneProcess::OrvaneProcess(const std::wstring& app_folder, const std::wstring&
                              const std::wstring& working_folder) {
   std::wstring exe = app_folder + L"\\" + exe_name;
   std::wstring command = L"\"" + exe + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   const std::wstring& folder = working_folder.empty() ? app_folder : working_folder;
-  if (::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                       &info)) {
+  if (StartProcess(exe, command, folder.c_str(), info)) {
     ::CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
