@@ -243,7 +243,7 @@ TEST(ShortcutTexts, EveryLanguagesWindowHoldsItsWordsAtEveryScale) {
 
 namespace {
 
-// The settings window in each of Orvane's languages, at 100% and 150%: its own words, nothing cut off
+// The settings window in each of Orvane's languages, at 100%, 150% and 200%: its own words, nothing cut off
 // (the six labels with words and the three buttons measured).
 TEST(SettingsTexts, EveryLanguagesSettingsWindowHoldsItsWordsAtEveryScale) {
   const std::pair<const wchar_t*, const wchar_t*> languages[] = {
@@ -252,7 +252,7 @@ TEST(SettingsTexts, EveryLanguagesSettingsWindowHoldsItsWordsAtEveryScale) {
   TempFolder folder{L"orvane-texts"};
   const std::wstring exe = folder / L"orvane_settings.exe";
   ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\orvane_settings.exe").c_str(), exe.c_str(), FALSE));
-  for (DWORD dpi : {96u, 144u}) {
+  for (DWORD dpi : {96u, 144u, 192u}) {
     testing_support::ScreenDpi screen(dpi);
     for (const auto& [tag, po] : languages) {
       const std::string where = testing_support::Utf8(tag) + " at " + std::to_string(dpi) + " dpi";
