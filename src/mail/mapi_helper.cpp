@@ -266,7 +266,7 @@ HelperEnd CallInHelperProcess(Session& session, const MailForHelper& mail, const
   }
   const bool in_job = started.in_job;
   HelperProcess helper(info);
-  // Where the system cannot start it in the job (before Windows 10; Wine), it is put there before it
+  // Where the system cannot start it in the job (before Windows 10), it is put there before it
   // runs: a run ended from outside in between leaves it suspended. Where the run is in a job already
   // that takes no other, the helper goes without.
   if (job && !in_job) ::AssignProcessToJobObject(job.get(), helper.get());
