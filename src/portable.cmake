@@ -29,10 +29,13 @@ add_library(orvane_settings_portable STATIC
   ${ORVANE_PORTABLE_DIR}/settings/recipients.cpp
 )
 target_include_directories(orvane_settings_portable PUBLIC ${ORVANE_PORTABLE_DIR})
+# The addresses are cut as the mail step cuts them (mail/recipient_parts, in orvane_portable).
+target_link_libraries(orvane_settings_portable PUBLIC orvane_portable)
 
 add_library(orvane_portable STATIC
   ${ORVANE_PORTABLE_DIR}/driver/screenshot_names.cpp
   ${ORVANE_PORTABLE_DIR}/driver/subject.cpp
+  ${ORVANE_PORTABLE_DIR}/mail/recipient_parts.cpp
   ${ORVANE_PORTABLE_DIR}/image/kernels.cpp
   ${ORVANE_PORTABLE_DIR}/image/resample_sse2.cpp
   ${ORVANE_PORTABLE_DIR}/jpeg/encoder/encoder.cpp

@@ -57,29 +57,6 @@ std::wstring ClientValue(HKEY hive, const std::wstring& client, std::wstring_vie
   return value;
 }
 
-// The parts between the semicolons that separate addresses, as mail programs read them: a semicolon
-// inside a quoted display name ("Quist; Arvel" <arvel@example.com>) belongs to the name, and a
-// backslash inside quotes escapes the next character. Where the quotation marks do not pair up, they
-// are no quotes: every semicolon separates.
-std::vector<std::wstring_view> SemicolonParts(std::wstring_view setting, bool honour_quotes = true) {
-  std::vector<std::wstring_view> parts;
-  bool quoted = false;
-  size_t start = 0;
-  for (size_t i = 0; i < setting.size(); ++i) {
-    if (honour_quotes && quoted && setting[i] == L'\\') {
-      ++i;
-    } else if (honour_quotes && setting[i] == L'"') {
-      quoted = !quoted;
-    } else if (setting[i] == L';' && !quoted) {
-      parts.push_back(setting.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  if (quoted) return SemicolonParts(setting, false);
-  parts.push_back(setting.substr(std::min(start, setting.size())));
-  return parts;
-}
-
 // An export of a library, as the function type it is documented with.
 template <typename Function>
 Function Export(HMODULE library, const char* name) {
@@ -245,7 +222,7 @@ ULONG SendWith(Send send, HWND owner, MailTexts<String>& texts, FLAGS flags) {
 
 std::vector<Recipient> SplitRecipients(std::wstring_view setting) {
   std::vector<Recipient> recipients;
-  for (std::wstring_view part : SemicolonParts(setting)) {
+  for (std::wstring_view part : RecipientParts(setting)) {
     part = Trimmed(part);
     if (part.empty()) continue;
     Recipient recipient;
@@ -262,8 +239,6 @@ std::vector<Recipient> SplitRecipients(std::wstring_view setting) {
   }
   return recipients;
 }
-
-std::vector<std::wstring_view> RecipientParts(std::wstring_view setting) { return SemicolonParts(setting); }
 
 bool DefaultMailProgramRegistered() {
   const auto [hive, client] = DefaultClient();

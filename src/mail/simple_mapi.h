@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mail/recipient_parts.h"
 #include "mail/session.h"
 #include "platform/runtime/failure.h"
 
@@ -21,9 +22,6 @@ struct Recipient {
 // The addresses of the Recipient setting: separated by semicolons, each "address" or "Name <address>";
 // blanks around the parts and empty parts are dropped.
 std::vector<Recipient> SplitRecipients(std::wstring_view setting);
-// The setting's parts as SplitRecipients separates them (at semicolons outside quoted names), views
-// into the setting, blanks and empty parts kept.
-std::vector<std::wstring_view> RecipientParts(std::wstring_view setting);
 
 // Whether a default mail program is registered for Simple MAPI: the default value of
 // Software\Clients\Mail (the user's first, else the machine's) names a client key with DLLPath or

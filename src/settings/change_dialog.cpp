@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "settings/window_size.h"
 #include "text/text.h"
 
 namespace installer {
@@ -79,23 +80,7 @@ void FitToTexts(HWND dialog) {
   ::MoveWindow(ok, width - margin.cx - cancel_width - gap.cx - ok_width, y, ok_width, button.cy, FALSE);
   const int height = y + button.cy + margin.cy;
 
-  // The window around the new client area, centred where the old one was centred.
-  RECT frame{0, 0, width, height};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
-  RECT now{};
-  ::GetWindowRect(dialog, &now);
-  const int frame_width = frame.right - frame.left, frame_height = frame.bottom - frame.top;
-  int left = (now.left + now.right - frame_width) / 2, top = (now.top + now.bottom - frame_height) / 2;
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  if (::GetMonitorInfoW(::MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor)) {
-    const RECT& work = monitor.rcWork;
-    left = std::max<int>(work.left, std::min<int>(left, work.right - frame_width));
-    top = std::max<int>(work.top, std::min<int>(top, work.bottom - frame_height));
-  }
-  ::SetWindowPos(dialog, nullptr, left, top, frame_width, frame_height, SWP_NOZORDER | SWP_NOACTIVATE);
-  ::InvalidateRect(dialog, nullptr, TRUE);
+  ResizeKeepingCentre(dialog, width, height);
 }
 
 void Prepare(HWND dialog, const Installation& installation) {

@@ -1,5 +1,7 @@
 #include "settings/recipients.h"
 
+#include "mail/recipient_parts.h"
+
 namespace recipients {
 
 namespace {
@@ -10,27 +12,6 @@ std::wstring_view Trimmed(std::wstring_view text) {
   while (!text.empty() && Blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && Blank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-// As the mail step splits the setting: at semicolons outside quotation marks (a backslash escapes
-// within them), or at every semicolon when a quotation mark is left open.
-std::vector<std::wstring_view> Parts(std::wstring_view setting, bool honour_quotes = true) {
-  std::vector<std::wstring_view> parts;
-  bool quoted = false;
-  size_t start = 0;
-  for (size_t i = 0; i < setting.size(); ++i) {
-    if (honour_quotes && quoted && setting[i] == L'\\') {
-      ++i;
-    } else if (honour_quotes && setting[i] == L'"') {
-      quoted = !quoted;
-    } else if (setting[i] == L';' && !quoted) {
-      parts.push_back(setting.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  if (quoted) return Parts(setting, false);
-  parts.push_back(setting.substr(start < setting.size() ? start : setting.size()));
-  return parts;
 }
 
 bool Ascii(wchar_t c) { return static_cast<unsigned long>(c) < 0x80; }
@@ -87,7 +68,8 @@ bool IsAddress(std::wstring_view address) {
 
 std::vector<std::wstring> NotAddresses(std::wstring_view setting) {
   std::vector<std::wstring> bad;
-  for (std::wstring_view part : Parts(setting)) {
+  // As the mail step splits the setting.
+  for (std::wstring_view part : mail::RecipientParts(setting)) {
     const std::wstring_view entry = Trimmed(part);
     if (!entry.empty() && !IsEntry(entry)) bad.emplace_back(entry);
   }
