@@ -75,8 +75,8 @@ TEST(Capture, TheBenchHasTheFontOfTheTitleBarButtons) {
   ::lstrcpynW(wanted.lfFaceName, L"Marlett", LF_FACESIZE);
   bool found = false;
   ::EnumFontFamiliesExW(
-      screen, &wanted, [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
-        *reinterpret_cast<bool*>(found) = true;
+      screen, &wanted, [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
+        *reinterpret_cast<bool*>(data) = true;
         return 0;
       },
       reinterpret_cast<LPARAM>(&found), 0);

@@ -14,6 +14,7 @@
 #include "platform/win/process.h"
 #include "support/orvane_process.h"
 #include "support/po_texts.h"
+#include "support/shell_link.h"
 #include "support/screen_dpi.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
@@ -24,6 +25,9 @@ namespace {
 using testing_support::TempFolder;
 
 using testing_support::RunAndWait;
+using testing_support::CutOffTexts;
+using testing_support::RunCapturing;
+using testing_support::Said;
 
 std::wstring Installer() { return testing_support::BuildFolder() + L"\\Orvane-" ORVANE_VERSION_TEXT L"-setup.exe"; }
 
@@ -55,30 +59,8 @@ std::wstring RegistryText(const wchar_t* path, const wchar_t* name) {
 
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane";
 
-struct Link {
-  std::wstring target, arguments;
-  WORD hotkey = 0;
-};
-
-Link ReadLink(const std::wstring& path) {
-  win::ComApartment apartment;
-  win::ComPtr<IShellLinkW> link;
-  win::ComPtr<IPersistFile> file;
-  Link result;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
-      FAILED(link.As(&file)) || FAILED(file->Load(path.c_str(), STGM_READ))) {
-    return result;
-  }
-  wchar_t text[MAX_PATH * 2] = {};
-  link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-  result.target = text;
-  text[0] = 0;
-  link->GetArguments(text, MAX_PATH * 2);
-  result.arguments = text;
-  link->GetHotkey(&result.hotkey);
-  return result;
-}
-
+using testing_support::Link;
+using testing_support::ReadLink;
 using win::SamePath;
 
 // Removes an installation made by a test, waiting for the uninstaller to finish.
@@ -190,13 +172,6 @@ TEST(Installer, InstallingIntoAnotherFolderRemovesTheEarlierCopyAndKeepsItsScree
 
 // The installer's pages, read and answered from outside as a user would.
 
-std::wstring WindowText(HWND window) {
-  wchar_t text[2048] = {};
-  DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &ignored);
-  return text;
-}
-
 std::vector<HWND> VisibleDescendants(HWND window) {
   std::vector<HWND> found;
   ::EnumChildWindows(
@@ -211,8 +186,8 @@ std::vector<HWND> VisibleDescendants(HWND window) {
 
 // Everything a window and its visible descendants say, one line each.
 std::wstring Words(HWND window) {
-  std::wstring words = WindowText(window);
-  for (HWND child : VisibleDescendants(window)) words += L"\n" + WindowText(child);
+  std::wstring words = desktop::ControlText(window);
+  for (HWND child : VisibleDescendants(window)) words += L"\n" + desktop::ControlText(child);
   return words;
 }
 
@@ -241,44 +216,6 @@ std::vector<HWND> Fields(HWND page, const wchar_t* kind) {
     if (::lstrcmpiW(ClassOf(child).c_str(), kind) == 0) fields.push_back(child);
   }
   return fields;
-}
-
-// The texts of a window's labels and check boxes that do not fit their controls: measured as the
-// control draws them, in the control's own font, against its client rectangle. The measuring runs in the
-// window's own process (support/text_fit_probe.cpp), where its fonts are.
-std::vector<std::wstring> CutOffTexts(HWND window) {
-  const std::wstring name = TextFitMemoryName(window);
-  constexpr DWORD kRoom = 64 * 1024;
-  HANDLE shared = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kRoom, name.c_str());
-  HMODULE probe = ::LoadLibraryW((testing_support::BuildFolder() + L"\\text_fit_probe.dll").c_str());
-  auto hook_procedure = probe ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(probe, "TextFitHook"))) : nullptr;
-  HHOOK hook = hook_procedure && shared ? ::SetWindowsHookExW(WH_CALLWNDPROC, hook_procedure, probe,
-                                                                ::GetWindowThreadProcessId(window, nullptr))
-                                        : nullptr;
-  std::wstring report;
-  if (hook) {
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutW(window, ::RegisterWindowMessageW(kMeasureTextsMessage), 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-    ::UnhookWindowsHookEx(hook);
-    if (const void* view = ::MapViewOfFile(shared, FILE_MAP_READ, 0, 0, kRoom)) {
-      report.assign(static_cast<const wchar_t*>(view), ::wcsnlen(static_cast<const wchar_t*>(view), kRoom / sizeof(wchar_t)));
-      ::UnmapViewOfFile(view);
-    }
-  }
-  if (probe) ::FreeLibrary(probe);
-  if (shared) ::CloseHandle(shared);
-
-  std::vector<std::wstring> cut_off;
-  size_t line_end = report.find(L'\x1E');
-  if (report.rfind(L"measured ", 0) != 0 || report.rfind(L"measured 0", 0) == 0) {
-    return {L"(nothing was measured: " + report.substr(0, line_end) + L")"};
-  }
-  while (line_end != std::wstring::npos) {
-    const size_t next = report.find(L'\x1E', line_end + 1);
-    cut_off.push_back(report.substr(line_end + 1, next == std::wstring::npos ? std::wstring::npos : next - line_end - 1));
-    line_end = next;
-  }
-  return cut_off;
 }
 
 // Clicks into a hotkey field and presses the keys, as a person records a shortcut.
@@ -429,48 +366,6 @@ TEST(Installer, ThePagesSayWhatTheyCheckAndWhereThePicturesGo) {
   ::DeleteFileW((folder + L"\\uninstall.exe").c_str());
   EXPECT_FALSE(testing_support::FileExists(folder + L"\\orvane.exe"));
   EXPECT_FALSE(KeyExists(L"Software\\Orvane"));
-}
-
-// A program's exit code and what it wrote to its standard output (UTF-16 with a byte-order mark).
-struct Said {
-  DWORD code = STILL_ACTIVE;
-  std::wstring text;
-};
-
-Said RunCapturing(const std::wstring& exe, const std::wstring& arguments) {
-  SECURITY_ATTRIBUTES inherited{};
-  inherited.nLength = sizeof inherited;
-  inherited.bInheritHandle = TRUE;
-  HANDLE read = nullptr, write = nullptr;
-  Said said;
-  if (!::CreatePipe(&read, &write, &inherited, 0)) return said;
-  ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  std::wstring command = L"\"" + exe + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write;
-  startup.hStdError = write;
-  PROCESS_INFORMATION process{};
-  const bool started = ::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process) != FALSE;
-  ::CloseHandle(write);
-  if (started) {
-    std::string bytes;
-    char buffer[4096];
-    DWORD count = 0;
-    while (::ReadFile(read, buffer, sizeof buffer, &count, nullptr) && count > 0) bytes.append(buffer, count);
-    said.code = desktop::WaitForExit(process.hProcess, 30000);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0) {
-      said.text.assign(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
-    } else {
-      said.text = L"<not UTF-16 with a byte-order mark>";
-    }
-  }
-  ::CloseHandle(read);
-  return said;
 }
 
 TEST(Installer, ChangingTheShortcutRebindsTheStartMenuEntryAndTheSettingsTogether) {
@@ -724,7 +619,7 @@ bool ShowsPicture(HWND page) {
 
 bool HasFieldWith(HWND page, const std::wstring& folder) {
   for (HWND field : Fields(page, L"Edit")) {
-    if (SamePath(WindowText(field), folder)) return true;
+    if (SamePath(desktop::ControlText(field), folder)) return true;
   }
   return false;
 }

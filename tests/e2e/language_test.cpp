@@ -81,11 +81,7 @@ TEST_F(RunInWindowsLanguage, TheQuestionAndAReportSpeakIt) {
   const std::wstring moved = app_.path() + L"-moved";
   ASSERT_TRUE(::MoveFileW(app_.path().c_str(), moved.c_str()));
   desktop::Press(box, IDOK);
-  HWND report = nullptr;
-  for (int i = 0; i < 200 && !report; ++i) {
-    HWND candidate = desktop::WaitForDialog(run.id(), 100, run.handle());
-    if (candidate && candidate != box) report = candidate;
-  }
+  HWND report = testing_support::BoxAfter(run, box);
   std::wstring text;
   if (report) text = desktop::ReadDialog(report).text;
   if (report) desktop::Press(report, IDOK);

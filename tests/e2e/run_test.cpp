@@ -243,11 +243,7 @@ TEST_F(RunTest, AnErrorThatEndsTheRunIsReportedWithNumberAndDescription) {
   ASSERT_TRUE(::MoveFileW(app_.path().c_str(), moved.c_str()));
   desktop::Press(box, IDOK);
   // The question goes, and the report comes up in its place.
-  HWND report = nullptr;
-  for (int i = 0; i < 200 && !report; ++i) {
-    HWND candidate = desktop::WaitForDialog(run.id(), 100, run.handle());
-    if (candidate && candidate != box) report = candidate;
-  }
+  HWND report = testing_support::BoxAfter(run, box);
   desktop::DialogInfo info;
   if (report) info = desktop::ReadDialog(report);
   if (report) desktop::Press(report, IDOK);

@@ -16,6 +16,7 @@
 #include "settings/settings_window.h"
 #include "support/desktop.h"
 #include "support/orvane_process.h"
+#include "support/shell_link.h"
 #include "support/standin.h"
 #include "support/temp_folder.h"
 
@@ -27,13 +28,6 @@ std::string Utf16(std::wstring_view text) {
   std::string bytes = "\xFF\xFE";
   bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
   return bytes;
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t text[2048] = {};
-  DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &ignored);
-  return text;
 }
 
 // Orvane's folder with the settings program beside a stand-in orvane.exe, the window open.
@@ -103,8 +97,8 @@ const std::wstring kWritten =
 TEST(SettingsWindow, OkChangesOnlyWhatChangedAndKeepsEveryOtherByte) {
   Window settings(Utf16(kWritten));
   ASSERT_NE(settings.Open(), nullptr);
-  EXPECT_EQ(TextOf(settings.window()), L"Orvane settings");
-  EXPECT_EQ(TextOf(settings.Item(IDC_RECIPIENT)), L"arvel@example.com");
+  EXPECT_EQ(desktop::ControlText(settings.window()), L"Orvane settings");
+  EXPECT_EQ(desktop::ControlText(settings.Item(IDC_RECIPIENT)), L"arvel@example.com");
   settings.Type(IDC_RECIPIENT, L"Arvel Lind <lind@example.org>; \u0430\u0440\u0432\u0435\u043b@example.com");
   ::SendMessageW(settings.Item(IDC_LANGUAGE), CB_SETCURSEL, 2, 0);  // Deutsch, after Windows' and English
   desktop::Press(settings.window(), IDOK);
@@ -140,26 +134,6 @@ class NoStartMenuShortcut {
   bool moved_ = false;
 };
 
-// A shortcut's target and keys, as the shell reads them; keys 0 where it cannot be read.
-struct LinkFacts {
-  std::wstring target;
-  WORD keys = 0;
-};
-LinkFacts ReadLink(const std::wstring& path) {
-  win::ComApartment apartment;
-  win::ComPtr<IShellLinkW> link;
-  win::ComPtr<IPersistFile> file;
-  LinkFacts facts;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
-      FAILED(link.As(&file)) || FAILED(file->Load(path.c_str(), STGM_READ)))
-    return facts;
-  wchar_t target[MAX_PATH] = {};
-  link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
-  facts.target = target;
-  link->GetHotkey(&facts.keys);
-  return facts;
-}
-
 // A copy unpacked from the portable zip has no Start-menu shortcut, and keys work only on one: the
 // window offers to make it, with the keys pressed, and makes it and the setting together, or nothing.
 TEST(SettingsWindow, KeysWithoutAStartMenuShortcutOfferOneAndMakeItWithThem) {
@@ -186,8 +160,8 @@ TEST(SettingsWindow, KeysWithoutAStartMenuShortcutOfferOneAndMakeItWithThem) {
   ASSERT_NE(offer, nullptr);
   desktop::Press(offer, IDYES);
   EXPECT_EQ(settings.WaitForExit(), 0u);
-  const LinkFacts made = ReadLink(none.link());
-  EXPECT_EQ(made.keys, keys);
+  const testing_support::Link made = testing_support::ReadLink(none.link());
+  EXPECT_EQ(made.hotkey, keys);
   EXPECT_EQ(made.target, settings.folder() + L"\\orvane.exe");
   const std::string written = testing_support::ReadBytes(settings.settings());
   EXPECT_EQ(written.rfind(Utf16(L"; Mine, all mine: Orvane must keep this.\r\n"), 0), 0u) << "the comments kept";
@@ -200,7 +174,7 @@ TEST(SettingsWindow, ABadAddressIsNamedAsTypedAndRefusedOnOk) {
   Window settings(Utf16(kWritten));
   ASSERT_NE(settings.Open(), nullptr);
   settings.Type(IDC_RECIPIENT, L"arvel@example.com; arvel at example.com");
-  EXPECT_EQ(TextOf(settings.Item(IDC_RECIPIENT_CHECK)), L"\"arvel at example.com\" is not an e-mail address.");
+  EXPECT_EQ(desktop::ControlText(settings.Item(IDC_RECIPIENT_CHECK)), L"\"arvel at example.com\" is not an e-mail address.");
   desktop::Press(settings.window(), IDOK);
   HWND box = settings.WaitForBox();
   ASSERT_NE(box, nullptr);
@@ -208,7 +182,7 @@ TEST(SettingsWindow, ABadAddressIsNamedAsTypedAndRefusedOnOk) {
   desktop::Press(box, IDOK);
   EXPECT_EQ(testing_support::ReadBytes(settings.settings()), Utf16(kWritten));
   settings.Type(IDC_RECIPIENT, L"arvel@example.com");
-  EXPECT_EQ(TextOf(settings.Item(IDC_RECIPIENT_CHECK)), L"") << "told no more once mended";
+  EXPECT_EQ(desktop::ControlText(settings.Item(IDC_RECIPIENT_CHECK)), L"") << "told no more once mended";
   desktop::Press(settings.window(), IDCANCEL);
   EXPECT_EQ(settings.WaitForExit(), 1u);
   EXPECT_EQ(testing_support::ReadBytes(settings.settings()), Utf16(kWritten)) << "Cancel keeps the file";
@@ -244,14 +218,14 @@ TEST(SettingsWindow, NamesTheMailProgramAPressWouldUse) {
   {
     Window settings(Utf16(kWritten));
     ASSERT_NE(settings.Open(), nullptr);
-    EXPECT_EQ(TextOf(settings.Item(IDC_ROUTE)), L"none: screenshots are saved only");
+    EXPECT_EQ(desktop::ControlText(settings.Item(IDC_ROUTE)), L"none: screenshots are saved only");
     desktop::Press(settings.window(), IDCANCEL);
   }
   {
     testing_support::MailtoStandIn links;
     Window settings(Utf16(kWritten));
     ASSERT_NE(settings.Open(), nullptr);
-    EXPECT_EQ(TextOf(settings.Item(IDC_ROUTE)),
+    EXPECT_EQ(desktop::ControlText(settings.Item(IDC_ROUTE)),
               L"your mail links' program: the picture will be on the clipboard, for you to paste into the mail");
     desktop::Press(settings.window(), IDCANCEL);
   }
@@ -259,7 +233,7 @@ TEST(SettingsWindow, NamesTheMailProgramAPressWouldUse) {
     testing_support::MapiStandIn mapi;
     Window settings(Utf16(kWritten));
     ASSERT_NE(settings.Open(), nullptr);
-    const std::wstring route = TextOf(settings.Item(IDC_ROUTE));
+    const std::wstring route = desktop::ControlText(settings.Item(IDC_ROUTE));
     EXPECT_NE(route.find(L", as your default mail program"), std::wstring::npos) << testing::PrintToString(route);
     EXPECT_NE(route.rfind(L", as", 0), 0u) << "the program is named";
     desktop::Press(settings.window(), IDCANCEL);
@@ -267,7 +241,7 @@ TEST(SettingsWindow, NamesTheMailProgramAPressWouldUse) {
   testing_support::StandIn automation;
   Window settings(Utf16(kWritten));
   ASSERT_NE(settings.Open(), nullptr);
-  EXPECT_EQ(TextOf(settings.Item(IDC_ROUTE)), L"Outlook, through its automation");
+  EXPECT_EQ(desktop::ControlText(settings.Item(IDC_ROUTE)), L"Outlook, through its automation");
 
   // The test mail: a picture of the window, saved as a screenshot and mailed as a press mails it.
   desktop::Press(settings.window(), IDC_TEST_MAIL);

@@ -18,6 +18,8 @@
 
 namespace {
 
+using testing_support::RunCapturing;
+using testing_support::Said;
 using testing_support::TempFolder;
 
 // The tests' German, as tests/fixtures/texts/de.po has it.
@@ -41,126 +43,62 @@ struct GermanTool {
   void Settings(const std::wstring& text) const { testing_support::WriteUtf16(folder / L"Orvane.ini", text); }
 };
 
-struct Said {
-  DWORD code = STILL_ACTIVE;
-  std::wstring text;
+// Orvane's languages: the tag --language= takes, and the language's file in po/.
+struct Language {
+  const wchar_t* tag;
+  const wchar_t* po;
 };
-
-// The program's exit code and what it printed (UTF-16 with a byte-order mark).
-Said Tool(const std::wstring& exe, const std::wstring& arguments) {
-  SECURITY_ATTRIBUTES inherited{.nLength = sizeof inherited, .lpSecurityDescriptor = nullptr, .bInheritHandle = TRUE};
-  HANDLE read = nullptr, write = nullptr;
-  Said said;
-  if (!::CreatePipe(&read, &write, &inherited, 0)) return said;
-  ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  std::wstring command = L"\"" + exe + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write;
-  startup.hStdError = write;
-  PROCESS_INFORMATION process{};
-  const bool started = ::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process) != FALSE;
-  ::CloseHandle(write);
-  if (started) {
-    std::string bytes;
-    char buffer[4096];
-    DWORD count = 0;
-    while (::ReadFile(read, buffer, sizeof buffer, &count, nullptr) && count > 0) bytes.append(buffer, count);
-    said.code = desktop::WaitForExit(process.hProcess, 30000);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0) {
-      said.text.assign(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
-    } else {
-      said.text = L"<not UTF-16 with a byte-order mark>";
-    }
-  }
-  ::CloseHandle(read);
-  return said;
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t text[2048] = {};
-  DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &ignored);
-  return text;
-}
-
-// The labels of a window that do not fit their controls, measured inside its process
-// (support/text_fit_probe.cpp), where its fonts are.
-std::wstring CutOffTexts(HWND window) {
-  const std::wstring name = TextFitMemoryName(window);
-  constexpr DWORD kRoom = 64 * 1024;
-  HANDLE shared = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kRoom, name.c_str());
-  HMODULE probe = ::LoadLibraryW((testing_support::BuildFolder() + L"\\text_fit_probe.dll").c_str());
-  auto hook_procedure = probe ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(probe, "TextFitHook"))) : nullptr;
-  HHOOK hook = hook_procedure && shared ? ::SetWindowsHookExW(WH_CALLWNDPROC, hook_procedure, probe,
-                                                                ::GetWindowThreadProcessId(window, nullptr))
-                                        : nullptr;
-  std::wstring report = L"(not measured)";
-  if (hook) {
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutW(window, ::RegisterWindowMessageW(kMeasureTextsMessage), 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-    ::UnhookWindowsHookEx(hook);
-    if (const void* view = ::MapViewOfFile(shared, FILE_MAP_READ, 0, 0, kRoom)) {
-      report.assign(static_cast<const wchar_t*>(view), ::wcsnlen(static_cast<const wchar_t*>(view), kRoom / sizeof(wchar_t)));
-      ::UnmapViewOfFile(view);
-    }
-  }
-  if (probe) ::FreeLibrary(probe);
-  if (shared) ::CloseHandle(shared);
-  return report;
-}
+constexpr Language kLanguages[] = {{L"en", L"en"}, {L"de", L"de"},       {L"fr", L"fr"}, {L"es", L"es"},
+                                   {L"it", L"it"}, {L"pt-BR", L"pt_BR"}, {L"nl", L"nl"}, {L"pl", L"pl"},
+                                   {L"ja", L"ja"}, {L"zh-CN", L"zh_CN"}};
 
 TEST(ShortcutTexts, PrintsInTheLanguageTheInstallerAsksFor) {
   GermanTool tool;
-  Said said = Tool(tool.exe, L"--language=de rule");
+  Said said = RunCapturing(tool.exe, L"--language=de rule");
   EXPECT_EQ(said.code, 0u);
   EXPECT_EQ(said.text, kGermanRule);
 
   // The refusal names the keys as a German keyboard does; the rule's refusal keeps its exit code.
-  said = Tool(tool.exe, L"--language=de change Ctrl+C");
+  said = RunCapturing(tool.exe, L"--language=de change Ctrl+C");
   EXPECT_EQ(said.code, 2u);
   EXPECT_EQ(said.text, L"\u201EStrg+C\u201C kann nicht die Tastenkombination sein.\r\n\r\n" + kGermanRule);
-  said = Tool(tool.exe, L"--language=de normalise ctrl+shift+s");
+  said = RunCapturing(tool.exe, L"--language=de normalise ctrl+shift+s");
   EXPECT_EQ(said.code, 2u);
   EXPECT_EQ(said.text.rfind(L"\u201EStrg+Umschalt+s\u201C", 0), 0u) << "the rest as given" << testing::PrintToString(said.text);
 
-  said = Tool(tool.exe, L"--language=de unknown words");
+  said = RunCapturing(tool.exe, L"--language=de unknown words");
   EXPECT_EQ(said.code, 3u);
   EXPECT_EQ(said.text, L"Aufruf: orvane_settings change [TASTEN], zum Beispiel: orvane_settings change Ctrl+Alt+E");
 
   // What the installer writes into Orvane.ini and the shortcut stays as Windows spells it.
-  said = Tool(tool.exe, L"--language=de normalise ctrl+alt+shift+f5");
+  said = RunCapturing(tool.exe, L"--language=de normalise ctrl+alt+shift+f5");
   EXPECT_EQ(said.code, 0u);
   EXPECT_EQ(said.text, L"Ctrl+Alt+Shift+F5");
-  EXPECT_EQ(Tool(tool.exe, L"--language=de value Ctrl+Alt+S").text, Tool(tool.exe, L"value Ctrl+Alt+S").text);
+  EXPECT_EQ(RunCapturing(tool.exe, L"--language=de value Ctrl+Alt+S").text, RunCapturing(tool.exe, L"value Ctrl+Alt+S").text);
 
   // A language the tool has no catalog for leaves it to Windows, as no --language at all does.
-  EXPECT_EQ(Tool(tool.exe, L"--language=sv rule").text, Tool(tool.exe, L"rule").text);
+  EXPECT_EQ(RunCapturing(tool.exe, L"--language=sv rule").text, RunCapturing(tool.exe, L"rule").text);
   // --language= alone is a language, no command.
-  EXPECT_EQ(Tool(tool.exe, L"--language=de unknown").code, 3u);
+  EXPECT_EQ(RunCapturing(tool.exe, L"--language=de unknown").code, 3u);
 }
 
 TEST(ShortcutTexts, TheSettingChoosesUnlessTheInstallerAsksForAnother) {
   GermanTool tool;
-  const std::wstring windows_choice = Tool(tool.exe, L"rule").text;
+  const std::wstring windows_choice = RunCapturing(tool.exe, L"rule").text;
   ASSERT_FALSE(windows_choice.empty());
 
   tool.Settings(L"[Display]\r\nLanguage=de-AT\r\n");
-  EXPECT_EQ(Tool(tool.exe, L"rule").text, kGermanRule) << "by its primary language";
-  EXPECT_EQ(Tool(tool.exe, L"--language=en rule").text, kEnglishRule) << "the installer's language comes first";
-  EXPECT_EQ(Tool(tool.exe, L"--language=sv rule").text, kGermanRule) << "one the tool lacks leaves it to the setting";
+  EXPECT_EQ(RunCapturing(tool.exe, L"rule").text, kGermanRule) << "by its primary language";
+  EXPECT_EQ(RunCapturing(tool.exe, L"--language=en rule").text, kEnglishRule) << "the installer's language comes first";
+  EXPECT_EQ(RunCapturing(tool.exe, L"--language=sv rule").text, kGermanRule) << "one the tool lacks leaves it to the setting";
 
   tool.Settings(L"[display]\r\nlanguage=\"DE\"\r\n");
-  EXPECT_EQ(Tool(tool.exe, L"rule").text, kGermanRule) << "any letter case, quoted";
+  EXPECT_EQ(RunCapturing(tool.exe, L"rule").text, kGermanRule) << "any letter case, quoted";
 
   tool.Settings(L"[Display]\r\nLanguage=Deutsch\r\n");
-  EXPECT_EQ(Tool(tool.exe, L"rule").text, windows_choice) << "a language the tool lacks leaves it to Windows";
+  EXPECT_EQ(RunCapturing(tool.exe, L"rule").text, windows_choice) << "a language the tool lacks leaves it to Windows";
   tool.Settings(L"[Display]\r\nLanguage=\r\n");
-  EXPECT_EQ(Tool(tool.exe, L"rule").text, windows_choice);
+  EXPECT_EQ(RunCapturing(tool.exe, L"rule").text, windows_choice);
 }
 
 TEST(ShortcutTexts, TheWindowSpeaksGermanAndHoldsItsLongerWords) {
@@ -174,16 +112,16 @@ TEST(ShortcutTexts, TheWindowSpeaksGermanAndHoldsItsLongerWords) {
   ::CloseHandle(process.hThread);
   HWND window = desktop::WaitForDialog(process.dwProcessId, 20000, process.hProcess);
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(TextOf(window), L"Tastenkombination von Orvane \u00E4ndern");
+  EXPECT_EQ(desktop::ControlText(window), L"Tastenkombination von Orvane \u00E4ndern");
   std::vector<std::wstring> labels;
   for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    labels.push_back(TextOf(child));
+    labels.push_back(desktop::ControlText(child));
   }
   const std::vector<std::wstring> expected = {
       L"Klicken Sie in das Feld, und dr\u00FCcken Sie die Tasten der neuen Tastenkombination f\u00FCr Orvane:",
       L"", kGermanRule, L"OK", L"Abbrechen"};
   EXPECT_EQ(labels, expected);
-  EXPECT_EQ(CutOffTexts(window), L"measured 4") << "every label and button whole";
+  EXPECT_EQ(testing_support::TextFitReport(window), L"measured 4") << "every label and button whole";
   // Each button at least as wide as its word.
   for (int id : {IDOK, IDCANCEL}) {
     HWND button = ::GetDlgItem(window, id);
@@ -191,7 +129,7 @@ TEST(ShortcutTexts, TheWindowSpeaksGermanAndHoldsItsLongerWords) {
     ::GetClientRect(button, &room);
     HDC dc = ::GetDC(button);
     SIZE needed{};
-    const std::wstring word = TextOf(button);
+    const std::wstring word = desktop::ControlText(button);
     ::GetTextExtentPoint32W(dc, word.c_str(), static_cast<int>(word.size()), &needed);
     ::ReleaseDC(button, dc);
     EXPECT_GE(room.right, needed.cx) << testing_support::Utf8(word);
@@ -203,19 +141,12 @@ TEST(ShortcutTexts, TheWindowSpeaksGermanAndHoldsItsLongerWords) {
 
 // The shipped tool's window in each of its languages, at 100% and 150%: its own words, nothing cut off.
 TEST(ShortcutTexts, EveryLanguagesWindowHoldsItsWordsAtEveryScale) {
-  struct Language {
-    const wchar_t* tag;  // as --language= takes it
-    const wchar_t* po;   // its file in po/
-  };
-  const Language languages[] = {{L"en", L"en"}, {L"de", L"de"}, {L"fr", L"fr"},       {L"es", L"es"},
-                                {L"it", L"it"}, {L"pt-BR", L"pt_BR"}, {L"nl", L"nl"}, {L"pl", L"pl"},
-                                {L"ja", L"ja"}, {L"zh-CN", L"zh_CN"}};
   TempFolder folder{L"orvane-texts"};
   const std::wstring exe = folder / L"orvane_settings.exe";
   ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\orvane_settings.exe").c_str(), exe.c_str(), FALSE));
   for (DWORD dpi : {96u, 144u}) {
     testing_support::ScreenDpi screen(dpi);
-    for (const Language& language : languages) {
+    for (const Language& language : kLanguages) {
       const std::string where = testing_support::Utf8(language.tag) + " at " + std::to_string(dpi) + " dpi";
       STARTUPINFOW startup{};
       startup.cb = sizeof startup;
@@ -226,10 +157,10 @@ TEST(ShortcutTexts, EveryLanguagesWindowHoldsItsWordsAtEveryScale) {
       ::CloseHandle(process.hThread);
       HWND window = desktop::WaitForDialog(process.dwProcessId, 20000, process.hProcess);
       if (window) {
-        EXPECT_EQ(TextOf(window), testing_support::PoText(language.po, L"Shortcut.Title")) << where;
-        EXPECT_EQ(TextOf(::GetDlgItem(window, IDCANCEL)), testing_support::PoText(language.po, L"Shortcut.Cancel"))
+        EXPECT_EQ(desktop::ControlText(window), testing_support::PoText(language.po, L"Shortcut.Title")) << where;
+        EXPECT_EQ(desktop::ControlText(::GetDlgItem(window, IDCANCEL)), testing_support::PoText(language.po, L"Shortcut.Cancel"))
             << where;
-        EXPECT_EQ(CutOffTexts(window), L"measured 4") << where;
+        EXPECT_EQ(testing_support::TextFitReport(window), L"measured 4") << where;
         desktop::Press(window, IDCANCEL);
       }
       EXPECT_EQ(desktop::WaitForExit(process.hProcess, 20000), 1u) << where;
@@ -246,15 +177,12 @@ namespace {
 // The settings window in each of Orvane's languages, at 100%, 150% and 200%: its own words, nothing cut off
 // (the six labels with words and the three buttons measured).
 TEST(SettingsTexts, EveryLanguagesSettingsWindowHoldsItsWordsAtEveryScale) {
-  const std::pair<const wchar_t*, const wchar_t*> languages[] = {
-      {L"en", L"en"}, {L"de", L"de"}, {L"fr", L"fr"}, {L"es", L"es"}, {L"it", L"it"}, {L"pt-BR", L"pt_BR"},
-      {L"nl", L"nl"}, {L"pl", L"pl"}, {L"ja", L"ja"}, {L"zh-CN", L"zh_CN"}};
   TempFolder folder{L"orvane-texts"};
   const std::wstring exe = folder / L"orvane_settings.exe";
   ASSERT_TRUE(::CopyFileW((testing_support::BuildFolder() + L"\\orvane_settings.exe").c_str(), exe.c_str(), FALSE));
   for (DWORD dpi : {96u, 144u, 192u}) {
     testing_support::ScreenDpi screen(dpi);
-    for (const auto& [tag, po] : languages) {
+    for (const auto& [tag, po] : kLanguages) {
       const std::string where = testing_support::Utf8(tag) + " at " + std::to_string(dpi) + " dpi";
       STARTUPINFOW startup{};
       startup.cb = sizeof startup;
@@ -265,8 +193,8 @@ TEST(SettingsTexts, EveryLanguagesSettingsWindowHoldsItsWordsAtEveryScale) {
       ::CloseHandle(process.hThread);
       HWND window = desktop::WaitForDialog(process.dwProcessId, 20000, process.hProcess);
       if (window) {
-        EXPECT_EQ(TextOf(window), testing_support::PoText(po, L"Settings.Title")) << where;
-        EXPECT_EQ(CutOffTexts(window), L"measured 9") << where;
+        EXPECT_EQ(desktop::ControlText(window), testing_support::PoText(po, L"Settings.Title")) << where;
+        EXPECT_EQ(testing_support::TextFitReport(window), L"measured 9") << where;
         desktop::Press(window, IDCANCEL);
       }
       EXPECT_EQ(desktop::WaitForExit(process.hProcess, 20000), 1u) << where;

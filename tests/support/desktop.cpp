@@ -326,6 +326,13 @@ std::wstring IconShown(HWND control) {
 
 }  // namespace
 
+std::wstring ControlText(HWND window) {
+  wchar_t text[2048] = {};
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &ignored);
+  return text;
+}
+
 DialogInfo ReadDialog(HWND dialog) {
   DialogInfo info;
   info.caption = TextOf(dialog);

@@ -68,6 +68,10 @@ struct DialogInfo {
 // or when the process ends first (process handle optional).
 HWND WaitForDialog(DWORD process_id, DWORD timeout_ms, HANDLE process = nullptr);
 DialogInfo ReadDialog(HWND dialog);
+
+// A window's or control's text as it answers WM_GETTEXT, also across processes (an edit field's
+// contents, which GetWindowText does not read there); empty when it does not answer within 2 s.
+std::wstring ControlText(HWND window);
 // Presses a button of a dialog of another process by its ID (IDOK, IDCANCEL, ...).
 bool Press(HWND dialog, int button_id);
 // Closes a dialog as its close button does.

@@ -78,4 +78,48 @@ DWORD OrvaneProcess::WaitForExit(DWORD timeout_ms) {
   return code;
 }
 
+Said RunCapturing(const std::wstring& exe, const std::wstring& arguments) {
+  SECURITY_ATTRIBUTES inherited{};
+  inherited.nLength = sizeof inherited;
+  inherited.bInheritHandle = TRUE;
+  HANDLE read = nullptr, write = nullptr;
+  Said said;
+  if (!::CreatePipe(&read, &write, &inherited, 0)) return said;
+  ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  std::wstring command = L"\"" + exe + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = write;
+  startup.hStdError = write;
+  PROCESS_INFORMATION process{};
+  const bool started = ::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process) != FALSE;
+  ::CloseHandle(write);
+  if (started) {
+    std::string bytes;
+    char buffer[4096];
+    DWORD count = 0;
+    while (::ReadFile(read, buffer, sizeof buffer, &count, nullptr) && count > 0) bytes.append(buffer, count);
+    said.code = desktop::WaitForExit(process.hProcess, 30000);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0) {
+      said.text.assign(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    } else {
+      said.text = L"<not UTF-16 with a byte-order mark>";
+    }
+  }
+  ::CloseHandle(read);
+  return said;
+}
+
+HWND BoxAfter(OrvaneProcess& run, HWND shown) {
+  for (int i = 0; i < 200; ++i) {
+    HWND candidate = desktop::WaitForDialog(run.id(), 100, run.handle());
+    if (candidate && candidate != shown) return candidate;
+  }
+  return nullptr;
+}
+
 }  // namespace testing_support
